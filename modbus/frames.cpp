@@ -1,0 +1,148 @@
+#include "frames.h"
+
+namespace orn {
+
+uint16_t Crc16(const uint8_t* data, size_t n) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+uint16_t FrameCRC(const TDataByte& frame) {
+    return frame.size() <= 2 ? 0xFFFF : Crc16(frame.data(), frame.size() - 2);
+}
+
+void SetFrameCRC(TDataByte& frame) {
+    if (frame.size() < 2) return;
+    const uint16_t crc = FrameCRC(frame);
+    frame[frame.size() - 2] = uint8_t(crc & 0xFF);
+    frame[frame.size() - 1] = uint8_t(crc >> 8);
+}
+
+bool FrameCRCValid(const uint8_t* frame, size_t n) {
+    if (n < 2) return false;
+    const uint16_t crc = n == 2 ? 0xFFFF : Crc16(frame, n - 2);
+    return frame[n - 2] == (crc & 0xFF) && frame[n - 1] == (crc >> 8);
+}
+
+namespace {
+
+// Bytes that hold `quantity` coils, kept in 8 bits as on the line.
+uint8_t CoilBytes(uint16_t quantity) {
+    return uint8_t(quantity / 8 + (quantity % 8 ? 1 : 0));
+}
+
+void PutWord(TDataByte& f, uint16_t v) {
+    f.push_back(uint8_t(v >> 8));
+    f.push_back(uint8_t(v & 0xFF));
+}
+
+} // namespace
+
+uint8_t BuildRequest(const RequestFields& r, const TDataByte& data, TDataByte& frame) {
+    frame.clear();
+    size_t dataBytes = 0;     // bytes of `data` that follow the header
+    bool withQuantity = false;
+    bool withCount = false;
+    uint8_t count = 0;
+    switch (r.FunctionCode) {
+    case 1: case 2: case 3: case 4:
+        withQuantity = true;
+        break;
+    case 5:
+        dataBytes = 2;
+        break;
+    case 6:
+        dataBytes = r.RegisterDim;
+        break;
+    case 15:
+        withQuantity = withCount = true;
+        count = CoilBytes(r.Quantity);
+        dataBytes = count;
+        break;
+    case 16:
+        withQuantity = withCount = true;
+        count = uint8_t(r.Quantity * r.RegisterDim);
+        dataBytes = count;
+        break;
+    default:
+        return mbIllegalFunction;
+    }
+    if (data.size() < dataBytes) return mbIllegalValue;
+
+    frame.reserve(9 + dataBytes);
+    frame.push_back(r.SlaveId);
+    frame.push_back(r.FunctionCode);
+    PutWord(frame, r.Offset);
+    if (withQuantity) PutWord(frame, r.Quantity);
+    if (withCount) frame.push_back(count);
+    frame.insert(frame.end(), data.begin(), data.begin() + long(dataBytes));
+    frame.resize(frame.size() + 2);
+    SetFrameCRC(frame);
+    return mbNoError;
+}
+
+bool IsExceptionFunction(uint8_t f) {
+    return (f >= 0x81 && f <= 0x86) || f == 0x8F || f == 0x90;
+}
+
+size_t AnnouncedLength(const uint8_t* rx, size_t n, uint8_t registerDim) {
+    if (n < 2) return 2;
+    const uint8_t f = rx[1];
+    if (IsExceptionFunction(f)) return 5;
+    switch (f) {
+    case 1: case 2: case 3: case 4:
+        return n < 3 ? 3 : 5 + size_t(rx[2]);
+    case 5: case 15: case 16:
+        return 8;
+    case 6:
+        return size_t(registerDim) + 6;
+    default:
+        return n;
+    }
+}
+
+uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim, TDataByte& response) {
+    const size_t n = rx.size();
+    if (n < 2 || !FrameCRCValid(rx.data(), n)) return mbCommError;
+
+    const uint8_t f = rx[1];
+    if (IsExceptionFunction(f)) {
+        switch (n > 2 ? rx[2] : 0) {
+        case 1: return mbIllegalFunction;
+        case 2: return mbIllegalAddress;
+        case 3: return mbIllegalValue;
+        case 5: return mbMoreTime;
+        case 6: return mbSlaveBusy;
+        case 8: return mbMemoryError;
+        default: return mbSlaveFailure;   // 4, and the codes without a meaning here
+        }
+    }
+
+    size_t required = 0;
+    switch (f) {
+    case 1: case 2: required = size_t(CoilBytes(quantity)) + 5; break;
+    case 3: case 4: required = size_t(quantity) * registerDim + 5; break;
+    case 5: case 15: case 16: required = 8; break;
+    case 6: required = size_t(registerDim) + 6; break;
+    default: return mbIllegalFunction;
+    }
+    if (n != required) return mbSlaveFailure;
+
+    if (f <= 4) {
+        // The byte count must agree with the length, or the data would be
+        // taken from the wrong place.
+        if (rx[2] != required - 5) return mbSlaveFailure;
+        response.assign(rx.begin() + 3, rx.begin() + 3 + rx[2]);
+    } else {
+        // Functions 5 and 6 echo the value, 15 and 16 the quantity: the two
+        // bytes after the register address (every such answer has 6 or more).
+        response.assign(rx.begin() + 4, rx.begin() + 6);
+    }
+    return mbNoError;
+}
+
+} // namespace orn

@@ -1,0 +1,82 @@
+// MODBUS RTU frames: the CRC, request frames and the answer check.
+//
+// Pure functions on byte arrays: no port, no timing, no state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orn {
+
+using TDataByte = std::vector<uint8_t>;
+
+// The master's error codes (ErrorCode); 0 means no error.
+enum MBErrorCode : uint8_t {
+    mbNoError = 0,
+    mbIllegalFunction = 1,   // refused function code, unknown answer, exception 1
+    mbIllegalAddress = 2,    // exception 2
+    mbIllegalValue = 3,      // RequestData too short, exception 3
+    mbSlaveFailure = 4,      // answer of the wrong length, exception 4 (and unknown exceptions)
+    mbMoreTime = 5,          // exception 5: the slave asks for more time
+    mbSlaveBusy = 6,         // exception 6
+    mbTimeout = 7,           // no answer in time
+    mbMemoryError = 8,       // exception 8
+    mbCommError = 9,         // short send, CRC mismatch, incomplete answer
+    mbMasterBusy = 10,       // Query while a transaction is open
+    mbPortNotOpen = 11,      // Query with the port closed
+};
+
+// The largest RTU frame on the line.
+constexpr size_t MaxRtuFrame = 256;
+
+// CRC-16/MODBUS of n bytes (start 0xFFFF, reflected polynomial 0xA001, no
+// final XOR).  On the line the low byte goes first.
+uint16_t Crc16(const uint8_t* data, size_t n);
+
+// CRC of a frame over all its bytes but the last two (0xFFFF for two or fewer).
+uint16_t FrameCRC(const TDataByte& frame);
+
+// Writes the CRC of the bytes before them into the last two bytes.
+void SetFrameCRC(TDataByte& frame);
+
+// True when the last two bytes hold the CRC of the ones before them.
+bool FrameCRCValid(const uint8_t* frame, size_t n);
+
+// The request fields of the master.
+struct RequestFields {
+    uint8_t SlaveId = 0;
+    uint8_t FunctionCode = 0;
+    uint16_t Offset = 0;
+    uint16_t Quantity = 0;
+    uint8_t RegisterDim = 2;
+};
+
+// Builds the request frame for f.FunctionCode.  Returns 0 with the frame, or
+// mbIllegalFunction / mbIllegalValue (RequestData too short) with the frame
+// left empty.  Bytes of data beyond those needed are ignored.
+uint8_t BuildRequest(const RequestFields& f, const TDataByte& data, TDataByte& frame);
+
+// The length that the collected bytes of an answer announce: 2 until the
+// function byte is there, 3 until the byte count of functions 1 to 4 is,
+// then 5 + byte count (functions 1-4), 8 (5, 15, 16), RegisterDim + 6 (6),
+// 5 (exception answer).  For an unknown function byte the bytes are taken as
+// they are (n).  Fewer bytes than this mean the answer is still arriving.
+size_t AnnouncedLength(const uint8_t* rx, size_t n, uint8_t registerDim);
+
+inline bool AnswerIncomplete(const TDataByte& rx, uint8_t registerDim) {
+    return rx.size() < AnnouncedLength(rx.data(), rx.size(), registerDim);
+}
+
+// True for the exception function bytes that are understood (0x81-0x86,
+// 0x8F, 0x90).
+bool IsExceptionFunction(uint8_t f);
+
+// Checks the collected answer (CRC first, then length, then decoding by its
+// own function byte) against the request's Quantity and RegisterDim.
+// Returns 0 for a good answer, with `response` set to its data part;
+// mbMoreTime when the slave asks for more time; otherwise the error code.
+// `response` changes only for a good answer.
+uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim, TDataByte& response);
+
+} // namespace orn

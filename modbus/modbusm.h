@@ -1,0 +1,144 @@
+// TModbusM: a MODBUS RTU master on one serial port.
+//
+// The caller sets the request fields, makes sure the port is open (Connect)
+// and calls Query.  A receive poll (every PollInterval ms while the port is
+// open) collects the answer; the transaction ends with OnResponseReady, or
+// with OnError and its ErrorCode, fired synchronously before Busy turns
+// false.  Only one transaction is open at a time.
+#pragma once
+
+#include "frames.h"
+#include "scheduler.h"
+#include "serial_port.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace orn {
+
+class TModbusM {
+public:
+    using TNotifyEvent = std::function<void(TModbusM* Sender)>;
+    using TOnErrorEvent = std::function<void(TModbusM* Sender, const std::string& ErrorMsg)>;
+
+    // The error text of each ErrorCode (UTF-8), handed to OnError.
+    static const char* const ErrorTexts[12];
+
+    // Timers come from `scheduler`, ports from `backend`; both must outlive
+    // the master.
+    TModbusM(Scheduler& scheduler, SerialBackend& backend);
+    ~TModbusM();
+    TModbusM(const TModbusM&) = delete;
+    TModbusM& operator=(const TModbusM&) = delete;
+
+    // ---- Port settings.  The port number is taken only while the port is
+    // closed; the others are stored and, while it is open, applied at once
+    // (which also empties both queues).
+    TComPortNumber ComPort() const { return comPort_; }
+    TComPortBaudRate ComPortSpeed() const { return comPortSpeed_; }
+    TComPortDataBits ComPortDataBits() const { return comPortDataBits_; }
+    TComPortStopBits ComPortStopBits() const { return comPortStopBits_; }
+    TComPortParity ComPortParity() const { return comPortParity_; }
+    TComPortHwHandshaking ComPortHwHandshaking() const { return comPortHwHandshaking_; }
+    void SetComPort(TComPortNumber v);
+    void SetComPortBaudRate(TComPortBaudRate v);
+    void SetComPortDataBits(TComPortDataBits v);
+    void SetComPortStopBits(TComPortStopBits v);
+    void SetComPortParity(TComPortParity v);
+    void SetComPortHwHandshaking(TComPortHwHandshaking v);
+
+    TComPortSwHandshaking ComPortSwHandshaking = shNONE;   // no setter; applied on Connect
+    bool EnableDTR = false;                                // raise DTR while open
+    const uint16_t InBufferSize = 1028;    // receive queue and size of each poll read
+    const uint16_t OutBufferSize = 1028;   // transmit queue, base of OutFreeSpace
+    const uint16_t PollInterval = 100;     // ms
+    const uint16_t OutputTimeout = 5000;   // ms SendData waits for transmit space
+
+    // ---- Serial link.
+    // Opens port ComPort + 1 and applies the settings; true when open.
+    bool Connect();
+    // Stops the poll and closes the port.  An open transaction is not ended
+    // here: it finishes through its answer timeout.
+    void Disconnect();
+    bool Connected() const { return device_ != nullptr; }
+    // The OS handle of the open port; 0 when closed, -1 after a failed open.
+    int ComHandle() const;
+    // Adopts a handle opened elsewhere (poll started, no settings applied),
+    // or with -1 forgets the current one without closing it.
+    void SetComHandle(int handle);
+    void ApplyCOMSettings();
+    void FlushBuffers(bool receive, bool transmit);
+    // Free bytes in the transmit queue; 65535 when the port is closed.
+    uint16_t OutFreeSpace();
+    // Writes count bytes, waiting for transmit space while the queue is full.
+    // Returns the count written; the negated count written so far when the
+    // queue stayed full for OutputTimeout ms or the device failed; 0 on a
+    // closed port or a count of 0 or less.
+    int32_t SendData(const uint8_t* data, int32_t count);
+
+    // ---- Request, filled by the caller before Query.
+    uint8_t SlaveId = 0;
+    uint8_t FunctionCode = 0;
+    uint16_t Offset = 0;
+    uint16_t Quantity = 0;
+    uint8_t RegisterDim = 2;
+    TDataByte RequestData;   // data to write (functions 5, 6, 15, 16)
+
+    TNotifyEvent OnResponseReady;
+    TOnErrorEvent OnError;
+
+    uint16_t Timeout() const { return timeout_; }
+    // Sets the answer timeout in ms; values up to 10 are ignored.  While an
+    // answer is awaited the wait restarts with the new interval.
+    void SetFTimeout(uint16_t value);
+
+    // ---- Transaction.
+    bool Busy() const { return busy_; }
+    uint8_t ErrorCode() const { return errorCode_; }
+    // Data part of the last good answer.
+    const TDataByte& ResponseData() const { return responseData_; }
+    // Every byte received since the last accepted Query.
+    const TDataByte& RxBuffer() const { return rxBuffer_; }
+
+    // Starts a transaction for the request fields.  Refusals (port closed 11,
+    // busy 10, function 1, data too short 3, short send 9) fire OnError
+    // before Query returns.
+    void Query();
+    // Takes received bytes (called by the poll).  An answer is judged once it
+    // has the length it announces; until then nothing fires.
+    void Response(TModbusM* Sender, const uint8_t* data, int32_t count);
+    // The answer timeout: code 9 when an incomplete answer waits, else 7.
+    void OnTimeout();
+    // The receive poll: hands what has arrived to Response.
+    void TimerWndProc();
+
+private:
+    void RaiseError(uint8_t code);
+    LineSettings lineSettings() const;
+
+    Scheduler& scheduler_;
+    SerialBackend& backend_;
+    std::unique_ptr<SerialDevice> device_;
+    bool openFailed_ = false;
+
+    TComPortNumber comPort_ = pnCOM2;
+    TComPortBaudRate comPortSpeed_ = br9600;
+    TComPortDataBits comPortDataBits_ = db8BITS;
+    TComPortStopBits comPortStopBits_ = sb1BITS;
+    TComPortParity comPortParity_ = ptNONE;
+    TComPortHwHandshaking comPortHwHandshaking_ = hhNONE;
+
+    std::unique_ptr<uint8_t[]> readBuffer_;
+    std::unique_ptr<Timer> pollTimer_;
+    std::unique_ptr<Timer> timeoutTimer_;
+    uint16_t timeout_ = 1000;
+    uint8_t errorCode_ = 0;
+    bool busy_ = false;
+    bool inResponse_ = false;
+    TDataByte rxBuffer_;
+    TDataByte responseData_;
+};
+
+} // namespace orn
