@@ -1,0 +1,74 @@
+// The serial link on a POSIX system (Linux termios).
+//
+// Port number n is the device named by the environment variable ORN10_COM<n>
+// when it is set and not empty, else /dev/ttyS<n-1>: COM1 is /dev/ttyS0, and
+// ORN10_COM1=/dev/ttyUSB0 puts COM1 on a USB adapter (or on a pseudo-terminal
+// of a simulator).
+#pragma once
+
+#include "serial_port.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orn {
+
+// The device path of port number n (1 for COM1).
+std::string PortPath(int portNumber);
+
+// One open tty.  Reads and writes never block; every failure of the device
+// itself (hung up, unplugged) is reported as "gone" rather than "no data".
+class PosixSerialDevice : public SerialDevice {
+public:
+    // Takes fd.  `exclusive`: the fd holds the port's lock and its exclusive
+    // mode, which are given up on destruction.
+    PosixSerialDevice(int fd, bool exclusive);
+    ~PosixSerialDevice() override;
+    PosixSerialDevice(const PosixSerialDevice&) = delete;
+    PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
+
+    void configure(const LineSettings& s) override;
+    void purge(bool rx, bool tx) override;
+    int outQueued() override;
+    long read(uint8_t* buf, size_t n) override;
+    long write(const uint8_t* buf, size_t n) override;
+    bool waitWritable(int ms) override;
+    int nativeHandle() const override { return fd_; }
+    void release() override;
+
+private:
+    // The poll() events of the fd at this moment, without waiting.
+    short pollNow(short events) const;
+    // True when the tty has hung up or the fd is no longer usable.
+    bool gone() const;
+
+    int fd_;
+    bool exclusive_;
+    bool blocking_ = false;   // an adopted fd without O_NONBLOCK
+};
+
+class PosixSerialBackend : public SerialBackend {
+public:
+    // Opens PortPath(portNumber) exclusively: a tty only, not while another
+    // holder (another program, root included) has it.  No settings applied.
+    std::unique_ptr<SerialDevice> open(int portNumber) override;
+    // Wraps an fd opened elsewhere as it is (no settings, no lock, its
+    // blocking mode kept: reads and writes then take only what is ready at
+    // once); it is closed when the device is destroyed unless released first.
+    // nullptr for a number that is no open fd.
+    std::unique_ptr<SerialDevice> adopt(int fd) override;
+};
+
+// Line speeds through termios2 (speeds without a B constant).  They live in
+// their own translation unit: the kernel's termios2 header cannot share one
+// with <termios.h>.
+//
+// Sets the input and output speed of the tty to any rate in bit/s; false
+// when the driver refuses it.
+bool SetLineSpeedOther(int fd, uint32_t bitsPerSecond);
+// The output speed of the tty in bit/s as the kernel holds it; 0 when it
+// cannot be read.
+uint32_t LineSpeed(int fd);
+
+} // namespace orn
