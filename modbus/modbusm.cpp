@@ -136,8 +136,10 @@ void TModbusM::FlushBuffers(bool receive, bool transmit) {
 
 uint16_t TModbusM::OutFreeSpace() {
     if (!device_) return 65535;
-    const int queued = device_->outQueued();
-    return uint16_t(OutBufferSize - uint16_t(queued > 0 ? queued : 0));
+    // A driver queue larger than ours can hold more than OutBufferSize; that
+    // is no room at all, not a wrapped-around lot of it.
+    const int queued = std::clamp(device_->outQueued(), 0, int(OutBufferSize));
+    return uint16_t(OutBufferSize - queued);
 }
 
 int32_t TModbusM::SendData(const uint8_t* data, int32_t count) {
