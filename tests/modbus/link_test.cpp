@@ -112,6 +112,8 @@ TEST_F(Link, SendData) {
     EXPECT_TRUE(backend.line.sent.empty());
 
     // Less free space than data: several pieces, each where the last ended.
+    backend.line.outQueued = 4096;   // a driver queue larger than ours: no room
+    EXPECT_EQ(mb.OutFreeSpace(), 0);
     backend.line.outQueued = 1024;
     EXPECT_EQ(mb.OutFreeSpace(), 4);
     EXPECT_EQ(mb.SendData(data, 10), 10);

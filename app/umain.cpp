@@ -1,0 +1,658 @@
+#include "umain.h"
+
+#include "icons.h"
+#include "ueditdialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace orn {
+
+const char* const TMForm::Caption = "ORN10-X-XX Util v2.2";
+
+namespace {
+
+// Controls stand inside a border of 6 pixels; the layout is in pixels at
+// 96 dpi relative to the inner area.
+constexpr int Border = 6;
+constexpr int ClientWidth = 551;
+constexpr int ClientHeight = 299;
+
+// The speeds offered, as ordinals of TComPortBaudRate: 1200 .. 115200.
+constexpr TComPortBaudRate SpeedMap[] = {br1200, br2400, br4800, br9600, br19200, br38400, br57600, br115200};
+
+const char* const PortErrorText = "Ошибка:\n Не могу открыть порт!";
+const char* const PortErrorCaption = "ORN Modbus";
+
+template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* widget = new W(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+QString Number(int n) { return QString::number(n); }
+
+} // namespace
+
+// ---------------------------------------------------------------- creation
+
+TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      scheduler_(scheduler) {
+    // The master, with the settings the window stores for it.
+    MB = std::make_unique<TModbusM>(scheduler, backend);
+    MB->SetComPort(pnCOM1);
+    MB->SetComPortBaudRate(br19200);
+    MB->SetComPortParity(ptEVEN);
+    MB->SlaveId = 1;
+    MB->FunctionCode = 3;
+    MB->Offset = 0;
+    MB->Quantity = 1;
+    MB->RegisterDim = 2;
+    MB->SetFTimeout(1000);
+    MB->OnResponseReady = [this](TModbusM* sender) { MBResponseReady(sender); };
+    MB->OnError = [this](TModbusM* sender, const std::string& msg) { MBError(sender, msg); };
+
+    TimerEdit = scheduler.createTimer([this] { TimerEditTimer(); });
+    TimerEdit->setInterval(200);
+    TimerAuto = scheduler.createTimer([this] { TimerAutoTimer(); });
+    TimerAuto->setInterval(2000);
+    TimerOnes = scheduler.createTimer([this] { TimerOnesTimer(); });
+    TimerOnes->setInterval(2000);
+
+    DecimalSeparator = QLocale::system().decimalPoint().toStdString();
+    ShowPortErrorBox = [this] {
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(PortErrorCaption), QString::fromUtf8(PortErrorText),
+                        QMessageBox::Ok, this);
+        box.exec();
+    };
+
+    BuildLayout();
+
+    // The constructor's own steps.
+    Finding = false;
+    FoundCount = 0;
+    FindAddr = 1;
+    TxCount = RxCount = ErrCount = 0;
+    Waiting = false;
+    SetPanel(0, "Tx: " + Number(TxCount));
+    SetPanel(1, "Rx: " + Number(RxCount));
+    SetPanel(2, "Err: " + Number(ErrCount));
+    SetTag(BtCalb, 2);
+    SetTag(SBtWrLimit1, 8);
+    SetTag(SBtWrLimit2, 9);
+    SetTag(SBtWrMagnet, 7);
+    SetTag(SBtWrCurrent, 10);
+    DevType = CBDev->currentIndex();
+    for (int r = 0; r < Grid->rowCount(); ++r)
+        Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
+    Grid->setColumnWidth(0, 122);
+    RegOffset = 1;
+    RegCount = 13;
+}
+
+TMForm::~TMForm() {
+    // The master goes first so that no event of it reaches a half-destroyed window.
+    MB.reset();
+}
+
+void TMForm::BuildLayout() {
+    setWindowTitle(QString::fromUtf8(Caption));
+    setWindowIcon(QIcon(QPixmap::fromImage(ProgramIcon())));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(ClientWidth + 2 * Border, ClientHeight + 2 * Border);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+
+    auto at = [](int v) { return v + Border; };
+    auto utf8 = [](const char* s) { return QString::fromUtf8(s); };
+
+    // Port settings.
+    GBPort = Make<QGroupBox>(this, "GBPort", at(0), at(0), 181, 113);
+    GBPort->setTitle(utf8("Связь"));
+    LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13);
+    LabelPort->setText(utf8("Порт:"));
+    LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13);
+    LabelSpeed->setText(utf8("Скорость:"));
+    LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13);
+    LabelParity->setText(utf8("Чётность:"));
+    CBPortNum = Make<QComboBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
+    for (int i = 1; i <= 10; ++i) CBPortNum->addItem("COM" + Number(i));
+    CBPortNum->setCurrentIndex(0);
+    CBPortSpeed = Make<QComboBox>(GBPort, "CBPortSpeed", 68, 48, 69, 21);
+    for (TComPortBaudRate rate : SpeedMap) CBPortSpeed->addItem(Number(int(BaudRates[rate])));
+    CBPortSpeed->setCurrentIndex(4);
+    CBParity = Make<QComboBox>(GBPort, "CBParity", 68, 76, 69, 21);
+    CBParity->addItems({"None", "Odd", "Even"});
+    CBParity->setCurrentIndex(2);
+
+    SBtFind = Make<QToolButton>(this, "SBtFind", at(0), at(120), 81, 26);
+    SBtFind->setText(utf8("Найти"));
+
+    // Instrument.
+    GBDev = Make<QGroupBox>(this, "GBDev", at(0), at(152), 181, 89);
+    GBDev->setTitle(utf8("Прибор"));
+    LabelType = Make<QLabel>(GBDev, "LabelType", 8, 24, 22, 13);
+    LabelType->setText(utf8("Тип:"));
+    LabelAddr = Make<QLabel>(GBDev, "LabelAddr", 8, 52, 34, 13);
+    LabelAddr->setText(utf8("Адрес:"));
+    CBDev = Make<QComboBox>(GBDev, "CBDev", 48, 20, 121, 21);
+    for (const TModelInfo& m : Models) CBDev->addItem(utf8(m.ItemText));
+    CBDev->setCurrentIndex(InitialDevType);
+    CBAddr = Make<QComboBox>(GBDev, "CBAddr", 48, 48, 61, 21);
+    CBAddr->setEditable(true);
+    CBAddr->setInsertPolicy(QComboBox::NoInsert);
+    CBAddr->addItem("1");
+    CBAddr->setCurrentIndex(0);
+
+    SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26);
+    SBtGo->setText(utf8("Переключить"));
+    SBtGo->setToolTip(utf8("Переключить на работу с ORN терминалом"));
+    SBtGo->setCursor(Qt::PointingHandCursor);
+
+    // Readings.
+    Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13);
+    Label4->setText(utf8("Показания:"));
+    Grid = Make<QTableWidget>(this, "Grid", at(192), at(16), 209, 257);
+    Grid->setRowCount(GridRowCount);
+    Grid->setColumnCount(2);
+    Grid->horizontalHeader()->hide();
+    Grid->verticalHeader()->hide();
+    Grid->horizontalHeader()->setMinimumSectionSize(1);
+    Grid->horizontalHeader()->setDefaultSectionSize(110);
+    Grid->verticalHeader()->setMinimumSectionSize(1);
+    Grid->verticalHeader()->setDefaultSectionSize(22);
+    Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Grid->setShowGrid(true);
+    Grid->setWordWrap(false);
+    for (int r = 0; r < GridRowCount; ++r) {
+        auto* label = new QTableWidgetItem;
+        label->setFlags(Qt::ItemIsEnabled);   // the fixed column
+        label->setBackground(palette().button());
+        Grid->setItem(r, 0, label);
+        Grid->setItem(r, 1, new QTableWidgetItem);
+    }
+    // Column borders can be dragged, as in a classic string grid.
+    Grid->viewport()->setMouseTracking(true);
+    Grid->viewport()->installEventFilter(this);
+
+    const QIcon glyph(QPixmap::fromImage(WriteGlyph()));
+    auto writeButton = [&](const char* name, int top, const char* hint) {
+        auto* b = Make<QToolButton>(this, name, at(400), at(top), 23, 22);
+        b->setAutoRaise(true);
+        b->setIcon(glyph);
+        b->setIconSize(QSize(16, 16));
+        b->setToolTip(utf8(hint));
+        return b;
+    };
+    SBtWrLimit1 = writeButton("SBtWrLimit1", 132, "Задать новый порог");
+    SBtWrLimit2 = writeButton("SBtWrLimit2", 156, "Задать новый порог");
+    SBtWrMagnet = writeButton("SBtWrMagnet", 180, "Задать новую концентрацию газа для магнитной градуировки");
+    SBtWrCurrent = writeButton("SBtWrCurrent", 203, "Указать текущее значение тока (только для границ диапазона)");
+
+    // Reading and commands.
+    BoxAuto = Make<QCheckBox>(this, "BoxAuto", at(472), at(16), 73, 17);
+    BoxAuto->setText(utf8("Авто"));
+    SBtRead = Make<QToolButton>(this, "SBtRead", at(472), at(40), 75, 26);
+    SBtRead->setText(utf8("Читать"));
+    SBtRead->setToolTip(utf8("Считать текущие показания из прибора"));
+    BtZero = Make<QPushButton>(this, "BtZero", at(472), at(88), 75, 25);
+    BtZero->setText(utf8("Уст. 0"));
+    BtZero->setToolTip(utf8("Установка нуля показаний по концентрации"));
+    BtCalb = Make<QPushButton>(this, "BtCalb", at(472), at(120), 75, 25);
+    BtCalb->setText(utf8("Градуировка"));
+    BtCalb->setToolTip(utf8("Градуировка показаний по концентрации"));
+    BtInit = Make<QPushButton>(this, "BtInit", at(472), at(152), 75, 25);
+    BtInit->setText(utf8("Сброс"));
+    BtInit->setToolTip(utf8("Сброс градуировки показаний по концентрации к заводской"));
+    for (QPushButton* b : {BtZero, BtCalb, BtInit}) b->setAutoDefault(false);
+
+    // Current output.
+    GBCur = Make<QGroupBox>(this, "GBCur", at(432), at(200), 113, 73);
+    GBCur->setTitle(utf8("Ток"));
+    BoxFix = Make<QCheckBox>(GBCur, "BoxFix", 8, 16, 89, 17);
+    BoxFix->setText(utf8("Фиксировать"));
+    Box4 = Make<QRadioButton>(GBCur, "Box4", 8, 40, 49, 17);
+    Box4->setText(utf8("4мА"));
+    Box4->setChecked(true);
+    Box4->setEnabled(false);
+    Box20 = Make<QRadioButton>(GBCur, "Box20", 56, 40, 49, 17);
+    Box20->setText(utf8("20мА"));
+    Box20->setEnabled(false);
+    Box4->installEventFilter(this);
+    Box20->installEventFilter(this);
+
+    // Status bar: three counters and a message panel.
+    StBar = Make<QStatusBar>(this, "StBar", at(0), at(280), ClientWidth, 19);
+    StBar->setSizeGripEnabled(true);
+    const int widths[4] = {70, 70, 70, 50};
+    for (int i = 0; i < 4; ++i) {
+        panels_[i] = new QLabel(StBar);
+        panels_[i]->setObjectName(QStringLiteral("StBarPanel%1").arg(i));
+        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panels_[i]->setMinimumWidth(widths[i]);
+        if (i < 3) panels_[i]->setFixedWidth(widths[i]);
+        StBar->addWidget(panels_[i], i == 3 ? 1 : 0);
+    }
+
+    // Speed buttons and labels take no focus; the rest follow the tab order.
+    for (QToolButton* b : {SBtFind, SBtGo, SBtRead, SBtWrLimit1, SBtWrLimit2, SBtWrMagnet, SBtWrCurrent})
+        b->setFocusPolicy(Qt::NoFocus);
+    QWidget* order[] = {CBPortNum, CBPortSpeed, CBParity, CBDev, CBAddr, Grid, BtInit,
+                        BtZero,    BoxFix,      Box4,     Box20, BoxAuto, BtCalb};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    // Handlers.  Check boxes report every change of state, also by code.
+    connect(CBPortNum, qOverload<int>(&QComboBox::activated), this, [this] { CBPortNumChange(); });
+    connect(CBPortSpeed, qOverload<int>(&QComboBox::activated), this, [this] { CBPortSpeedChange(); });
+    connect(CBParity, qOverload<int>(&QComboBox::activated), this, [this] { CBParityChange(); });
+    connect(CBDev, qOverload<int>(&QComboBox::activated), this, [this] { CBDevChange(); });
+    connect(SBtFind, &QToolButton::clicked, this, [this] { SBtFindClick(); });
+    connect(SBtGo, &QToolButton::clicked, this, [this] { SBtGoClick(); });
+    connect(SBtRead, &QToolButton::clicked, this, [this] { SBtReadClick(); });
+    connect(SBtWrLimit1, &QToolButton::clicked, this, [this] { SBtWrLimit1Click(); });
+    connect(SBtWrLimit2, &QToolButton::clicked, this, [this] { SBtWrLimit2Click(); });
+    connect(SBtWrMagnet, &QToolButton::clicked, this, [this] { SBtWrMagnetClick(); });
+    connect(SBtWrCurrent, &QToolButton::clicked, this, [this] { SBtWrCurrentClick(); });
+    connect(BtZero, &QPushButton::clicked, this, [this] { BtZeroClick(); });
+    connect(BtCalb, &QPushButton::clicked, this, [this] { BtCalbClick(); });
+    connect(BtInit, &QPushButton::clicked, this, [this] { BtInitClick(); });
+    connect(BoxAuto, &QCheckBox::toggled, this, [this] { BoxAutoClick(); });
+    connect(BoxFix, &QCheckBox::toggled, this, [this] { BoxFixClick(); });
+}
+
+// ---------------------------------------------------------------- helpers
+
+int TMForm::Tag(const QObject* control) { return control->property("Tag").toInt(); }
+void TMForm::SetTag(QObject* control, int tag) { control->setProperty("Tag", tag); }
+
+QString TMForm::PanelText(int panel) const { return panels_[panel]->text(); }
+void TMForm::SetPanel(int panel, const QString& text) { panels_[panel]->setText(text); }
+
+bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
+    int value = address;
+    bool ok = true;
+    if (address == 0) value = CBAddr->currentText().toInt(&ok, 10);
+    if (!ok || value < 1 || value > 247) {
+        // Mark the box red for one tick of TimerEdit, which then puts "1" back.
+        QPalette pal = CBAddr->lineEdit()->palette();
+        pal.setColor(QPalette::Base, QColor(255, 0, 0));
+        CBAddr->lineEdit()->setPalette(pal);
+        TimerEdit->setEnabled(true);
+        return false;
+    }
+    slave = uint8_t(value);
+    return true;
+}
+
+bool TMForm::OpenPort() {
+    if (MB->Connected() || MB->Connect()) return true;
+    // While the box is up its event loop goes on; a request that fails in
+    // the meantime (auto mode) must not open a second one.
+    if (!portErrorBoxShown_) {
+        portErrorBoxShown_ = true;
+        ShowPortErrorBox();
+        portErrorBoxShown_ = false;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- reading
+
+int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
+    uint8_t slave = 0;
+    if (!ParseAddress(address, slave)) return 2;
+    // While a transaction is open its request stays as it is: the answer on
+    // its way is judged and stored by it.  The master refuses this read.
+    if (!MB->Busy()) {
+        MB->SlaveId = slave;
+        MB->FunctionCode = 3;
+        MB->Offset = first;
+        MB->Quantity = count;
+        MB->RegisterDim = 2;
+        MB->SetFTimeout(500);
+    }
+    if (!OpenPort()) return 3;
+    Waiting = true;
+    MB->Query();
+    ++TxCount;
+    SetPanel(0, "Tx: " + Number(TxCount));
+    return 0;
+}
+
+void TMForm::SBtReadClick() { ReadRegisters(0, RegOffset, RegCount); }
+
+void TMForm::BoxAutoClick() {
+    TimerAuto->setInterval(2000);
+    TimerAuto->setEnabled(BoxAuto->isChecked());
+    SBtRead->setEnabled(!BoxAuto->isChecked());
+}
+
+void TMForm::TimerAutoTimer() {
+    if (!Finding) {
+        SBtReadClick();
+        return;
+    }
+    // One step of the bus search.
+    ++FindAddr;
+    if (FindAddr > 247) {
+        SBtFindClick();
+        return;
+    }
+    ReadRegisters(FindAddr, RegOffset, RegCount);
+    SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
+}
+
+void TMForm::TimerOnesTimer() {
+    SBtReadClick();
+    TimerOnes->setEnabled(false);
+}
+
+void TMForm::TimerEditTimer() {
+    TimerEdit->setEnabled(false);
+    CBAddr->setEditText("1");
+    CBAddr->lineEdit()->setPalette(CBAddr->palette());
+}
+
+void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
+    MB->Disconnect();
+    ++RxCount;
+    SetPanel(1, "Rx: " + Number(RxCount));
+    const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
+    SetPanel(3, slave + ": Ok");
+    RegImage.Store(MB->Offset, MB->ResponseData());
+
+    if (MB->FunctionCode == 6) {
+        if (MB->Offset == RegServiceProtocol) {
+            SetPanel(3, slave + QString::fromUtf8(": Переключен на служебный протокол"));
+            // The grid keeps its values; the request is over all the same.
+            Waiting = false;
+            return;
+        }
+        const bool reread = IsMB() ? (MB->Offset == 1 || MB->Offset == 2) : MB->Offset == 5;
+        if (!BoxAuto->isChecked() && reread) TimerOnes->setEnabled(true);
+    } else if (MB->FunctionCode == 3) {
+        if (Finding) {
+            ++FoundCount;
+            CBAddr->addItem(Number(MB->SlaveId));
+            CBAddr->setCurrentIndex(CBAddr->currentIndex() + 1);
+        } else if (IsMB() && BoxFix->isChecked() != RegImage.CurrentFixed()) {
+            BoxFix->setChecked(RegImage.CurrentFixed());
+        }
+    }
+    ShowReadings();
+    Waiting = false;
+}
+
+void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
+    const uint8_t code = MB->ErrorCode();
+    // A request refused because another is open is counted and shown, but
+    // the open one goes on: its port stays open and it ends on its own.
+    const bool refused = code == mbMasterBusy;
+    if (!refused) MB->Disconnect();
+    ++ErrCount;
+    SetPanel(2, "Err: " + Number(ErrCount));
+    const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
+    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
+    if (refused) return;
+
+    // A failed write of the current output puts the control back.
+    if (MB->FunctionCode == 6 && IsMB()) {
+        if (MB->Offset == 1) BoxFix->setChecked(!BoxFix->isChecked());
+        else if (MB->Offset == 2) Box4->setChecked(Box20->isChecked());
+    }
+    Waiting = false;
+}
+
+void TMForm::ShowReadings() {
+    for (int r = 0; r < GridRowCount; ++r) {
+        if (auto text = ReadingText(DevType, r, RegImage, DecimalSeparator))
+            Grid->item(r, 1)->setText(QString::fromStdString(*text));
+    }
+}
+
+void TMForm::CBDevChange() {
+    DevType = CBDev->currentIndex();
+    for (int r = 0; r < Grid->rowCount(); ++r) {
+        Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
+        Grid->item(r, 1)->setText(QString());
+    }
+    const TModelInfo& model = *ModelOf(DevType);
+    SBtWrLimit1->setEnabled(model.EnLimit1);
+    SBtWrLimit2->setEnabled(model.EnLimit2);
+    SBtWrMagnet->setEnabled(model.EnMagnet);
+    SBtWrCurrent->setEnabled(model.EnCurrent);
+    GBCur->setEnabled(model.EnGBCur);
+    // Tags of the controls whose register differs between the groups.
+    SetTag(BtCalb, IsMB() ? 2 : 5);
+    SetTag(SBtWrLimit1, IsMB() ? 8 : 6);
+    SetTag(SBtWrLimit2, IsMB() ? 9 : 7);
+    RegOffset = model.RegOffset;
+    RegCount = model.RegCount;
+}
+
+// ---------------------------------------------------------------- port settings
+
+void TMForm::CBPortNumChange() { MB->SetComPort(TComPortNumber(CBPortNum->currentIndex())); }
+
+void TMForm::CBPortSpeedChange() {
+    const int i = CBPortSpeed->currentIndex();
+    if (i >= 0 && i < int(std::size(SpeedMap))) MB->SetComPortBaudRate(SpeedMap[i]);
+}
+
+void TMForm::CBParityChange() { MB->SetComPortParity(TComPortParity(CBParity->currentIndex())); }
+
+void TMForm::FormClose() { MB->Disconnect(); }
+
+void TMForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+// ---------------------------------------------------------------- writes
+
+int TMForm::WriteRegister(uint8_t address, uint8_t reg, int32_t value) {
+    const uint16_t word = uint16_t(uint32_t(value) & 0xFFFF);
+    if (!WriteValueAllowed(DevType, reg, word, RegImage)) return 1;
+    uint8_t slave = 0;
+    if (!ParseAddress(address, slave)) return 2;
+    // The open transaction still needs its request to judge its answer.
+    if (MB->Busy()) return 0;
+    MB->SlaveId = slave;
+    MB->FunctionCode = 6;
+    MB->Offset = reg;
+    MB->RegisterDim = 2;
+    MB->RequestData = {uint8_t(word >> 8), uint8_t(word & 0xFF)};
+    MB->SetFTimeout(500);
+    if (!OpenPort()) return 3;
+    Waiting = true;
+    MB->Query();
+    ++TxCount;
+    SetPanel(0, "Tx: " + Number(TxCount));
+    return 0;
+}
+
+bool TMForm::CalibrationAllowed() const {
+    return !IsMB() || (RxCount > 0 && !RegImage.CurrentFixed());
+}
+
+void TMForm::OpenValueDialog(int row, const QObject* control) {
+    if (!DlgForm) return;
+    DlgForm->Open(Grid->item(row, 1)->text(), Grid->item(row, 0)->text(), Tag(control));
+}
+
+void TMForm::SBtWrLimit1Click() { OpenValueDialog(5, SBtWrLimit1); }
+
+void TMForm::SBtWrLimit2Click() {
+    if (RxCount > 0) OpenValueDialog(6, SBtWrLimit2);
+}
+
+void TMForm::SBtWrMagnetClick() {
+    if (RxCount > 0) OpenValueDialog(7, SBtWrMagnet);
+}
+
+void TMForm::SBtWrCurrentClick() {
+    if (RxCount > 0) OpenValueDialog(8, SBtWrCurrent);
+}
+
+void TMForm::BtCalbClick() {
+    if (CalibrationAllowed()) OpenValueDialog(1, BtCalb);
+}
+
+void TMForm::BtZeroClick() {
+    if (CalibrationAllowed()) WriteRegister(0, IsMB() ? 2 : 5, CmdSetZero);
+}
+
+void TMForm::BtInitClick() {
+    if (CalibrationAllowed()) WriteRegister(0, IsMB() ? 2 : 5, CmdResetCalibration);
+}
+
+void TMForm::SBtGoClick() { WriteRegister(0, RegServiceProtocol, CmdServiceProtocol); }
+
+void TMForm::BoxFixClick() {
+    if (RxCount == 0) {
+        BoxFix->setChecked(false);
+        return;
+    }
+    const bool checked = BoxFix->isChecked();
+    const bool fixed = RegImage.CurrentFixed();
+    if (checked && !fixed) {
+        if (WriteRegister(0, 1, RegImage[1] | CurrentFixedMask) != 0) BoxFix->setChecked(false);
+    } else if (!checked && fixed) {
+        if (WriteRegister(0, 1, RegImage[1] & uint16_t(~CurrentFixedMask)) != 0) BoxFix->setChecked(true);
+    }
+    Box4->setEnabled(BoxFix->isChecked());
+    Box20->setEnabled(BoxFix->isChecked());
+    if (!Box4->isEnabled()) Box4->setChecked(true);
+}
+
+void TMForm::Box4Enter() {
+    if (BoxFix->isChecked() && RegImage.CurrentFixed()) WriteRegister(0, 2, 0);
+}
+
+void TMForm::Box20Enter() {
+    if (BoxFix->isChecked() && RegImage.CurrentFixed()) WriteRegister(0, 2, RegImage[4]);
+}
+
+bool TMForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == Box4 || watched == Box20)) {
+        // Focus coming back with the window is not an entry into the control.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            if (watched == Box4) Box4Enter();
+            else Box20Enter();
+        }
+        return false;
+    }
+    if (watched == Grid->viewport()) return GridColumnSizing(event);
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TMForm::GridColumnSizing(QEvent* event) {
+    if (event->type() != QEvent::MouseMove && event->type() != QEvent::MouseButtonPress &&
+        event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const int x = static_cast<QMouseEvent*>(event)->position().toPoint().x();
+    auto borderAt = [&](int px) {
+        for (int c = 0; c < Grid->columnCount(); ++c)
+            if (std::abs(px - (Grid->columnViewportPosition(c) + Grid->columnWidth(c))) <= 2) return c;
+        return -1;
+    };
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        sizingColumn_ = borderAt(x);
+        if (sizingColumn_ < 0) return false;
+        sizingStartX_ = x;
+        sizingStartWidth_ = Grid->columnWidth(sizingColumn_);
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (sizingColumn_ < 0) return false;
+        sizingColumn_ = -1;
+        return true;
+    default:
+        if (sizingColumn_ >= 0) {
+            Grid->setColumnWidth(sizingColumn_, std::max(1, sizingStartWidth_ + x - sizingStartX_));
+            return true;
+        }
+        if (borderAt(x) >= 0) Grid->viewport()->setCursor(Qt::SplitHCursor);
+        else Grid->viewport()->unsetCursor();
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- bus search
+
+void TMForm::SBtFindClick() {
+    if (Finding) StopSearch();
+    else StartSearch();
+}
+
+void TMForm::StartSearch() {
+    FoundCount = 0;
+    FindAddr = 1;
+    if (ReadRegisters(FindAddr, RegOffset, RegCount) != 0) return;
+    Finding = true;
+    SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
+    SBtFind->setText(QString::fromUtf8("Стоп"));
+    BoxAuto->setChecked(false);
+    BoxAuto->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{SBtGo, GBPort, GBDev, SBtRead, BtInit, BtZero, BtCalb})
+        w->setEnabled(false);
+    CBAddr->clear();
+    CBAddr->setEditText(QString());
+    TimerAuto->setInterval(1000);
+    TimerAuto->setEnabled(true);
+}
+
+void TMForm::StopSearch() {
+    // The step that passes address 247 stops the search from inside the
+    // wait below; one stop is enough.
+    if (stoppingSearch_) return;
+    stoppingSearch_ = true;
+    // No new probe while the one in flight is waited for; its answer still counts.
+    TimerAuto->setEnabled(false);
+    while (Waiting && scheduler_.processPendingEvents()) {
+    }
+    stoppingSearch_ = false;
+    Finding = false;
+    TimerAuto->setEnabled(false);
+    SBtFind->setText(QString::fromUtf8("Найти"));
+    ErrCount = 0;
+    SetPanel(3, QString::fromUtf8("Найдено приборов: ") + Number(FoundCount));
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{SBtGo, GBPort, GBDev, BoxAuto, SBtRead, BtInit, BtZero, BtCalb})
+        w->setEnabled(true);
+    if (FoundCount == 0) {
+        CBAddr->addItem("1");
+        CBAddr->setCurrentIndex(CBAddr->count() - 1);
+    }
+}
+
+} // namespace orn

@@ -1,0 +1,165 @@
+// TMForm: the main window of the ORN10 service utility.
+//
+// One window that talks to one instrument at a time through its MODBUS
+// master MB: reading (once, or every 2 s), writes and commands, the current
+// output, the bus search.  The port is open only around a request: the
+// request operations open it, the answer and error handlers close it.
+#pragma once
+
+#include "instruments.h"
+#include "modbusm.h"
+#include "scheduler.h"
+#include "serial_port.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTableWidget;
+class QToolButton;
+
+namespace orn {
+
+class TDlgForm;
+
+class TMForm : public QWidget {
+    Q_OBJECT
+
+public:
+    // Timers come from `scheduler`, ports from `backend`; both outlive the window.
+    TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent = nullptr);
+    ~TMForm() override;
+
+    // ---- Components, named as in the layout.
+    std::unique_ptr<TModbusM> MB;
+    QGroupBox* GBPort;
+    QGroupBox* GBDev;
+    QComboBox* CBPortNum;
+    QComboBox* CBPortSpeed;
+    QLabel* LabelPort;
+    QLabel* LabelSpeed;
+    QComboBox* CBDev;
+    QToolButton* SBtGo;
+    QLabel* LabelType;
+    QLabel* LabelAddr;
+    QComboBox* CBAddr;
+    QComboBox* CBParity;
+    QLabel* LabelParity;
+    std::unique_ptr<Timer> TimerEdit;
+    QToolButton* SBtRead;
+    QToolButton* SBtFind;
+    QTableWidget* Grid;
+    QLabel* Label4;
+    QToolButton* SBtWrLimit1;
+    QToolButton* SBtWrLimit2;
+    QToolButton* SBtWrMagnet;
+    QToolButton* SBtWrCurrent;
+    QStatusBar* StBar;
+    QPushButton* BtInit;
+    QPushButton* BtZero;
+    QGroupBox* GBCur;
+    QCheckBox* BoxFix;
+    QCheckBox* BoxAuto;
+    std::unique_ptr<Timer> TimerAuto;
+    QRadioButton* Box4;
+    QRadioButton* Box20;
+    QPushButton* BtCalb;
+    std::unique_ptr<Timer> TimerOnes;
+
+    // ---- Handlers.
+    void MBResponseReady(TModbusM* Sender);
+    void MBError(TModbusM* Sender, const std::string& ErrorMsg);
+    void SBtGoClick();
+    void SBtFindClick();
+    void FormClose();
+    void CBPortNumChange();
+    void CBPortSpeedChange();
+    void CBDevChange();
+    void CBParityChange();
+    void TimerEditTimer();
+    void SBtReadClick();
+    void BoxAutoClick();
+    void TimerAutoTimer();
+    void SBtWrLimit1Click();
+    void SBtWrLimit2Click();
+    void SBtWrMagnetClick();
+    void SBtWrCurrentClick();
+    void BoxFixClick();
+    void BtInitClick();
+    void BtZeroClick();
+    void Box4Enter();
+    void Box20Enter();
+    void TimerOnesTimer();
+    void BtCalbClick();
+
+    // ---- State.
+    bool Finding = false;
+    bool Waiting = false;
+    int FoundCount = 0;
+    int DevType = InitialDevType;
+    uint8_t RegOffset = 1;
+    uint8_t RegCount = 13;
+    uint8_t FindAddr = 1;
+    int TxCount = 0;
+    int RxCount = 0;
+    int ErrCount = 0;
+    TRegImage RegImage;
+
+    // ---- Requests.  Result codes: 0 handed to the master (or, for a write,
+    // dropped while a transaction is open), 1 value out of range (writes),
+    // 2 invalid slave address, 3 the port cannot be opened.
+    // Address 0 takes the address from CBAddr.
+    int ReadRegisters(uint8_t address, uint8_t first, uint8_t count);
+    int WriteRegister(uint8_t address, uint8_t reg, int32_t value);
+    void ShowReadings();
+
+    // ---- Links and seams.
+    // The value entry dialog; set by the program entry once it exists.
+    TDlgForm* DlgForm = nullptr;
+    // Shows the port error box (modal).  Tests replace it.
+    std::function<void()> ShowPortErrorBox;
+    // The regional decimal separator the grid and the dialog use.
+    std::string DecimalSeparator;
+    // Text of status panel 0..3.
+    QString PanelText(int panel) const;
+    // The integer tag of a control: the register it writes.
+    static int Tag(const QObject* control);
+    static void SetTag(QObject* control, int tag);
+
+    static const char* const Caption;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    void SetPanel(int panel, const QString& text);
+    bool ParseAddress(uint8_t address, uint8_t& slave);
+    bool OpenPort();
+    bool IsMB() const { return IsMBModel(DevType); }
+    bool CalibrationAllowed() const;
+    void OpenValueDialog(int row, const QObject* control);
+    void StartSearch();
+    void StopSearch();
+    bool GridColumnSizing(QEvent* event);
+
+    Scheduler& scheduler_;
+    QLabel* panels_[4];
+    bool portErrorBoxShown_ = false;
+    bool stoppingSearch_ = false;
+    int sizingColumn_ = -1;   // column whose border is being dragged
+    int sizingStartX_ = 0;
+    int sizingStartWidth_ = 0;
+};
+
+} // namespace orn
