@@ -1,0 +1,265 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+
+namespace orn::sim {
+
+namespace {
+
+bool ParseInt(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+bool ParseProbability(const std::string& s, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (*end != '\0' || !(v >= 0 && v <= 1)) return false;
+    out = v;
+    return true;
+}
+
+// "a=1,b,c=x" into (name, value) pairs; a missing value is empty.
+std::vector<std::pair<std::string, std::string>> SplitList(const std::string& s) {
+    std::vector<std::pair<std::string, std::string>> out;
+    size_t start = 0;
+    while (start <= s.size()) {
+        size_t end = s.find(',', start);
+        if (end == std::string::npos) end = s.size();
+        const std::string item = s.substr(start, end - start);
+        const size_t eq = item.find('=');
+        if (eq == std::string::npos)
+            out.emplace_back(item, "");
+        else
+            out.emplace_back(item.substr(0, eq), item.substr(eq + 1));
+        start = end + 1;
+    }
+    return out;
+}
+
+bool ParseInstrument(const std::string& s, InstrumentSpec& spec, std::string& error) {
+    const size_t at = s.find('@');
+    long address = 0;
+    if (at == std::string::npos || !ParseModel(s.substr(0, at), spec.model) ||
+        !ParseInt(s.substr(at + 1), 1, 247, address)) {
+        error = "bad instrument '" + s + "': expected MODEL@ADDRESS, MODEL one of MB1 MB2 MB3 MB4 X-20 X-22, ADDRESS 1 to 247";
+        return false;
+    }
+    spec.address = uint8_t(address);
+    return true;
+}
+
+bool ParseFault(const std::string& s, Options& o, std::string& error) {
+    const size_t colon = s.find(':');
+    long address = 0;
+    if (colon == std::string::npos || !ParseInt(s.substr(0, colon), 1, 247, address)) {
+        error = "bad fault '" + s + "': expected ADDRESS:KIND[=VALUE][,KIND[=VALUE]...]";
+        return false;
+    }
+    Faults& f = o.faults[uint8_t(address)];
+    for (const auto& [kind, value] : SplitList(s.substr(colon + 1))) {
+        long v = 0;
+        if (kind == "silent" && value.empty())
+            f.silent = true;
+        else if (kind == "bad-crc" && value.empty())
+            f.badCrc = true;
+        else if (kind == "exception" && ParseInt(value, 1, 255, v))
+            f.exception = uint8_t(v);
+        else if (kind == "split" && ParseInt(value, 1, 60000, v))
+            f.splitGapMs = int(v);
+        else if (kind == "split-after" && ParseInt(value, 0, 300, v))
+            f.splitAfter = int(v);
+        else if (kind == "noise" && ParseInt(value, 1, 64, v))
+            f.noiseBytes = int(v);
+        else if (kind == "slow" && ParseInt(value, 0, 60000, v))
+            f.turnaroundMs = int(v);
+        else {
+            error = "bad fault '" + kind + (value.empty() ? "" : "=" + value) +
+                    "': kinds are silent, bad-crc, exception=CODE, split=MS, split-after=BYTES, noise=BYTES, slow=MS";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseRandom(const std::string& s, RandomFaults& r, std::string& error) {
+    for (const auto& [kind, value] : SplitList(s)) {
+        long v = 0;
+        bool ok;
+        if (kind == "drop") ok = ParseProbability(value, r.drop);
+        else if (kind == "corrupt") ok = ParseProbability(value, r.corrupt);
+        else if (kind == "split") ok = ParseProbability(value, r.split);
+        else if (kind == "delay") ok = ParseProbability(value, r.delay);
+        else if (kind == "garble") ok = ParseProbability(value, r.garble);
+        else if (kind == "split-gap" && (ok = ParseInt(value, 1, 60000, v))) r.splitGapMs = int(v);
+        else if (kind == "delay-ms" && (ok = ParseInt(value, 1, 60000, v))) r.delayMs = int(v);
+        else ok = false;
+        if (!ok) {
+            error = "bad random fault '" + kind + (value.empty() ? "" : "=" + value) +
+                    "': expected drop, corrupt, split, delay or garble =PROBABILITY (0 to 1), split-gap=MS, delay-ms=MS";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string UsageText() {
+    return "Usage: orn10sim [OPTION]...\n"
+           "Simulates ORN10 gas-detector instruments as MODBUS RTU slaves on a pseudo-terminal.\n"
+           "Prints the path to give the utility, as a line ORN10_COM1=PATH, and serves until\n"
+           "interrupted (SIGINT or SIGTERM).\n"
+           "\n"
+           "  -i, --instrument MODEL@ADDR  an instrument on the line (repeatable; default MB4@1);\n"
+           "                               MODEL: MB1 MB2 MB3 MB4 X-20 X-22, ADDR: 1 to 247\n"
+           "  -l, --link PATH          make PATH a symbolic link to the pseudo-terminal (its\n"
+           "                           directories are created, an old link replaced; removed on exit)\n"
+           "      --com N              print ORN10_COMN instead of ORN10_COM1\n"
+           "  -s, --speed BAUD         line speed in bit/s (default 19200); a master at another\n"
+           "                           speed gets no answer\n"
+           "  -p, --parity none|odd|even  line parity (default even)\n"
+           "  -t, --turnaround MS      pause before each answer (default 5)\n"
+           "  -f, --fault ADDR:KIND[=VALUE][,...]  faults of the instrument at ADDR:\n"
+           "                           silent, bad-crc, exception=CODE, split=MS (pause inside\n"
+           "                           the answer), split-after=BYTES, noise=BYTES (junk before\n"
+           "                           the answer), slow=MS (turnaround)\n"
+           "  -r, --random KIND=P[,...]  faults by chance for every instrument: drop, corrupt,\n"
+           "                           split, delay, garble (P from 0 to 1); split-gap=MS and\n"
+           "                           delay-ms=MS set their sizes (default 50 and 300)\n"
+           "      --seed N             seed of the drift and of the random faults (default 1)\n"
+           "      --freeze             keep the gas readings from drifting\n"
+           "  -v, --verbose            trace every frame on standard error\n"
+           "  -h, --help               show this help and exit\n"
+           "\n"
+           "Example:\n"
+           "  orn10sim --link /tmp/orn10/com1 --instrument MB4@1 --instrument X-22@5\n"
+           "  ORN10_COM1=/tmp/orn10/com1 orn10util\n"
+           "\n"
+           "Exit status: 0 after an interrupt, 1 when the pseudo-terminal or the link fails,\n"
+           "2 for bad arguments.\n";
+}
+
+bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
+    bool randomGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        const size_t eq = name.find('=');
+        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasValue = true;
+        }
+        auto take = [&](std::string& out) {
+            if (hasValue) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        auto flag = [&] {
+            if (hasValue) error = "option " + name + " takes no value";
+            return !hasValue;
+        };
+        std::string v;
+        long n = 0;
+        if (name == "-h" || name == "--help") {
+            if (!flag()) return false;
+            o.help = true;
+        } else if (name == "-i" || name == "--instrument") {
+            InstrumentSpec spec{};
+            if (!take(v) || !ParseInstrument(v, spec, error)) return false;
+            for (const auto& s : o.instruments)
+                if (s.address == spec.address) {
+                    error = "two instruments at address " + std::to_string(spec.address);
+                    return false;
+                }
+            o.instruments.push_back(spec);
+        } else if (name == "-l" || name == "--link") {
+            if (!take(v)) return false;
+            if (v.empty()) {
+                error = "empty link path";
+                return false;
+            }
+            o.linkPath = v;
+        } else if (name == "--com") {
+            if (!take(v)) return false;
+            if (!ParseInt(v, 1, 255, n)) {
+                error = "bad port number '" + v + "': expected 1 to 255";
+                return false;
+            }
+            o.comNumber = int(n);
+        } else if (name == "-s" || name == "--speed") {
+            if (!take(v)) return false;
+            if (!ParseInt(v, 50, 4000000, n)) {
+                error = "bad speed '" + v + "': expected bit/s from 50 to 4000000";
+                return false;
+            }
+            o.line.baudRate = uint32_t(n);
+        } else if (name == "-p" || name == "--parity") {
+            if (!take(v)) return false;
+            if (v == "none") o.line.parity = ptNONE;
+            else if (v == "odd") o.line.parity = ptODD;
+            else if (v == "even") o.line.parity = ptEVEN;
+            else {
+                error = "bad parity '" + v + "': expected none, odd or even";
+                return false;
+            }
+        } else if (name == "-t" || name == "--turnaround") {
+            if (!take(v)) return false;
+            if (!ParseInt(v, 0, 60000, n)) {
+                error = "bad turnaround '" + v + "': expected milliseconds from 0 to 60000";
+                return false;
+            }
+            o.line.turnaroundMs = int(n);
+        } else if (name == "-f" || name == "--fault") {
+            if (!take(v) || !ParseFault(v, o, error)) return false;
+        } else if (name == "-r" || name == "--random") {
+            if (!take(v) || !ParseRandom(v, o.random, error)) return false;
+            randomGiven = true;
+        } else if (name == "--seed") {
+            if (!take(v)) return false;
+            if (!ParseInt(v, 0, 4294967295L, n)) {
+                error = "bad seed '" + v + "'";
+                return false;
+            }
+            o.seed = uint32_t(n);
+        } else if (name == "--freeze") {
+            if (!flag()) return false;
+            o.freeze = true;
+        } else if (name == "-v" || name == "--verbose") {
+            if (!flag()) return false;
+            o.verbose = true;
+        } else {
+            error = "unknown argument '" + args[i] + "'";
+            return false;
+        }
+    }
+    if (o.instruments.empty()) o.instruments.push_back({Model::MB4, 1});
+    std::set<uint8_t> addresses;
+    for (const auto& s : o.instruments) addresses.insert(s.address);
+    for (const auto& [address, f] : o.faults)
+        if (!addresses.count(address)) {
+            error = "fault for address " + std::to_string(address) + ", where there is no instrument";
+            return false;
+        }
+    if (randomGiven) o.random.seed = o.seed;
+    return true;
+}
+
+} // namespace orn::sim

@@ -1,0 +1,248 @@
+#include "pty_server.h"
+
+#include "pty_termios.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace orn::sim {
+
+namespace {
+
+int64_t MonotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// mkdir -p for the directories above `path`.
+bool MakeParents(const std::string& path, std::string& error) {
+    for (size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
+        const std::string dir = path.substr(0, pos);
+        if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+            error = Errno("cannot create " + dir);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+PtyServer::PtyServer(SimLine& line) : line_(line), startNs_(MonotonicNs()) {
+    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
+    line_.setClock([this] { return nowUs(); });
+}
+
+PtyServer::~PtyServer() {
+    unlink();
+    if (watch_ >= 0) ::close(watch_);
+    if (ownPts_ >= 0) ::close(ownPts_);
+    if (ptm_ >= 0) ::close(ptm_);
+    for (int fd : wake_)
+        if (fd >= 0) ::close(fd);
+    line_.setClock(nullptr);
+}
+
+int64_t PtyServer::nowUs() const { return (MonotonicNs() - startNs_) / 1000; }
+
+bool PtyServer::open(std::string& error) {
+    if (ptm_ >= 0) return true;
+    if (wake_[0] < 0) {
+        error = "cannot create a pipe";
+        return false;
+    }
+    ptm_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (ptm_ < 0) {
+        error = Errno("cannot open a pseudo-terminal");
+        return false;
+    }
+    char name[128] = {};
+    if (::grantpt(ptm_) != 0 || ::unlockpt(ptm_) != 0 || ::ptsname_r(ptm_, name, sizeof name) != 0) {
+        error = Errno("cannot unlock the pseudo-terminal");
+        ::close(ptm_);
+        ptm_ = -1;
+        return false;
+    }
+    devicePath_ = name;
+    // Our own hold on the device side keeps our side from hanging up while
+    // the master has the port closed.  It never reads, so every byte we
+    // write goes to the master, and it takes no lock.
+    ownPts_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (ownPts_ < 0) {
+        error = Errno("cannot open " + devicePath_);
+        return false;
+    }
+    MakeRawAt(ownPts_, line_.config().baudRate);
+    // Settings a master leaves behind stay on a pseudo-terminal, and the
+    // next master that asks for the same ones is told EINVAL by tcsetattr()
+    // (the pty drops the parity bit, and the C library then sees nothing of
+    // the request applied).  Watching opens and closes lets us put the
+    // line's settings back when the last master has gone.  Without the
+    // watch everything else still works.
+    watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        ::close(watch_);
+        watch_ = -1;
+    }
+    return true;
+}
+
+void PtyServer::takeOpenCloseEvents() {
+    alignas(inotify_event) char buf[4096];
+    bool closed = false;
+    for (;;) {
+        const ssize_t n = ::read(watch_, buf, sizeof buf);
+        if (n <= 0) break;
+        for (ssize_t i = 0; i + ssize_t(sizeof(inotify_event)) <= n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buf + i);
+            if (e->mask & IN_OPEN) ++masters_;
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                masters_ = masters_ > 0 ? masters_ - 1 : 0;
+                closed = true;
+            }
+            i += ssize_t(sizeof(inotify_event) + e->len);
+        }
+    }
+    if (closed && masters_ == 0) {
+        MakeRawAt(ownPts_, line_.config().baudRate);
+        ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
+    }
+}
+
+bool PtyServer::link(const std::string& path, std::string& error) {
+    if (devicePath_.empty()) {
+        error = "the pseudo-terminal is not open";
+        return false;
+    }
+    if (path.empty()) {
+        error = "empty link path";
+        return false;
+    }
+    if (!MakeParents(path, error)) return false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        error = path + " exists and is not a symbolic link";
+        return false;
+    }
+    // A new link beside it, renamed over the old one: never a moment without.
+    const std::string tmp = path + ".new" + std::to_string(::getpid());
+    ::unlink(tmp.c_str());
+    if (::symlink(devicePath_.c_str(), tmp.c_str()) != 0) {
+        error = Errno("cannot create the link " + path);
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        error = Errno("cannot create the link " + path);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    linkPath_ = path;
+    return true;
+}
+
+void PtyServer::unlink() {
+    if (linkPath_.empty()) return;
+    char target[PATH_MAX] = {};
+    const ssize_t n = ::readlink(linkPath_.c_str(), target, sizeof target - 1);
+    // Another server may have taken the link over since.
+    if (n > 0 && devicePath_ == std::string(target, size_t(n))) ::unlink(linkPath_.c_str());
+    linkPath_.clear();
+}
+
+void PtyServer::stop() {
+    stopping_ = true;
+    if (wake_[1] >= 0) {
+        const char c = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_[1], &c, 1);
+    }
+}
+
+void PtyServer::writeAnswer(const uint8_t* data, size_t n) {
+    while (n > 0) {
+        const ssize_t k = ::write(ptm_, data, n);
+        if (k > 0) {
+            data += k;
+            n -= size_t(k);
+            continue;
+        }
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0 && errno == EAGAIN) {
+            // The device side's queue is full: nobody reads it.  Old
+            // answers there are of no use to anyone; make room once.
+            ::tcflush(ownPts_, TCIFLUSH);
+            const ssize_t again = ::write(ptm_, data, n);
+            if (again <= 0) return;
+            data += again;
+            n -= size_t(again);
+            continue;
+        }
+        return;
+    }
+}
+
+int PtyServer::run() {
+    if (ptm_ < 0) {
+        error_ = "the pseudo-terminal is not open";
+        return 1;
+    }
+    uint8_t buf[4096];
+    while (!stopping_) {
+        int64_t next;
+        int64_t now;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            now = nowUs();
+            const size_t n = line_.receive(buf, sizeof buf, now);
+            if (n > 0) writeAnswer(buf, n);
+            next = line_.nextEventUs();
+        }
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (next != INT64_MAX) {
+            const int64_t waitUs = next > now ? next - now : 0;
+            ts.tv_sec = time_t(waitUs / 1000000);
+            ts.tv_nsec = long(waitUs % 1000000) * 1000;
+            timeout = &ts;
+        }
+        pollfd fds[3] = {{ptm_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}};
+        const int r = ::ppoll(fds, watch_ >= 0 ? 3 : 2, timeout, nullptr);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            error_ = Errno("poll");
+            return 1;
+        }
+        if (fds[1].revents) break;
+        if (watch_ >= 0 && (fds[2].revents & POLLIN)) takeOpenCloseEvents();
+        if (fds[0].revents & POLLIN) {
+            for (;;) {
+                const ssize_t n = ::read(ptm_, buf, sizeof buf);
+                if (n <= 0) break;
+                std::lock_guard<std::mutex> lock(mutex_);
+                // A pseudo-terminal keeps the speed the master set, though
+                // it ignores it; the parity it drops.  A master at another
+                // speed is heard as garbage.
+                LineSettings master = line_.settings();
+                if (const uint32_t speed = TerminalSpeed(ownPts_)) master.baudRate = speed;
+                line_.send(buf, size_t(n), nowUs(), &master);
+            }
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // Should not happen while we hold the device side; do not spin.
+            ::poll(nullptr, 0, 20);
+        }
+    }
+    return 0;
+}
+
+} // namespace orn::sim

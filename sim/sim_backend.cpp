@@ -1,0 +1,84 @@
+#include "sim_backend.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orn::sim {
+
+class SimDevice : public SerialDevice {
+public:
+    explicit SimDevice(SimPort& port) : port_(port) {
+        port_.open_ = true;
+        // Whatever reached the port while nobody held it is gone.
+        line().discardArrived(now());
+    }
+    ~SimDevice() override { port_.open_ = false; }
+
+    void configure(const LineSettings& s) override {
+        port_.settings_ = s;
+        ++port_.configures_;
+    }
+    void purge(bool rx, bool tx) override {
+        if (port_.vanished) return;
+        if (rx) line().discardArrived(now());
+        if (tx) line().discardUnsent(now());
+    }
+    int outQueued() override {
+        if (port_.vanished) return 0;
+        return line().unsentCount(now());
+    }
+    long read(uint8_t* buf, size_t n) override {
+        if (port_.vanished) return -1;
+        return long(line().receive(buf, n, now()));
+    }
+    long write(const uint8_t* buf, size_t n) override {
+        if (port_.vanished) return -1;
+        if (n == 0) return 0;
+        port_.written_.insert(port_.written_.end(), buf, buf + n);
+        port_.requests_.push_back({now(), std::vector<uint8_t>(buf, buf + n)});
+        line().send(buf, n, now(), port_.configured() ? &port_.settings_ : nullptr);
+        return long(n);
+    }
+    bool waitWritable(int ms) override {
+        if (port_.vanished) return false;
+        // The queue never fills here; spend the time anyway, as a blocking
+        // wait would.
+        port_.clock_->skipUs(int64_t(std::max(ms, 0)) * 1000);
+        return true;
+    }
+    int nativeHandle() const override { return 100 + port_.portNumber_; }
+    void release() override {}
+
+private:
+    SimLine& line() { return *port_.line_; }
+    int64_t now() const { return port_.clock_->nowUs(); }
+
+    SimPort& port_;
+};
+
+SimBackend::~SimBackend() = default;
+
+SimPort& SimBackend::attach(int portNumber, SimLine& line) {
+    auto p = std::unique_ptr<SimPort>(new SimPort(portNumber, line, clock_));
+    VirtualScheduler* clock = &clock_;
+    line.setClock([clock] { return clock->nowUs(); });
+    SimPort& ref = *p;
+    ports_[portNumber] = std::move(p);
+    return ref;
+}
+
+SimPort* SimBackend::port(int portNumber) {
+    auto it = ports_.find(portNumber);
+    return it == ports_.end() ? nullptr : it->second.get();
+}
+
+std::unique_ptr<SerialDevice> SimBackend::open(int portNumber) {
+    SimPort* p = port(portNumber);
+    if (!p) return nullptr;
+    ++p->attempts_;
+    if (p->open_ || p->refuseOpen || p->vanished) return nullptr;
+    ++p->opens_;
+    return std::make_unique<SimDevice>(*p);
+}
+
+} // namespace orn::sim

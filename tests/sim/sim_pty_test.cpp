@@ -1,0 +1,275 @@
+// The simulator on a real pseudo-terminal, in real time: libmodbus as an
+// independent master, the utility's own POSIX link, and the orn10sim program.
+// Waits are real but short and bounded.
+#include "modbusm.h"
+#include "posix_serial.h"
+#include "pty_server.h"
+#include "realtime_scheduler.h"
+
+#include <gtest/gtest.h>
+#include <modbus.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace orn;
+using namespace orn::sim;
+
+namespace {
+
+class PtyLine : public ::testing::Test {
+protected:
+    SimLine line;
+    PtyServer server{line};
+    std::thread thread;
+    modbus_t* ctx = nullptr;
+
+    void SetUp() override {
+        const struct { Model model; uint8_t address; } models[] = {
+            {Model::MB1, 1}, {Model::MB2, 2}, {Model::MB3, 3}, {Model::MB4, 4}, {Model::X20, 5}, {Model::X22, 6}};
+        for (const auto& m : models) line.add(m.model, m.address);
+        line.freezeDrift();
+        std::string error;
+        ASSERT_TRUE(server.open(error)) << error;
+        thread = std::thread([this] { server.run(); });
+        ctx = modbus_new_rtu(server.devicePath().c_str(), 19200, 'E', 8, 1);
+        ASSERT_NE(ctx, nullptr);
+        modbus_set_response_timeout(ctx, 0, 300000);
+        ASSERT_EQ(modbus_connect(ctx), 0) << modbus_strerror(errno);
+    }
+    void TearDown() override {
+        if (ctx) {
+            modbus_close(ctx);
+            modbus_free(ctx);
+        }
+        server.stop();
+        if (thread.joinable()) thread.join();
+    }
+    uint16_t simReg(uint8_t address, int reg) {
+        uint16_t v = 0;
+        server.withLine([&](SimLine& l) { v = l.at(address).reg(reg); });
+        return v;
+    }
+};
+
+TEST_F(PtyLine, LibmodbusReadsEveryModel) {
+    const struct { uint8_t address; int count; } models[] = {{1, 6}, {2, 9}, {3, 12}, {4, 13}, {5, 7}, {6, 11}};
+    for (const auto& m : models) {
+        SCOPED_TRACE(int(m.address));
+        modbus_set_slave(ctx, m.address);
+        uint16_t regs[16] = {};
+        ASSERT_EQ(modbus_read_registers(ctx, 1, m.count, regs), m.count) << modbus_strerror(errno);
+        // The clock registers of the X-22 may tick between the two looks.
+        for (int r = 1; r <= std::min(m.count, 8); ++r) EXPECT_EQ(regs[r - 1], simReg(m.address, r)) << r;
+        EXPECT_EQ(modbus_read_registers(ctx, 1, m.count + 1, regs), -1);
+        EXPECT_EQ(errno, EMBXILADD);
+    }
+}
+
+TEST_F(PtyLine, LibmodbusWritesAThresholdAndSwitchesToTheServiceProtocol) {
+    modbus_set_slave(ctx, 4);
+    ASSERT_EQ(modbus_write_register(ctx, 8, 1250), 1) << modbus_strerror(errno);
+    uint16_t v = 0;
+    ASSERT_EQ(modbus_read_registers(ctx, 8, 1, &v), 1);
+    EXPECT_EQ(v, 1250);
+
+    // The master may open and close the port for every request.
+    for (int i = 0; i < 3; ++i) {
+        modbus_close(ctx);
+        ASSERT_EQ(modbus_connect(ctx), 0);
+        ASSERT_EQ(modbus_read_registers(ctx, 8, 1, &v), 1) << modbus_strerror(errno);
+    }
+
+    EXPECT_EQ(modbus_write_register(ctx, 99, 0x6D2E), 1) << modbus_strerror(errno);
+    EXPECT_EQ(modbus_read_registers(ctx, 1, 1, &v), -1);
+    EXPECT_EQ(errno, ETIMEDOUT);
+    server.withLine([](SimLine& l) { EXPECT_TRUE(l.at(4).serviceMode()); });
+    modbus_set_slave(ctx, 5);   // the others still answer
+    EXPECT_EQ(modbus_read_registers(ctx, 1, 1, &v), 1);
+}
+
+TEST_F(PtyLine, TheUtilitysOwnLinkOpensAndClosesForEveryRequest) {
+    modbus_close(ctx);
+    RealtimeScheduler clock;
+    PosixSerialBackend backend;
+    ASSERT_EQ(::setenv("ORN10_COM1", server.devicePath().c_str(), 1), 0);
+    TModbusM mb(clock, backend);
+    mb.SetComPort(pnCOM1);
+    mb.SetComPortBaudRate(br19200);
+    mb.SetComPortParity(ptEVEN);
+    mb.SetFTimeout(500);
+    int code = -1;
+    mb.OnResponseReady = [&](TModbusM* m) { m->Disconnect(); code = 0; };
+    mb.OnError = [&](TModbusM* m, const std::string&) { m->Disconnect(); code = m->ErrorCode(); };
+    for (int i = 0; i < 3; ++i) {
+        mb.SlaveId = 6;
+        mb.FunctionCode = 3;
+        mb.Offset = 1;
+        mb.Quantity = 11;
+        code = -1;
+        ASSERT_TRUE(mb.Connect()) << "request " << i;
+        mb.Query();
+        ASSERT_TRUE(clock.runUntil([&] { return code >= 0; }, 2000));
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(mb.ResponseData().size(), 22u);
+    }
+    // At another speed the instruments hear garbage.
+    mb.SetComPortBaudRate(br9600);
+    code = -1;
+    ASSERT_TRUE(mb.Connect());
+    mb.Query();
+    ASSERT_TRUE(clock.runUntil([&] { return code >= 0; }, 2000));
+    EXPECT_EQ(code, mbTimeout);
+    ::unsetenv("ORN10_COM1");
+}
+
+// ---------------------------------------------------------------- the program
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+    int err = -1;
+};
+
+Child Spawn(const std::vector<std::string>& args) {
+    int out[2], err[2];
+    Child c;
+    if (::pipe(out) != 0 || ::pipe(err) != 0) return c;
+    c.pid = ::fork();
+    if (c.pid == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        ::close(out[0]);
+        ::close(err[0]);
+        std::vector<char*> argv{const_cast<char*>(ORN10SIM_PATH)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ORN10SIM_PATH, argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    c.out = out[0];
+    c.err = err[0];
+    return c;
+}
+
+// Reads until the fd ends, a newline (when asked) or the time is up.
+std::string ReadFrom(int fd, int maxMs, bool lineOnly) {
+    std::string s;
+    for (int waited = 0; waited < maxMs; waited += 10) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        char c;
+        if (::read(fd, &c, 1) != 1) break;
+        s += c;
+        if (lineOnly && c == '\n') break;
+        waited -= 10;
+    }
+    return s;
+}
+
+int WaitExit(pid_t pid, int maxMs) {
+    for (int waited = 0; waited < maxMs; waited += 10) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        ::poll(nullptr, 0, 10);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// Ends the child and removes the scratch folder however the test ends.
+struct ProgramRun {
+    Child child;
+    std::string dir;
+    ~ProgramRun() {
+        if (child.pid > 0 && ::kill(child.pid, 0) == 0) {
+            ::kill(child.pid, SIGKILL);
+            ::waitpid(child.pid, nullptr, 0);
+        }
+        if (child.out >= 0) ::close(child.out);
+        if (child.err >= 0) ::close(child.err);
+        if (!dir.empty()) {
+            ::unlink((dir + "/sub/com1").c_str());
+            ::rmdir((dir + "/sub").c_str());
+            ::rmdir(dir.c_str());
+        }
+    }
+};
+
+TEST(Orn10simProgram, ServesOnItsLinkAndCleansUpOnSigterm) {
+    char dir[] = "/tmp/orn10simtestXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    ProgramRun run;
+    run.dir = dir;
+    const std::string link = run.dir + "/sub/com1";
+    // A stale link from an earlier run is replaced.
+    ::mkdir((run.dir + "/sub").c_str(), 0755);
+    ASSERT_EQ(::symlink("/dev/pts/9999", link.c_str()), 0);
+
+    run.child = Spawn({"--link", link, "--instrument", "X-22@5", "--instrument=mb1@7", "--turnaround", "2"});
+    ASSERT_GT(run.child.pid, 0);
+    EXPECT_EQ(ReadFrom(run.child.out, 5000, true), "ORN10_COM1=" + link + "\n");
+
+    // Two masters one after the other, the first leaving its settings on the
+    // port (it exits without restoring them): the second must still be able
+    // to set them, which a pseudo-terminal refuses when nothing changes.
+    for (int session = 0; session < 2; ++session) {
+        SCOPED_TRACE(session);
+        modbus_t* ctx = modbus_new_rtu(link.c_str(), 19200, 'E', 8, 1);
+        ASSERT_NE(ctx, nullptr);
+        modbus_set_response_timeout(ctx, 0, 500000);
+        const int connected = modbus_connect(ctx);
+        EXPECT_EQ(connected, 0) << modbus_strerror(errno);
+        if (connected == 0) {
+            modbus_set_slave(ctx, 5);
+            uint16_t regs[11];
+            EXPECT_EQ(modbus_read_registers(ctx, 1, 11, regs), 11) << modbus_strerror(errno);
+            modbus_set_slave(ctx, 7);
+            EXPECT_EQ(modbus_read_registers(ctx, 1, 6, regs), 6) << modbus_strerror(errno);
+            ::close(modbus_get_socket(ctx));
+        }
+        modbus_free(ctx);
+        ::poll(nullptr, 0, 50);   // the simulator notices the close
+    }
+
+    ::kill(run.child.pid, SIGTERM);
+    EXPECT_EQ(WaitExit(run.child.pid, 3000), 0);
+    run.child.pid = -1;
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);   // removed on exit
+}
+
+TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--instrument", "MB5@1"}, {"--instrument", "MB4@0"}, {"--speed", "fast"}, {"--parity", "mark"},
+             {"--turnaround"}, {"--fault", "3:silent"}, {"--fault", "1:explode"}, {"--bogus"},
+             {"-i", "MB4@1", "-i", "X-20@1"}, {"--random", "drop=2"}}) {
+        Child c = Spawn(args);
+        ASSERT_GT(c.pid, 0);
+        const std::string err = ReadFrom(c.err, 3000, false);
+        EXPECT_EQ(WaitExit(c.pid, 3000), 2) << args[0];
+        EXPECT_EQ(err.rfind("orn10sim: ", 0), 0u) << err;
+        EXPECT_EQ(ReadFrom(c.out, 100, false), "");
+        ::close(c.out);
+        ::close(c.err);
+    }
+    Child h = Spawn({"--help"});
+    const std::string help = ReadFrom(h.out, 3000, false);
+    EXPECT_EQ(WaitExit(h.pid, 3000), 0);
+    EXPECT_NE(help.find("--instrument MODEL@ADDR"), std::string::npos);
+    ::close(h.out);
+    ::close(h.err);
+}
+
+} // namespace
