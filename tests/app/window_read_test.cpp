@@ -1,0 +1,383 @@
+// The main window: start state, reading and display, auto mode, port settings.
+#include "window_fixture.h"
+
+#include "application.h"
+
+#include <QStatusBar>
+
+using namespace orn;
+using namespace orn::test;
+using sim::Model;
+
+namespace {
+
+class Read : public WindowTest {};
+
+struct Control {
+    const char* name;
+    QRect geometry;   // relative to the parent, the window's inner border included
+    const char* text;
+};
+
+} // namespace
+
+TEST_F(Read, StartState) {
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("ORN10-X-XX Util v2.2"));
+    EXPECT_EQ(form->CBDev->currentText(), QString::fromUtf8("ОРН10-X-X1 MB4"));
+    const char* labels[11] = {"Сер. номер",    "Газ, %об.",     "t, С",
+                              "Статус",        "Диапазон измер., %об", "Порог №1, %об",
+                              "Порог №2, %об", "Газ магн. град-ки, %об", "Ток, мА",
+                              "Время работы, с", "Версия ПО"};
+    for (int r = 0; r < 11; ++r) {
+        EXPECT_EQ(Cell(r, 0), QString::fromUtf8(labels[r])) << r;
+        EXPECT_EQ(Cell(r), "") << r;
+    }
+    EXPECT_EQ(Panel(0), "Tx: 0");
+    EXPECT_EQ(Panel(1), "Rx: 0");
+    EXPECT_EQ(Panel(2), "Err: 0");
+    EXPECT_EQ(Panel(3), "");
+    EXPECT_FALSE(form->MB->Connected());
+    EXPECT_EQ(com1->openAttempts(), 0);
+    EXPECT_EQ(form->MB->ComPort(), pnCOM1);
+    EXPECT_EQ(form->MB->ComPortSpeed(), br19200);
+    EXPECT_EQ(form->MB->ComPortParity(), ptEVEN);
+    EXPECT_EQ(form->MB->Timeout(), 1000);
+    EXPECT_EQ(form->Grid->columnWidth(0), 122);
+    EXPECT_EQ(form->Grid->rowHeight(4), 22);
+    // Write controls of the initial model and their registers.
+    EXPECT_TRUE(form->SBtWrCurrent->isEnabled());
+    EXPECT_TRUE(form->GBCur->isEnabled());
+    EXPECT_EQ(TMForm::Tag(form->SBtWrLimit1), 8);
+    EXPECT_EQ(TMForm::Tag(form->BtCalb), 2);
+    EXPECT_TRUE(form->Box4->isChecked());
+    EXPECT_FALSE(form->Box4->isEnabled());
+    clock.advance(10000);
+    EXPECT_TRUE(com1->written().empty()) << "nothing is sent until the user acts";
+}
+
+TEST_F(Read, LayoutOfTheControls) {
+    const Control controls[] = {
+        {"GBPort", {6, 6, 181, 113}, "Связь"},
+        {"CBPortNum", {68, 20, 69, 21}, "COM1"},
+        {"CBPortSpeed", {68, 48, 69, 21}, "19200"},
+        {"CBParity", {68, 76, 69, 21}, "Even"},
+        {"SBtFind", {6, 126, 81, 26}, "Найти"},
+        {"GBDev", {6, 158, 181, 89}, "Прибор"},
+        {"CBAddr", {48, 48, 61, 21}, "1"},
+        {"SBtGo", {6, 254, 81, 26}, "Переключить"},
+        {"Grid", {198, 22, 209, 257}, ""},
+        {"SBtWrLimit1", {406, 138, 23, 22}, ""},
+        {"SBtWrCurrent", {406, 209, 23, 22}, ""},
+        {"BoxAuto", {478, 22, 73, 17}, "Авто"},
+        {"SBtRead", {478, 46, 75, 26}, "Читать"},
+        {"BtZero", {478, 94, 75, 25}, "Уст. 0"},
+        {"BtCalb", {478, 126, 75, 25}, "Градуировка"},
+        {"BtInit", {478, 158, 75, 25}, "Сброс"},
+        {"GBCur", {438, 206, 113, 73}, "Ток"},
+        {"BoxFix", {8, 16, 89, 17}, "Фиксировать"},
+        {"Box20", {56, 40, 49, 17}, "20мА"},
+        {"StBar", {6, 286, 551, 19}, ""},
+    };
+    for (const Control& c : controls) {
+        auto* w = form->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_EQ(w->geometry(), c.geometry) << c.name;
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+        else if (auto* cb = qobject_cast<QComboBox*>(w)) text = cb->currentText();
+        EXPECT_EQ(text, QString::fromUtf8(c.text)) << c.name;
+    }
+    EXPECT_EQ(form->SBtGo->toolTip(), QString::fromUtf8("Переключить на работу с ORN терминалом"));
+    EXPECT_EQ(form->SBtWrMagnet->toolTip(),
+              QString::fromUtf8("Задать новую концентрацию газа для магнитной градуировки"));
+    EXPECT_EQ(form->SBtRead->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(form->size(), QSize(563, 311));
+}
+
+struct ModelCase {
+    Model model;
+    int devType;
+    const char* request;   // without the CRC
+    std::vector<std::pair<int, const char*>> cells;
+};
+
+class ReadModel : public WindowTest, public ::testing::WithParamInterface<ModelCase> {};
+
+TEST_P(ReadModel, IsReadAndDecoded) {
+    const ModelCase& c = GetParam();
+    auto& inst = Add(c.model, 1);
+    const bool mb = sim::IsMbModel(c.model);
+    inst.setSerialNumber(65536);
+    inst.setReg(mb ? 2 : 5, 1234);
+    inst.setReg(mb ? 1 : 3, 0x0400);
+    if (mb) inst.setReg(7, 4500);
+    if (c.model == Model::MB3) {
+        inst.setReg(10, 1200);
+        inst.setReg(11, 3898800 & 0xFFFF);
+        inst.setReg(12, 3898800 >> 16);
+    }
+    if (c.model == Model::X22) inst.setDateTime(2020, 3, 7, 12, 30, 45);
+    ChooseModel(c.devType);
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(0), "Tx: 1");
+    EXPECT_EQ(Panel(1), "Rx: 1");
+    EXPECT_EQ(Panel(2), "Err: 0");
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].substr(0, 17), c.request);
+    for (const auto& [row, text] : c.cells) EXPECT_EQ(Cell(row), QString::fromUtf8(text)) << row;
+    for (int r = 0; r < 11; ++r) {
+        if (Cell(r, 0).isEmpty()) {
+            EXPECT_EQ(Cell(r), "") << "row " << r << " has no label and no value";
+        }
+    }
+    EXPECT_FALSE(form->MB->Connected()) << "the port is closed after the answer";
+    EXPECT_FALSE(form->Waiting);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllModels, ReadModel,
+    ::testing::Values(
+        ModelCase{Model::MB1, 0, "01 03 00 01 00 06", {{0, "65536"}, {1, "12,34"}, {2, "21,50"}, {3, "0400"}, {4, "100,00"}}},
+        ModelCase{Model::MB2, 1, "01 03 00 01 00 09", {{5, "20,00"}, {6, "50,00"}, {7, "45,00"}}},
+        ModelCase{Model::MB3, 2, "01 03 00 01 00 0C", {{8, "12,00"}, {9, "3898800"}}},
+        ModelCase{Model::MB4, 3, "01 03 00 01 00 0D", {{1, "12,34"}, {10, "1,04"}}},
+        ModelCase{Model::X20, 4, "01 03 00 01 00 07", {{0, "65536"}, {1, "12,34"}, {3, "0400"}, {4, "2,20"}, {5, "20,00"}}},
+        ModelCase{Model::X22, 5, "01 03 00 01 00 0B", {{4, "60"}, {6, "50,00"}, {7, "7/3/20"}, {8, "12:30:45"}}}));
+
+TEST_F(Read, FailuresShowTheirTexts) {
+    ReadOnce();   // nobody at address 1
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Нет связи"));
+    EXPECT_EQ(Panel(2), "Err: 1");
+    EXPECT_FALSE(form->MB->Connected());
+    EXPECT_FALSE(form->Waiting);
+
+    auto& inst = Add(Model::MB4, 1);
+    inst.faults().exception = 2;
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 02 (неверное значение)"));
+    EXPECT_EQ(Panel(2), "Err: 2");
+    inst.faults().exception = 0;
+    inst.faults().badCrc = true;
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 09 (CRC)"));
+    EXPECT_EQ(Panel(1), "Rx: 0");
+    EXPECT_EQ(Panel(0), "Tx: 3");
+    for (int r = 0; r < 11; ++r) EXPECT_EQ(Cell(r), "") << "the grid keeps its values";
+}
+
+TEST_F(Read, SecondClickIsRefusedAndTheFirstReadStillSucceeds) {
+    Add(Model::MB4, 1).setReg(2, 777);
+    ClickRead();
+    clock.advance(5);
+    ClickRead();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 10 (прибор занят)"));
+    EXPECT_EQ(Panel(2), "Err: 1");
+    EXPECT_TRUE(form->MB->Connected()) << "the refusal leaves the open request alone";
+    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(1), "Rx: 1");
+    EXPECT_EQ(Panel(0), "Tx: 2");
+    EXPECT_EQ(Cell(1), "7,77");
+    EXPECT_EQ(Sent().size(), 1u);
+}
+
+TEST_F(Read, RefusedReadDuringAWriteKeepsTheWritesRequest) {
+    auto& inst = Add(Model::MB4, 1);
+    ReadOnce();
+    inst.setReg(8, 1000);
+    ASSERT_EQ(form->WriteRegister(0, 8, 1500), 0);
+    ClickRead();   // refused: the write is open
+    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(form->RegImage[8], 1500) << "the echo lands at the written register";
+    EXPECT_EQ(form->RegImage[1], inst.reg(1)) << "and not at the read's first register";
+    EXPECT_EQ(inst.reg(8), 1500);
+}
+
+class ReadSlowLine : public WindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ReadSlowLine, AnswerInPiecesSucceeds) {
+    const int index = GetParam();   // 1200, 2400, 4800 bit/s
+    auto cfg = line.config();
+    cfg.baudRate = BaudRates[std::array{br1200, br2400, br4800}[size_t(index)]];
+    line.setConfig(cfg);
+    Add(Model::MB4, 1).setReg(2, 4321);
+    form->CBPortSpeed->setCurrentIndex(index);
+    form->CBPortSpeedChange();
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Cell(1), "43,21");
+    EXPECT_EQ(Panel(2), "Err: 0");
+    EXPECT_GT(com1->requests().size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(LowSpeeds, ReadSlowLine, ::testing::Values(0, 1, 2));
+
+TEST_F(Read, InvalidAddressesAreMarkedRed) {
+    Add(Model::MB4, 1);
+    for (const char* text : {"0", "248", "257", "-1", "abc", ""}) {
+        SCOPED_TRACE(text);
+        TypeAddress(QString::fromLatin1(text));
+        ClickRead();
+        EXPECT_TRUE(AddressMarkedRed());
+        clock.advance(199);
+        EXPECT_TRUE(AddressMarkedRed());
+        clock.advance(1);
+        EXPECT_FALSE(AddressMarkedRed());
+        EXPECT_EQ(form->CBAddr->currentText(), "1");
+        EXPECT_TRUE(com1->written().empty());
+        EXPECT_EQ(Panel(0), "Tx: 0");
+    }
+    TypeAddress("247");
+    ReadOnce();
+    EXPECT_FALSE(AddressMarkedRed());
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].substr(0, 5), "F7 03");
+    TypeAddress("1");
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+}
+
+TEST_F(Read, AutoModeReadsEveryTwoSeconds) {
+    Add(Model::MB4, 1);
+    SetAuto(true);
+    EXPECT_FALSE(form->SBtRead->isEnabled());
+    clock.advance(1999);
+    EXPECT_EQ(Panel(0), "Tx: 0");
+    clock.advance(1);
+    EXPECT_EQ(Panel(0), "Tx: 1");
+    clock.advance(6100);
+    EXPECT_EQ(Panel(0), "Tx: 4");
+    EXPECT_EQ(Panel(1), "Rx: 4");
+    SetAuto(false);
+    EXPECT_TRUE(form->SBtRead->isEnabled());
+    clock.advance(10000);
+    EXPECT_EQ(Panel(0), "Tx: 4");
+}
+
+TEST_F(Read, ModelChangeRelabelsWithoutReading) {
+    Add(Model::MB4, 1).setReg(2, 1000);
+    ReadOnce();
+    ASSERT_EQ(Cell(1), "10,00");
+    const TRegImage before = form->RegImage;
+    ChooseModel(5);
+    EXPECT_EQ(Cell(7, 0), QString::fromUtf8("Дата"));
+    EXPECT_EQ(Cell(9, 0), "");
+    for (int r = 0; r < 11; ++r) EXPECT_EQ(Cell(r), "") << r;
+    EXPECT_EQ(form->RegCount, 11);
+    EXPECT_EQ(TMForm::Tag(form->SBtWrLimit1), 6);
+    EXPECT_EQ(TMForm::Tag(form->BtCalb), 5);
+    EXPECT_FALSE(form->GBCur->isEnabled());
+    EXPECT_FALSE(form->SBtWrMagnet->isEnabled());
+    EXPECT_TRUE(form->SBtWrLimit2->isEnabled());
+    EXPECT_EQ(form->RegImage.Regs, before.Regs);
+    clock.advance(5000);
+    EXPECT_EQ(Sent().size(), 1u);
+    ChooseModel(0);
+    EXPECT_FALSE(form->SBtWrLimit1->isEnabled());
+    EXPECT_EQ(form->RegCount, 6);
+}
+
+TEST_F(Read, PortSettingsReachTheMaster) {
+    form->CBPortNum->setCurrentIndex(9);
+    form->CBPortNumChange();
+    EXPECT_EQ(form->MB->ComPort(), TComPortNumber(9));
+    form->CBPortSpeed->setCurrentIndex(5);
+    form->CBPortSpeedChange();
+    EXPECT_EQ(form->MB->ComPortSpeed(), br38400);
+    form->CBPortSpeed->setCurrentIndex(7);
+    form->CBPortSpeedChange();
+    EXPECT_EQ(form->MB->ComPortSpeed(), br115200);
+    form->CBParity->setCurrentIndex(1);
+    form->CBParityChange();
+    EXPECT_EQ(form->MB->ComPortParity(), ptODD);
+
+    // COM10 is port number 10: nothing is attached there.
+    ClickRead();
+    EXPECT_EQ(portErrorBoxes, 1);
+    EXPECT_EQ(Panel(0), "Tx: 0");
+    auto& com10 = backend.attach(10, line);
+    ClickRead();
+    EXPECT_EQ(com10.opens(), 1);
+    EXPECT_EQ(com10.lastSettings().baudRate, 115200u);
+    EXPECT_EQ(com10.lastSettings().parity, ptODD);
+}
+
+TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxAtATime) {
+    com1->refuseOpen = true;
+    EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
+    EXPECT_EQ(portErrorBoxes, 1);
+    EXPECT_EQ(Panel(0), "Tx: 0");
+    EXPECT_EQ(Panel(2), "Err: 0");
+
+    // Auto mode goes on while the box is up: its reads fail without a box.
+    int refusedMeanwhile = 0;
+    whilePortErrorBox = [&] {
+        whilePortErrorBox = nullptr;
+        for (int i = 0; i < 3; ++i) refusedMeanwhile += form->ReadRegisters(0, 1, 13) == 3;
+        clock.advance(10000);
+    };
+    SetAuto(true);
+    clock.advance(2000);
+    EXPECT_EQ(refusedMeanwhile, 3);
+    EXPECT_EQ(portErrorBoxes, 2) << "the first tick's box; none while it was up";
+    com1->refuseOpen = false;
+    Add(Model::MB4, 1);
+    clock.advance(2500);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok")) << "the next request opens the port again";
+}
+
+TEST_F(Read, ReadingShowsTheFixedCurrentOutputWithoutWriting) {
+    auto& inst = Add(Model::MB4, 1);
+    inst.setReg(1, 0x0400);
+    ASSERT_TRUE(inst.currentFixed());
+    ReadOnce();
+    EXPECT_TRUE(form->BoxFix->isChecked());
+    EXPECT_TRUE(form->Box4->isEnabled());
+    EXPECT_TRUE(form->Box20->isEnabled());
+    clock.advance(5000);
+    EXPECT_EQ(Sent().size(), 1u) << "following the instrument sends nothing";
+    inst.setReg(1, 0);
+    ReadOnce();
+    EXPECT_FALSE(form->BoxFix->isChecked());
+    EXPECT_FALSE(form->Box4->isEnabled());
+    EXPECT_TRUE(form->Box4->isChecked());
+    clock.advance(5000);
+    EXPECT_EQ(Sent().size(), 2u);
+}
+
+TEST_F(Read, DecimalSeparatorFollowsTheRegionalSettings) {
+    // The test runs under LC_NUMERIC=ru_RU.UTF-8 (see CMakeLists) unless told otherwise.
+    const QString expected = QLocale::system().decimalPoint();
+    EXPECT_EQ(QString::fromStdString(form->DecimalSeparator), expected);
+    Add(Model::MB4, 1).setReg(2, 2150);
+    ReadOnce();
+    EXPECT_EQ(Cell(1), "21" + expected + "50");
+}
+
+TEST_F(Read, ClosingTheWindowClosesThePort) {
+    Add(Model::MB4, 1);
+    ClickRead();
+    ASSERT_TRUE(com1->isOpen());
+    form->show();
+    form->close();
+    EXPECT_FALSE(com1->isOpen());
+    clock.advance(5000);
+    EXPECT_EQ(Panel(1), "Rx: 0") << "the outstanding answer is never handled";
+}
+
+TEST(Application, ExceptionInAHandlerIsShownAndTheLoopGoesOn) {
+    struct Thrower : QObject {
+        bool event(QEvent*) override { throw std::runtime_error("broken handler"); }
+    } thrower;
+    QStringList shown;
+    const auto saved = orn::ShowErrorBox;
+    orn::ShowErrorBox = [&](const QString& text) { shown << text; };
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&thrower, &event);
+    orn::RunGuarded([] { throw 42; });
+    orn::ShowErrorBox = saved;
+    EXPECT_EQ(shown, QStringList({"broken handler", ""}));
+}
