@@ -1,5 +1,6 @@
 // Test entry for the window tests: one application object on the offscreen
-// platform for all of them.
+// platform for all of them, under the regional settings the program is made
+// for (a comma as decimal separator) unless ORN10_TEST_LOCALE names another.
 #include "application.h"
 
 #include <QtGlobal>
@@ -8,6 +9,11 @@
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QByteArray locale = qgetenv("ORN10_TEST_LOCALE");
+    if (locale.isEmpty()) locale = "ru_RU.UTF-8";
+    qunsetenv("LC_ALL");
+    qputenv("LC_NUMERIC", locale);
+    qputenv("LANG", locale);
     orn::TApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -5,6 +5,8 @@
 
 #include <QStatusBar>
 
+#include <algorithm>
+
 using namespace orn;
 using namespace orn::test;
 using sim::Model;
@@ -144,7 +146,12 @@ INSTANTIATE_TEST_SUITE_P(
         ModelCase{Model::MB3, 2, "01 03 00 01 00 0C", {{8, "12,00"}, {9, "3898800"}}},
         ModelCase{Model::MB4, 3, "01 03 00 01 00 0D", {{1, "12,34"}, {10, "1,04"}}},
         ModelCase{Model::X20, 4, "01 03 00 01 00 07", {{0, "65536"}, {1, "12,34"}, {3, "0400"}, {4, "2,20"}, {5, "20,00"}}},
-        ModelCase{Model::X22, 5, "01 03 00 01 00 0B", {{4, "60"}, {6, "50,00"}, {7, "7/3/20"}, {8, "12:30:45"}}}));
+        ModelCase{Model::X22, 5, "01 03 00 01 00 0B", {{4, "60"}, {6, "50,00"}, {7, "7/3/20"}, {8, "12:30:45"}}}),
+    [](const ::testing::TestParamInfo<ModelCase>& info) {
+        std::string name = sim::ModelName(info.param.model);
+        name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+        return name;
+    });
 
 TEST_F(Read, FailuresShowTheirTexts) {
     ReadOnce();   // nobody at address 1
@@ -349,7 +356,7 @@ TEST_F(Read, ReadingShowsTheFixedCurrentOutputWithoutWriting) {
 }
 
 TEST_F(Read, DecimalSeparatorFollowsTheRegionalSettings) {
-    // The test runs under LC_NUMERIC=ru_RU.UTF-8 (see CMakeLists) unless told otherwise.
+    // The tests run under ru_RU.UTF-8 (comma) and once more under C (point).
     const QString expected = QLocale::system().decimalPoint();
     EXPECT_EQ(QString::fromStdString(form->DecimalSeparator), expected);
     Add(Model::MB4, 1).setReg(2, 2150);
