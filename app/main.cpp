@@ -10,8 +10,10 @@
 #include "ueditdialog.h"
 #include "umain.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <QScreen>
 
 int main(int argc, char** argv) {
     orn::TApplication app(argc, argv);
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
         orn::TMForm MForm(scheduler, backend);
         orn::TDlgForm DlgForm(&MForm);
         MForm.DlgForm = &DlgForm;
+        // Centred on the desktop when first shown.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            MForm.move(screen->availableGeometry().center() - MForm.rect().center());
         MForm.show();
         QApplication::exec();
     });
