@@ -118,7 +118,11 @@ TMForm::~TMForm() {
 void TMForm::BuildLayout() {
     setWindowTitle(QString::fromUtf8(Caption));
     setWindowIcon(QIcon(QPixmap::fromImage(ProgramIcon())));
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // The layout is measured in "MS Sans Serif" 8 pt; where that is missing,
+    // the nearest narrow sans fonts keep the texts inside their controls.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     setFont(font);
@@ -248,6 +252,19 @@ void TMForm::BuildLayout() {
     Box20->setEnabled(false);
     Box4->installEventFilter(this);
     Box20->installEventFilter(this);
+    // Tab enters the pair at the selected button, as radio buttons usually
+    // do, so that entering it by keyboard sends the current the screen shows.
+    // (Qt would otherwise enter at the button focused last, which after an
+    // undo or a release is the one not selected.)
+    auto tabEntersSelected = [this] {
+        for (QRadioButton* b : {Box4, Box20}) {
+            int policy = b->focusPolicy();
+            policy = b->isChecked() ? (policy | Qt::TabFocus) : (policy & ~int(Qt::TabFocus));
+            b->setFocusPolicy(Qt::FocusPolicy(policy));
+        }
+    };
+    tabEntersSelected();
+    connect(Box4, &QRadioButton::toggled, this, tabEntersSelected);
 
     // Status bar: three counters and a message panel.
     StBar = Make<QStatusBar>(this, "StBar", at(0), at(280), ClientWidth, 19);
@@ -371,7 +388,9 @@ void TMForm::TimerAutoTimer() {
 }
 
 void TMForm::TimerOnesTimer() {
-    SBtReadClick();
+    // During a bus search only probes may read: the answer to any other
+    // read would be counted as an instrument found.
+    if (!Finding) SBtReadClick();
     TimerOnes->setEnabled(false);
 }
 
@@ -401,8 +420,11 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     } else if (MB->FunctionCode == 3) {
         if (Finding) {
             ++FoundCount;
+            // The address just found becomes the selected one.  (The box
+            // selects the first item added to an empty list by itself, so
+            // counting on from the current index would skip past it.)
             CBAddr->addItem(Number(MB->SlaveId));
-            CBAddr->setCurrentIndex(CBAddr->currentIndex() + 1);
+            CBAddr->setCurrentIndex(CBAddr->count() - 1);
         } else if (IsMB() && BoxFix->isChecked() != RegImage.CurrentFixed()) {
             BoxFix->setChecked(RegImage.CurrentFixed());
         }
@@ -615,6 +637,14 @@ void TMForm::SBtFindClick() {
 }
 
 void TMForm::StartSearch() {
+    // A request still open (an automatic reading) would make the master
+    // refuse the first probe, and its answer would then count as found:
+    // let it end first.  A second click meanwhile starts nothing more.
+    if (startingSearch_) return;
+    startingSearch_ = true;
+    while (MB->Busy() && scheduler_.processPendingEvents()) {
+    }
+    startingSearch_ = false;
     FoundCount = 0;
     FindAddr = 1;
     if (ReadRegisters(FindAddr, RegOffset, RegCount) != 0) return;

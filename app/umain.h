@@ -156,6 +156,7 @@ private:
     Scheduler& scheduler_;
     QLabel* panels_[4];
     bool portErrorBoxShown_ = false;
+    bool startingSearch_ = false;
     bool stoppingSearch_ = false;
     int sizingColumn_ = -1;   // column whose border is being dragged
     int sizingStartX_ = 0;

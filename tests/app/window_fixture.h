@@ -29,6 +29,9 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace orn::test {
 
+// A request without its CRC: "01 06 00 08 04 E2" of a write.
+inline std::string Head(const std::string& frame) { return frame.substr(0, 17); }
+
 class WindowTest : public ::testing::Test {
 protected:
     VirtualScheduler clock;
