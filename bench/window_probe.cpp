@@ -1,9 +1,13 @@
 // Drives the real program's window once: start-up to the first shown
 // window, one press of "Читать" against whatever COM1 leads to, the readings
 // as text, and a screenshot.  Used by the demo on machines without a screen
-// (under Xvfb) and by the start-up benchmark.
+// (under Xvfb) and by the benchmarks: start-up time, and the cost of the
+// running program (CPU from /proc/self/stat, utime + stime over wall time;
+// resident memory VmRSS and its peak VmHWM from /proc/self/status) while it
+// sits idle (--idle) and while it reads every 2 s in auto mode (--auto).
 //
 //   window_probe [--screenshot FILE] [--timeout MS] [--no-read]
+//                [--idle SECONDS] [--auto SECONDS]
 //
 // Exit status: 0 when the read was answered "Ok" (or --no-read), 1 otherwise.
 #include "application.h"
@@ -12,15 +16,19 @@
 #include "ueditdialog.h"
 #include "umain.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -43,6 +51,47 @@ double MsSinceExec() {
     return uptime * 1000.0 - double(start) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
+// CPU seconds this process has used, user and system (utime + stime).
+double CpuSeconds() {
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::strtoull(field.c_str(), nullptr, 10);
+        if (i == 15) stime = std::strtoull(field.c_str(), nullptr, 10);
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+// A "Name:   1234 kB" line of /proc/self/status, in KiB; -1 when missing.
+long StatusKiB(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.compare(0, name.size() + 1, name + ":") == 0) return std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
+    return -1;
+}
+
+// Runs the event loop for `seconds` and prints what the process cost
+// meanwhile, as one line starting with `label`.
+void MeasureWhileRunning(const char* label, double seconds, const std::function<std::string()>& extra) {
+    QElapsedTimer wall;
+    const double cpu0 = CpuSeconds();
+    wall.start();
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double wallS = double(wall.nsecsElapsed()) / 1e9;
+    const double cpu = CpuSeconds() - cpu0;
+    std::printf("%s: seconds=%.1f cpu_seconds=%.2f cpu_percent=%.3f vmrss_kib=%ld vmhwm_kib=%ld%s\n", label, wallS, cpu,
+                100.0 * cpu / wallS, StatusKiB("VmRSS"), StatusKiB("VmHWM"), extra ? extra().c_str() : "");
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -51,13 +100,20 @@ int main(int argc, char** argv) {
     QString screenshot;
     int timeoutMs = 3000;
     bool read = true;
+    double idleSeconds = 0;
+    double autoSeconds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--screenshot" && i + 1 < argc) screenshot = QString::fromLocal8Bit(argv[++i]);
         else if (a == "--timeout" && i + 1 < argc) timeoutMs = std::atoi(argv[++i]);
         else if (a == "--no-read") read = false;
+        else if (a == "--idle" && i + 1 < argc) idleSeconds = std::atof(argv[++i]);
+        else if (a == "--auto" && i + 1 < argc) autoSeconds = std::atof(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: %s [--screenshot FILE] [--timeout MS] [--no-read]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--screenshot FILE] [--timeout MS] [--no-read] [--idle SECONDS] "
+                         "[--auto SECONDS]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -98,6 +154,19 @@ int main(int argc, char** argv) {
     if (!screenshot.isEmpty()) {
         QCoreApplication::processEvents();
         if (form.grab().save(screenshot)) std::printf("screenshot: %s\n", screenshot.toUtf8().constData());
+    }
+    std::fflush(stdout);
+    if (idleSeconds > 0) MeasureWhileRunning("idle", idleSeconds, nullptr);
+    if (autoSeconds > 0) {
+        // As the user would: tick "Авто"; the window reads every 2 s.
+        const int tx = form.TxCount, rx = form.RxCount, err = form.ErrCount;
+        form.BoxAuto->click();
+        MeasureWhileRunning("auto", autoSeconds, [&] {
+            return " reads=" + std::to_string(form.TxCount - tx) + " ok=" + std::to_string(form.RxCount - rx) +
+                   " errors=" + std::to_string(form.ErrCount - err) +
+                   " in_flight=" + std::to_string(form.Waiting ? 1 : 0);
+        });
+        form.BoxAuto->click();
     }
     form.close();
     return ok ? 0 : 1;
