@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libmodbus-dev
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation2
+  xvfb xauth fonts-dejavu-core fonts-liberation2 desktop-file-utils dpkg-dev
 )
 
 missing=()

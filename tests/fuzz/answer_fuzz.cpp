@@ -6,20 +6,13 @@
 // and nothing is read from outside the bytes.
 #include "fake_line.h"
 #include "frames.h"
+#include "fuzz_check.h"
 #include "modbusm.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 using namespace orn;
-
-#define FUZZ_ASSERT(c)                                                   \
-    do {                                                                 \
-        if (!(c)) {                                                      \
-            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #c); \
-            std::abort();                                                \
-        }                                                                \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;

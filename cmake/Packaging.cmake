@@ -1,0 +1,41 @@
+# The Debian package: the program with its desktop entry and icon, and the
+# instrument simulator.  In a Release build directory:
+#   cmake --build . && cpack -G DEB
+# gives orn10util_<version>_<arch>.deb; its library dependencies are found
+# by dpkg-shlibdeps (package dpkg-dev).
+
+add_subdirectory(${PROJECT_SOURCE_DIR}/resources ${PROJECT_BINARY_DIR}/resources)
+
+set(ORN10_PACKAGE_MAINTAINER "ORN10 Util developers <orn10util@example.org>"
+    CACHE STRING "Maintainer named in the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orn10util)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${ORN10_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service utility for ORN10 gas detectors over MODBUS RTU")
+# Wrapped for the package's control file.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "One window that talks to one ORN10 gas detector at a time over a serial\n"
+  "line as a MODBUS RTU master: it reads the instrument's readings once or\n"
+  "every two seconds, writes its alarm thresholds, calibration gas and\n"
+  "current output, calibrates and zeroes the concentration reading, drives\n"
+  "the current output and searches the line for instruments.\n"
+  "\n"
+  "Ports COM1 to COM10 are /dev/ttyS0 to /dev/ttyS9, or the device named by\n"
+  "ORN10_COM1 to ORN10_COM10 (e.g. ORN10_COM1=/dev/ttyUSB0).  The package\n"
+  "also holds orn10sim, a simulator of the instruments on a pseudo-terminal.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ORN10_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(ORN10_GUI)
+  # Qt only recommends its platform plugins; without them no window opens.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+endif()
+
+include(CPack)

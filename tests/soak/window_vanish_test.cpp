@@ -1,0 +1,353 @@
+// The serial port disappears while the window uses it, as when a USB adapter
+// is pulled: in-process on the virtual clock (the simulated port vanishes),
+// then on a real pseudo-terminal whose other side is closed, with the POSIX
+// link and the Qt event loop.
+#include "window_fixture.h"
+
+#include "posix_serial.h"
+#include "qt_scheduler.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace orn;
+using namespace orn::test;
+using sim::Model;
+
+namespace {
+
+// ---------------------------------------------------------------- in-process
+
+class Vanish : public WindowTest {};
+
+TEST_F(Vanish, AdapterPulledDuringAReadEndsItAndTheNextReadShowsTheBoxOnce) {
+    Add(Model::MB4, 1).setReg(8, 2500);
+    ReadOnce();
+    ASSERT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    const QString threshold = Cell(5);
+
+    ClickRead();
+    ASSERT_TRUE(com1->isOpen());
+    clock.advance(10);
+    com1->vanished = true;
+
+    // The poll finds the device gone; the transaction ends with its timeout.
+    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Нет связи"));
+    EXPECT_EQ(Panel(0), "Tx: 2");
+    EXPECT_EQ(Panel(1), "Rx: 1");
+    EXPECT_EQ(Panel(2), "Err: 1");
+    EXPECT_EQ(Cell(5), threshold) << "the grid keeps its values";
+    EXPECT_FALSE(form->Waiting);
+    EXPECT_FALSE(form->MB->Busy());
+    EXPECT_FALSE(com1->isOpen());
+    // Nothing runs any more: no poll goes on reading the dead device.
+    EXPECT_EQ(clock.runningTimers(), 0);
+    EXPECT_FALSE(clock.processPendingEvents());
+    EXPECT_EQ(portErrorBoxes, 0) << "the box belongs to the next request";
+
+    // The next request finds the port missing: one box, nothing counted.
+    const int attempts = com1->openAttempts();
+    EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
+    EXPECT_EQ(portErrorBoxes, 1);
+    EXPECT_EQ(com1->openAttempts(), attempts + 1);
+    clock.advance(10000);
+    EXPECT_EQ(portErrorBoxes, 1) << "no retry of its own";
+    EXPECT_EQ(com1->openAttempts(), attempts + 1);
+    EXPECT_EQ(Panel(0), "Tx: 2");
+    EXPECT_EQ(Panel(2), "Err: 1");
+
+    // The adapter is back: the next read works.
+    com1->vanished = false;
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(1), "Rx: 2");
+    EXPECT_EQ(form->TxCount, form->RxCount + form->ErrCount);
+}
+
+TEST_F(Vanish, AdapterPulledInAutoModeOneOpenAttemptPerTick) {
+    Add(Model::MB4, 1);
+    SetAuto(true);
+    clock.advance(2600);
+    ASSERT_EQ(Panel(1), "Rx: 1");
+
+    // Pulled 50 ms into the second read.
+    clock.advance(1450);
+    ASSERT_TRUE(com1->isOpen());
+    com1->vanished = true;
+    clock.advance(1000);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Нет связи"));
+    EXPECT_EQ(clock.runningTimers(), 1) << "only the auto timer";
+
+    // The user takes 7 s to close the first box: the ticks meanwhile fail
+    // without a second one.  Afterwards each tick tries once more.
+    const int attempts = com1->openAttempts();
+    whilePortErrorBox = [&] {
+        whilePortErrorBox = nullptr;
+        clock.advance(7000);
+    };
+    clock.advance(10950);   // ticks at 6, 8, 10, 12, 14 and 16 s
+    EXPECT_EQ(com1->openAttempts(), attempts + 6) << "one attempt per tick, no retry loop";
+    EXPECT_EQ(portErrorBoxes, 3) << "at 6 s (open until 13 s), at 14 s and at 16 s";
+    EXPECT_EQ(Panel(0), "Tx: 2");
+    EXPECT_EQ(Panel(2), "Err: 1");
+    EXPECT_FALSE(form->MB->Connected());
+
+    com1->vanished = false;
+    clock.advance(2500);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(0), "Tx: 3");
+    EXPECT_EQ(form->TxCount, form->RxCount + form->ErrCount);
+}
+
+TEST_F(Vanish, AdapterPulledDuringASearchOneBoxPerStepAndTheStopEndsIt) {
+    Add(Model::MB4, 5);
+    form->SBtFind->click();
+    clock.advance(1050);   // the probe of address 2 is on its way
+    ASSERT_TRUE(form->Waiting);
+    com1->vanished = true;
+    clock.advance(900);
+    EXPECT_FALSE(form->Waiting) << "the probe ended with its timeout";
+    EXPECT_EQ(Panel(2), "Err: 2");
+
+    // Each step finds the port missing: one box each, nothing sent.
+    const int attempts = com1->openAttempts();
+    clock.advance(2000);   // steps at 2 and 3 s
+    EXPECT_EQ(portErrorBoxes, 2);
+    EXPECT_EQ(com1->openAttempts(), attempts + 2);
+    EXPECT_EQ(Panel(0), "Tx: 2");
+
+    // The stop has nothing to wait for.
+    form->SBtFind->click();
+    EXPECT_FALSE(form->Finding);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("Найдено приборов: 0"));
+    EXPECT_EQ(clock.runningTimers(), 0);
+    clock.advance(10000);
+    EXPECT_EQ(portErrorBoxes, 2);
+
+    // With the adapter back the instrument is found.
+    com1->vanished = false;
+    form->SBtFind->click();
+    clock.advance(5600);
+    EXPECT_EQ(form->CBAddr->itemText(0), "5");
+    form->SBtFind->click();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("Найдено приборов: 1"));
+}
+
+// ---------------------------------------------------------------- real pty
+
+// A pseudo-terminal pair: the test keeps the multiplexer side, the window
+// opens the device side by its path as COM1.
+struct Pty {
+    int side = -1;
+    std::string path;
+    Pty() {
+        side = posix_openpt(O_RDWR | O_NOCTTY);
+        char name[128] = {};
+        if (side < 0 || grantpt(side) != 0 || unlockpt(side) != 0 || ptsname_r(side, name, sizeof name) != 0)
+            ADD_FAILURE() << "no pseudo-terminal: " << errno;
+        path = name;
+        setenv("ORN10_COM1", path.c_str(), 1);
+    }
+    ~Pty() {
+        hangUp();
+        unsetenv("ORN10_COM1");
+    }
+    // Closing the multiplexer side hangs the device side up, as pulling a
+    // USB adapter does.
+    void hangUp() {
+        if (side >= 0) ::close(side);
+        side = -1;
+    }
+    // The bytes the window wrote, waiting at most maxMs for the first.
+    std::vector<uint8_t> take(int maxMs) {
+        std::vector<uint8_t> out;
+        pollfd p{side, POLLIN, 0};
+        while (::poll(&p, 1, out.empty() ? maxMs : 20) > 0 && (p.revents & POLLIN)) {
+            uint8_t buf[256];
+            const ssize_t n = ::read(side, buf, sizeof buf);
+            if (n <= 0) break;
+            out.insert(out.end(), buf, buf + n);
+        }
+        return out;
+    }
+};
+
+// Wraps the program's scheduler: counts every tick of the window's and the
+// master's timers, and which of them run.
+class CountingScheduler : public Scheduler {
+public:
+    explicit CountingScheduler(Scheduler& inner) : inner_(inner) {}
+
+    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override {
+        auto tick = [this, onTick = std::move(onTick)] {
+            ++ticks;
+            onTick();
+        };
+        return std::make_unique<CountedTimer>(*this, inner_.createTimer(std::move(tick)));
+    }
+    bool processPendingEvents() override { return inner_.processPendingEvents(); }
+    uint32_t nowMs() const override { return inner_.nowMs(); }
+
+    int running() const {
+        return int(std::count_if(timers_.begin(), timers_.end(), [](const Timer* t) { return t->enabled(); }));
+    }
+    int ticks = 0;
+
+private:
+    class CountedTimer : public Timer {
+    public:
+        CountedTimer(CountingScheduler& owner, std::unique_ptr<Timer> inner) : owner_(owner), inner_(std::move(inner)) {
+            owner_.timers_.push_back(this);
+        }
+        ~CountedTimer() override {
+            auto& all = owner_.timers_;
+            all.erase(std::remove(all.begin(), all.end(), this), all.end());
+        }
+        void setInterval(int ms) override { inner_->setInterval(ms); }
+        int interval() const override { return inner_->interval(); }
+        void setEnabled(bool on) override { inner_->setEnabled(on); }
+        bool enabled() const override { return inner_->enabled(); }
+
+    private:
+        CountingScheduler& owner_;
+        std::unique_ptr<Timer> inner_;
+    };
+
+    Scheduler& inner_;
+    std::vector<const Timer*> timers_;
+};
+
+// Wraps the POSIX backend: counts the reads of the open device and how many
+// of them found it gone.
+class CountingBackend : public SerialBackend {
+public:
+    std::unique_ptr<SerialDevice> open(int portNumber) override {
+        ++opens;
+        auto device = posix_.open(portNumber);
+        if (!device) return nullptr;
+        ++opened;
+        return std::make_unique<CountedDevice>(*this, std::move(device));
+    }
+    int opens = 0, opened = 0, reads = 0, goneReads = 0, bytesRead = 0;
+
+private:
+    class CountedDevice : public SerialDevice {
+    public:
+        CountedDevice(CountingBackend& owner, std::unique_ptr<SerialDevice> inner)
+            : owner_(owner), inner_(std::move(inner)) {}
+        void configure(const LineSettings& s) override { inner_->configure(s); }
+        void purge(bool rx, bool tx) override { inner_->purge(rx, tx); }
+        int outQueued() override { return inner_->outQueued(); }
+        long read(uint8_t* buf, size_t n) override {
+            const long got = inner_->read(buf, n);
+            ++owner_.reads;
+            if (got < 0) ++owner_.goneReads;
+            else owner_.bytesRead += int(got);
+            return got;
+        }
+        long write(const uint8_t* buf, size_t n) override { return inner_->write(buf, n); }
+        bool waitWritable(int ms) override { return inner_->waitWritable(ms); }
+        int nativeHandle() const override { return inner_->nativeHandle(); }
+        void release() override { inner_->release(); }
+
+    private:
+        CountingBackend& owner_;
+        std::unique_ptr<SerialDevice> inner_;
+    };
+
+    PosixSerialBackend posix_;
+};
+
+// Runs the Qt event loop until pred() holds or maxMs have passed.
+template <class Pred> bool RunQt(Pred pred, int maxMs) {
+    if (pred()) return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (pred()) loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(maxMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return pred();
+}
+
+class VanishPty : public ::testing::Test {
+protected:
+    QtScheduler qt;
+    CountingScheduler scheduler{qt};
+    CountingBackend backend;
+    Pty pty;
+    std::unique_ptr<TMForm> form;
+    int portErrorBoxes = 0;
+
+    void SetUp() override {
+        form = std::make_unique<TMForm>(scheduler, backend);
+        form->ShowPortErrorBox = [this] { ++portErrorBoxes; };
+    }
+    void TearDown() override { form.reset(); }
+
+    // After the transaction has ended: the port is closed, no timer runs,
+    // and the event loop stays quiet; the next request shows the box once.
+    void ExpectQuietAndOneBox() {
+        EXPECT_FALSE(form->MB->Connected());
+        EXPECT_FALSE(form->MB->Busy());
+        EXPECT_EQ(scheduler.running(), 0);
+        const int ticks = scheduler.ticks, reads = backend.reads;
+        RunQt([] { return false; }, 300);
+        EXPECT_EQ(scheduler.ticks, ticks) << "a timer still ticks after the port was closed";
+        EXPECT_EQ(backend.reads, reads);
+
+        EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
+        EXPECT_EQ(portErrorBoxes, 1);
+        EXPECT_EQ(backend.opened, 1) << "the device is gone for good";
+        EXPECT_EQ(form->PanelText(0), "Tx: 1");
+        EXPECT_EQ(form->PanelText(2), "Err: 1");
+        EXPECT_EQ(scheduler.running(), 0);
+    }
+};
+
+TEST_F(VanishPty, HungUpAfterTheRequestEndsWithNoAnswer) {
+    ASSERT_EQ(form->ReadRegisters(0, 1, 13), 0);
+    const std::vector<uint8_t> request = pty.take(1000);
+    ASSERT_EQ(request, (std::vector<uint8_t>{0x01, 0x03, 0x00, 0x01, 0x00, 0x0D, 0xD5, 0xCF}));
+    pty.hangUp();
+
+    ASSERT_TRUE(RunQt([&] { return !form->Waiting; }, 3000)) << "the request never ended";
+    EXPECT_EQ(form->PanelText(3), QString::fromUtf8("№1: Нет связи"));
+    EXPECT_EQ(form->PanelText(1), "Rx: 0");
+    // Polls until the 500 ms answer timeout, one read each: a handful, not a spin.
+    EXPECT_GE(backend.goneReads, 1);
+    EXPECT_LE(backend.reads, 8);
+    ExpectQuietAndOneBox();
+}
+
+TEST_F(VanishPty, HungUpInTheMiddleOfTheAnswerEndsWithTheIncompleteAnswer) {
+    ASSERT_EQ(form->ReadRegisters(0, 1, 13), 0);
+    ASSERT_EQ(pty.take(1000).size(), 8u);
+    // Ten of the answer's 31 bytes, then the adapter is pulled.
+    const uint8_t head[10] = {0x01, 0x03, 0x1A, 0x00, 0x00, 0x00, 0x96, 0x08, 0x66, 0x27};
+    ASSERT_EQ(::write(pty.side, head, sizeof head), ssize_t(sizeof head));
+    ASSERT_TRUE(RunQt([&] { return backend.bytesRead >= 10; }, 2000));
+    pty.hangUp();
+
+    ASSERT_TRUE(RunQt([&] { return !form->Waiting; }, 3000)) << "the request never ended";
+    EXPECT_EQ(form->PanelText(3), QString::fromUtf8("№1: Ошибка 09 (CRC)"));
+    EXPECT_EQ(form->PanelText(1), "Rx: 0");
+    EXPECT_LE(backend.reads, 8);
+    ExpectQuietAndOneBox();
+}
+
+} // namespace
