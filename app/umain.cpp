@@ -21,6 +21,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <type_traits>
 #include <cstdlib>
 
 namespace orn {
@@ -41,10 +42,17 @@ constexpr TComPortBaudRate SpeedMap[] = {br1200, br2400, br4800, br9600, br19200
 const char* const PortErrorText = "Ошибка:\n Не могу открыть порт!";
 const char* const PortErrorCaption = "ORN Modbus";
 
-template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
+// A control with its object name, place and (for labels, buttons and group
+// boxes) its text.
+template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int w, int h, const char* text = nullptr) {
     auto* widget = new W(parent);
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(x, y, w, h);
+    if constexpr (std::is_base_of_v<QGroupBox, W>) {
+        if (text) widget->setTitle(QString::fromUtf8(text));
+    } else if constexpr (std::is_base_of_v<QLabel, W> || std::is_base_of_v<QAbstractButton, W>) {
+        if (text) widget->setText(QString::fromUtf8(text));
+    }
     return widget;
 }
 
@@ -134,14 +142,10 @@ void TMForm::BuildLayout() {
     auto utf8 = [](const char* s) { return QString::fromUtf8(s); };
 
     // Port settings.
-    GBPort = Make<QGroupBox>(this, "GBPort", at(0), at(0), 181, 113);
-    GBPort->setTitle(utf8("Связь"));
-    LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13);
-    LabelPort->setText(utf8("Порт:"));
-    LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13);
-    LabelSpeed->setText(utf8("Скорость:"));
-    LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13);
-    LabelParity->setText(utf8("Чётность:"));
+    GBPort = Make<QGroupBox>(this, "GBPort", at(0), at(0), 181, 113, "Связь");
+    LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13, "Порт:");
+    LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13, "Скорость:");
+    LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13, "Чётность:");
     CBPortNum = Make<QComboBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
     for (int i = 1; i <= 10; ++i) CBPortNum->addItem("COM" + Number(i));
     CBPortNum->setCurrentIndex(0);
@@ -152,16 +156,12 @@ void TMForm::BuildLayout() {
     CBParity->addItems({"None", "Odd", "Even"});
     CBParity->setCurrentIndex(2);
 
-    SBtFind = Make<QToolButton>(this, "SBtFind", at(0), at(120), 81, 26);
-    SBtFind->setText(utf8("Найти"));
+    SBtFind = Make<QToolButton>(this, "SBtFind", at(0), at(120), 81, 26, "Найти");
 
     // Instrument.
-    GBDev = Make<QGroupBox>(this, "GBDev", at(0), at(152), 181, 89);
-    GBDev->setTitle(utf8("Прибор"));
-    LabelType = Make<QLabel>(GBDev, "LabelType", 8, 24, 22, 13);
-    LabelType->setText(utf8("Тип:"));
-    LabelAddr = Make<QLabel>(GBDev, "LabelAddr", 8, 52, 34, 13);
-    LabelAddr->setText(utf8("Адрес:"));
+    GBDev = Make<QGroupBox>(this, "GBDev", at(0), at(152), 181, 89, "Прибор");
+    LabelType = Make<QLabel>(GBDev, "LabelType", 8, 24, 22, 13, "Тип:");
+    LabelAddr = Make<QLabel>(GBDev, "LabelAddr", 8, 52, 34, 13, "Адрес:");
     CBDev = Make<QComboBox>(GBDev, "CBDev", 48, 20, 121, 21);
     for (const TModelInfo& m : Models) CBDev->addItem(utf8(m.ItemText));
     CBDev->setCurrentIndex(InitialDevType);
@@ -171,14 +171,12 @@ void TMForm::BuildLayout() {
     CBAddr->addItem("1");
     CBAddr->setCurrentIndex(0);
 
-    SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26);
-    SBtGo->setText(utf8("Переключить"));
+    SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26, "Переключить");
     SBtGo->setToolTip(utf8("Переключить на работу с ORN терминалом"));
     SBtGo->setCursor(Qt::PointingHandCursor);
 
     // Readings.
-    Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13);
-    Label4->setText(utf8("Показания:"));
+    Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13, "Показания:");
     Grid = Make<QTableWidget>(this, "Grid", at(192), at(16), 209, 257);
     Grid->setRowCount(GridRowCount);
     Grid->setColumnCount(2);
@@ -222,33 +220,24 @@ void TMForm::BuildLayout() {
     SBtWrCurrent = writeButton("SBtWrCurrent", 203, "Указать текущее значение тока (только для границ диапазона)");
 
     // Reading and commands.
-    BoxAuto = Make<QCheckBox>(this, "BoxAuto", at(472), at(16), 73, 17);
-    BoxAuto->setText(utf8("Авто"));
-    SBtRead = Make<QToolButton>(this, "SBtRead", at(472), at(40), 75, 26);
-    SBtRead->setText(utf8("Читать"));
+    BoxAuto = Make<QCheckBox>(this, "BoxAuto", at(472), at(16), 73, 17, "Авто");
+    SBtRead = Make<QToolButton>(this, "SBtRead", at(472), at(40), 75, 26, "Читать");
     SBtRead->setToolTip(utf8("Считать текущие показания из прибора"));
-    BtZero = Make<QPushButton>(this, "BtZero", at(472), at(88), 75, 25);
-    BtZero->setText(utf8("Уст. 0"));
+    BtZero = Make<QPushButton>(this, "BtZero", at(472), at(88), 75, 25, "Уст. 0");
     BtZero->setToolTip(utf8("Установка нуля показаний по концентрации"));
-    BtCalb = Make<QPushButton>(this, "BtCalb", at(472), at(120), 75, 25);
-    BtCalb->setText(utf8("Градуировка"));
+    BtCalb = Make<QPushButton>(this, "BtCalb", at(472), at(120), 75, 25, "Градуировка");
     BtCalb->setToolTip(utf8("Градуировка показаний по концентрации"));
-    BtInit = Make<QPushButton>(this, "BtInit", at(472), at(152), 75, 25);
-    BtInit->setText(utf8("Сброс"));
+    BtInit = Make<QPushButton>(this, "BtInit", at(472), at(152), 75, 25, "Сброс");
     BtInit->setToolTip(utf8("Сброс градуировки показаний по концентрации к заводской"));
     for (QPushButton* b : {BtZero, BtCalb, BtInit}) b->setAutoDefault(false);
 
     // Current output.
-    GBCur = Make<QGroupBox>(this, "GBCur", at(432), at(200), 113, 73);
-    GBCur->setTitle(utf8("Ток"));
-    BoxFix = Make<QCheckBox>(GBCur, "BoxFix", 8, 16, 89, 17);
-    BoxFix->setText(utf8("Фиксировать"));
-    Box4 = Make<QRadioButton>(GBCur, "Box4", 8, 40, 49, 17);
-    Box4->setText(utf8("4мА"));
+    GBCur = Make<QGroupBox>(this, "GBCur", at(432), at(200), 113, 73, "Ток");
+    BoxFix = Make<QCheckBox>(GBCur, "BoxFix", 8, 16, 89, 17, "Фиксировать");
+    Box4 = Make<QRadioButton>(GBCur, "Box4", 8, 40, 49, 17, "4мА");
     Box4->setChecked(true);
     Box4->setEnabled(false);
-    Box20 = Make<QRadioButton>(GBCur, "Box20", 56, 40, 49, 17);
-    Box20->setText(utf8("20мА"));
+    Box20 = Make<QRadioButton>(GBCur, "Box20", 56, 40, 49, 17, "20мА");
     Box20->setEnabled(false);
     Box4->installEventFilter(this);
     Box20->installEventFilter(this);

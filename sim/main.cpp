@@ -49,16 +49,16 @@ int main(int argc, char** argv) {
     std::tm local{};
     localtime_r(&t, &local);
     std::string names;
-    for (const auto& spec : o.instruments) {
-        Instrument& inst = line.add(spec.model, spec.address);
+    for (const auto& wanted : o.instruments) {
+        Instrument& inst = line.add(wanted.model, wanted.address);
         // The X-22 keeps the PC's local time, as one set up by hand would.
         inst.setDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                          local.tm_sec);
         inst.freezeDrift(o.freeze);
         if (o.random.any()) inst.setRandomFaults(o.random);
-        auto f = o.faults.find(spec.address);
+        auto f = o.faults.find(wanted.address);
         if (f != o.faults.end()) inst.faults() = f->second;
-        names += std::string(names.empty() ? "" : ", ") + ModelName(spec.model) + "@" + std::to_string(spec.address);
+        names += std::string(names.empty() ? "" : ", ") + ModelName(wanted.model) + "@" + std::to_string(wanted.address);
     }
     if (o.verbose)
         line.trace = [](int64_t us, const std::string& text) {

@@ -45,15 +45,15 @@ std::vector<std::pair<std::string, std::string>> SplitList(const std::string& s)
     return out;
 }
 
-bool ParseInstrument(const std::string& s, InstrumentSpec& spec, std::string& error) {
+bool ParseInstrument(const std::string& s, InstrumentSpec& wanted, std::string& error) {
     const size_t at = s.find('@');
     long address = 0;
-    if (at == std::string::npos || !ParseModel(s.substr(0, at), spec.model) ||
+    if (at == std::string::npos || !ParseModel(s.substr(0, at), wanted.model) ||
         !ParseInt(s.substr(at + 1), 1, 247, address)) {
         error = "bad instrument '" + s + "': expected MODEL@ADDRESS, MODEL one of MB1 MB2 MB3 MB4 X-20 X-22, ADDRESS 1 to 247";
         return false;
     }
-    spec.address = uint8_t(address);
+    wanted.address = uint8_t(address);
     return true;
 }
 
@@ -182,14 +182,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             if (!flag()) return false;
             o.help = true;
         } else if (name == "-i" || name == "--instrument") {
-            InstrumentSpec spec{};
-            if (!take(v) || !ParseInstrument(v, spec, error)) return false;
+            InstrumentSpec wanted{};
+            if (!take(v) || !ParseInstrument(v, wanted, error)) return false;
             for (const auto& s : o.instruments)
-                if (s.address == spec.address) {
-                    error = "two instruments at address " + std::to_string(spec.address);
+                if (s.address == wanted.address) {
+                    error = "two instruments at address " + std::to_string(wanted.address);
                     return false;
                 }
-            o.instruments.push_back(spec);
+            o.instruments.push_back(wanted);
         } else if (name == "-l" || name == "--link") {
             if (!take(v)) return false;
             if (v.empty()) {
