@@ -17,44 +17,18 @@
 #include <thread>
 #include <vector>
 
+#include "pty_pair.h"
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 using namespace orn;
+using orn::test::PortEnv;
+using Pty = orn::test::PtyPair;
 
 namespace {
-
-// A pseudo-terminal pair: the test keeps the multiplexer side, the master
-// opens the device side by its path.
-struct Pty {
-    int side = -1;
-    std::string path;
-    Pty() {
-        side = posix_openpt(O_RDWR | O_NOCTTY);
-        char name[128] = {};
-        if (side < 0 || grantpt(side) != 0 || unlockpt(side) != 0 || ptsname_r(side, name, sizeof name) != 0)
-            ADD_FAILURE() << "no pseudo-terminal: " << errno;
-        path = name;
-    }
-    ~Pty() { hangUp(); }
-    // Closing the multiplexer side hangs the device side up, as a pulled
-    // adapter does.
-    void hangUp() {
-        if (side >= 0) ::close(side);
-        side = -1;
-    }
-};
-
-// Points port number n at a path for the life of the object.
-struct PortEnv {
-    std::string var;
-    PortEnv(int n, const std::string& path) : var("ORN10_COM" + std::to_string(n)) {
-        setenv(var.c_str(), path.c_str(), 1);
-    }
-    ~PortEnv() { unsetenv(var.c_str()); }
-};
 
 // libmodbus as an RTU slave (address 1) on the multiplexer side of a pty,
 // answering from its own register map in a thread of its own.

@@ -5,6 +5,7 @@
 #include "window_fixture.h"
 
 #include "posix_serial.h"
+#include "pty_pair.h"
 #include "qt_scheduler.h"
 
 #include <QElapsedTimer>
@@ -147,41 +148,9 @@ TEST_F(Vanish, AdapterPulledDuringASearchOneBoxPerStepAndTheStopEndsIt) {
 
 // ---------------------------------------------------------------- real pty
 
-// A pseudo-terminal pair: the test keeps the multiplexer side, the window
-// opens the device side by its path as COM1.
-struct Pty {
-    int side = -1;
-    std::string path;
-    Pty() {
-        side = posix_openpt(O_RDWR | O_NOCTTY);
-        char name[128] = {};
-        if (side < 0 || grantpt(side) != 0 || unlockpt(side) != 0 || ptsname_r(side, name, sizeof name) != 0)
-            ADD_FAILURE() << "no pseudo-terminal: " << errno;
-        path = name;
-        setenv("ORN10_COM1", path.c_str(), 1);
-    }
-    ~Pty() {
-        hangUp();
-        unsetenv("ORN10_COM1");
-    }
-    // Closing the multiplexer side hangs the device side up, as pulling a
-    // USB adapter does.
-    void hangUp() {
-        if (side >= 0) ::close(side);
-        side = -1;
-    }
-    // The bytes the window wrote, waiting at most maxMs for the first.
-    std::vector<uint8_t> take(int maxMs) {
-        std::vector<uint8_t> out;
-        pollfd p{side, POLLIN, 0};
-        while (::poll(&p, 1, out.empty() ? maxMs : 20) > 0 && (p.revents & POLLIN)) {
-            uint8_t buf[256];
-            const ssize_t n = ::read(side, buf, sizeof buf);
-            if (n <= 0) break;
-            out.insert(out.end(), buf, buf + n);
-        }
-        return out;
-    }
+// A pseudo-terminal pair whose device side is COM1.
+struct Pty : PtyPair {
+    PortEnv com1{1, path};
 };
 
 // Wraps the program's scheduler: counts every tick of the window's and the
