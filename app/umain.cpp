@@ -330,6 +330,16 @@ bool TMForm::OpenPort() {
     return false;
 }
 
+int TMForm::SendRequest() {
+    if (!OpenPort()) return 3;
+    // Set first: the master may report a refusal before Query returns.
+    Waiting = true;
+    MB->Query();
+    ++TxCount;
+    SetPanel(0, "Tx: " + Number(TxCount));
+    return 0;
+}
+
 // ---------------------------------------------------------------- reading
 
 int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
@@ -345,12 +355,7 @@ int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
         MB->RegisterDim = 2;
         MB->SetFTimeout(500);
     }
-    if (!OpenPort()) return 3;
-    Waiting = true;
-    MB->Query();
-    ++TxCount;
-    SetPanel(0, "Tx: " + Number(TxCount));
-    return 0;
+    return SendRequest();
 }
 
 void TMForm::SBtReadClick() { ReadRegisters(0, RegOffset, RegCount); }
@@ -502,12 +507,7 @@ int TMForm::WriteRegister(uint8_t address, uint8_t reg, int32_t value) {
     MB->RegisterDim = 2;
     MB->RequestData = {uint8_t(word >> 8), uint8_t(word & 0xFF)};
     MB->SetFTimeout(500);
-    if (!OpenPort()) return 3;
-    Waiting = true;
-    MB->Query();
-    ++TxCount;
-    SetPanel(0, "Tx: " + Number(TxCount));
-    return 0;
+    return SendRequest();
 }
 
 bool TMForm::CalibrationAllowed() const {

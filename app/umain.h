@@ -146,6 +146,9 @@ private:
     void SetPanel(int panel, const QString& text);
     bool ParseAddress(uint8_t address, uint8_t& slave);
     bool OpenPort();
+    // Opens the port when needed and hands the request to the master:
+    // 0, or 3 when the port cannot be opened.
+    int SendRequest();
     bool IsMB() const { return IsMBModel(DevType); }
     bool CalibrationAllowed() const;
     void OpenValueDialog(int row, const QObject* control);
