@@ -30,34 +30,33 @@ QImage ProgramIcon() {
     return img;
 }
 
+namespace {
+
+// One curved arrow: an arc from `from` through `bend` to `to`, and a filled
+// head.
+void DrawArrow(QPainter& p, const QColor& colour, QPointF from, QPointF bend, QPointF to, const QPolygonF& head) {
+    p.setPen(QPen(colour, 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath arc;
+    arc.moveTo(from);
+    arc.quadTo(bend, to);
+    p.drawPath(arc);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPolygon(head);
+}
+
+} // namespace
+
 QImage WriteGlyph() {
     QImage img(16, 16, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor green(0, 150, 40);
-    p.setPen(QPen(green, 1.6, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(Qt::NoBrush);
-
-    // Upper arrow: an arc bending up, head to the right.
-    QPainterPath upper;
-    upper.moveTo(2, 7);
-    upper.quadTo(7, 1, 12, 5);
-    p.drawPath(upper);
-    p.setPen(Qt::NoPen);
-    p.setBrush(green);
-    p.drawPolygon(QPolygonF({QPointF(15, 7), QPointF(10, 7.5), QPointF(13, 2.5)}));
-
-    // Lower arrow: an arc bending down, head to the left.
-    p.setPen(QPen(green, 1.6, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(Qt::NoBrush);
-    QPainterPath lower;
-    lower.moveTo(14, 9);
-    lower.quadTo(9, 15, 4, 11);
-    p.drawPath(lower);
-    p.setPen(Qt::NoPen);
-    p.setBrush(green);
-    p.drawPolygon(QPolygonF({QPointF(1, 9), QPointF(6, 8.5), QPointF(3, 13.5)}));
+    // Upper arrow bending up, head to the right; lower one bending down, head to the left.
+    DrawArrow(p, green, {2, 7}, {7, 1}, {12, 5}, QPolygonF({QPointF(15, 7), QPointF(10, 7.5), QPointF(13, 2.5)}));
+    DrawArrow(p, green, {14, 9}, {9, 15}, {4, 11}, QPolygonF({QPointF(1, 9), QPointF(6, 8.5), QPointF(3, 13.5)}));
     return img;
 }
 
