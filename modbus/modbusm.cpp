@@ -1,6 +1,7 @@
 #include "modbusm.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace orn {
 
@@ -58,6 +59,14 @@ LineSettings TModbusM::lineSettings() const {
 void TModbusM::SetComPort(TComPortNumber v) {
     if (!Connected()) comPort_ = v;
 }
+void TModbusM::SetComPortPath(const std::string& path) {
+    if (!Connected()) comPortPath_ = path;
+}
+
+std::string TModbusM::PortName() const {
+    return comPortPath_.empty() ? "COM" + std::to_string(int(comPort_) + 1) : comPortPath_;
+}
+
 void TModbusM::SetComPortBaudRate(TComPortBaudRate v) {
     comPortSpeed_ = v;
     ApplyCOMSettings();
@@ -83,8 +92,9 @@ void TModbusM::SetComPortHwHandshaking(TComPortHwHandshaking v) {
 
 bool TModbusM::Connect() {
     if (Connected()) return true;
-    device_ = backend_.open(int(comPort_) + 1);
+    device_ = comPortPath_.empty() ? backend_.open(int(comPort_) + 1) : backend_.openPath(comPortPath_);
     openFailed_ = !device_;
+    connectError_ = device_ ? 0 : backend_.lastOpenError();
     if (!device_) return false;
     ApplyCOMSettings();
     pollTimer_->setInterval(PollInterval);
@@ -173,8 +183,21 @@ void TModbusM::SetFTimeout(uint16_t value) {
     timeoutTimer_->setInterval(value);
 }
 
+void TModbusM::Note(LineEventKind kind, const uint8_t* data, size_t size, uint8_t code) {
+    if (!OnLine) return;
+    LineEvent e{kind};
+    e.ms = scheduler_.nowMs();
+    e.data = data;
+    e.size = size;
+    e.code = code;
+    e.slave = SlaveId;
+    e.function = FunctionCode;
+    OnLine(e);
+}
+
 void TModbusM::RaiseError(uint8_t code) {
     errorCode_ = code;
+    Note(LineEventKind::Outcome, nullptr, 0, code);
     if (OnError) OnError(this, ErrorTexts[code]);
     if (code != mbMoreTime && code != mbMasterBusy && code != mbPortNotOpen) busy_ = false;
 }
@@ -203,7 +226,9 @@ void TModbusM::Query() {
         RaiseError(refused);
         return;
     }
-    if (SendData(frame.data(), int32_t(frame.size())) != int32_t(frame.size())) {
+    const int32_t sent = SendData(frame.data(), int32_t(frame.size()));
+    Note(LineEventKind::Sent, frame.data(), size_t(sent < 0 ? -sent : sent));
+    if (sent != int32_t(frame.size())) {
         RaiseError(mbCommError);
         return;
     }
@@ -214,6 +239,7 @@ void TModbusM::Query() {
 
 void TModbusM::Response(TModbusM* /*Sender*/, const uint8_t* data, int32_t count) {
     if (count <= 0) return;
+    Note(LineEventKind::Received, data, size_t(count));
     rxBuffer_.insert(rxBuffer_.end(), data, data + count);
 
     if (rxBuffer_.size() > MaxRtuFrame) {
@@ -233,6 +259,7 @@ void TModbusM::Response(TModbusM* /*Sender*/, const uint8_t* data, int32_t count
     if (outcome == mbMoreTime) {
         errorCode_ = mbMoreTime;
         timeoutTimer_->setEnabled(true);
+        Note(LineEventKind::Outcome, nullptr, 0, mbMoreTime);
         if (OnError) OnError(this, ErrorTexts[mbMoreTime]);
         return;
     }
@@ -240,6 +267,7 @@ void TModbusM::Response(TModbusM* /*Sender*/, const uint8_t* data, int32_t count
         RaiseError(outcome);
         return;
     }
+    Note(LineEventKind::Outcome, nullptr, 0, mbNoError);
     if (OnResponseReady) OnResponseReady(this);
     busy_ = false;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "frames.h"
+#include "line_events.h"
 #include "scheduler.h"
 #include "serial_port.h"
 
@@ -48,6 +49,12 @@ public:
     void SetComPortStopBits(TComPortStopBits v);
     void SetComPortParity(TComPortParity v);
     void SetComPortHwHandshaking(TComPortHwHandshaking v);
+    // A device path to open instead of port ComPort + 1 (empty: by number).
+    // Taken only while the port is closed, as the port number.
+    const std::string& ComPortPath() const { return comPortPath_; }
+    void SetComPortPath(const std::string& path);
+    // The port as the user knows it: the path, or "COM<n>".
+    std::string PortName() const;
 
     TComPortSwHandshaking ComPortSwHandshaking = shNONE;   // no setter; applied on Connect
     bool EnableDTR = false;                                // raise DTR while open
@@ -63,6 +70,9 @@ public:
     // here: it finishes through its answer timeout.
     void Disconnect();
     bool Connected() const { return device_ != nullptr; }
+    // Why the last Connect failed, as an errno value (EACCES, EBUSY, ENOENT,
+    // ENODEV, ENOTTY, ...); 0 when it did not fail or the reason is unknown.
+    int ConnectError() const { return connectError_; }
     // The OS handle of the open port; 0 when closed, -1 after a failed open.
     int ComHandle() const;
     // Adopts a handle opened elsewhere (poll started, no settings applied),
@@ -88,6 +98,8 @@ public:
 
     TNotifyEvent OnResponseReady;
     TOnErrorEvent OnError;
+    // Everything that happens on the line (line_events.h); fired only when set.
+    LineListener OnLine;
 
     uint16_t Timeout() const { return timeout_; }
     // Sets the answer timeout in ms; values up to 10 are ignored.  While an
@@ -116,12 +128,15 @@ public:
 
 private:
     void RaiseError(uint8_t code);
+    void Note(LineEventKind kind, const uint8_t* data = nullptr, size_t size = 0, uint8_t code = 0);
     LineSettings lineSettings() const;
 
     Scheduler& scheduler_;
     SerialBackend& backend_;
     std::unique_ptr<SerialDevice> device_;
     bool openFailed_ = false;
+    int connectError_ = 0;
+    std::string comPortPath_;
 
     TComPortNumber comPort_ = pnCOM2;
     TComPortBaudRate comPortSpeed_ = br9600;

@@ -205,14 +205,23 @@ void PosixSerialDevice::release() {
 
 // ---------------------------------------------------------------- backend
 
-std::unique_ptr<SerialDevice> PosixSerialBackend::open(int portNumber) {
-    const std::string path = PortPath(portNumber);
+std::unique_ptr<SerialDevice> PosixSerialBackend::open(int portNumber) { return openPath(PortPath(portNumber)); }
+
+std::unique_ptr<SerialDevice> PosixSerialBackend::openPath(const std::string& path) {
+    lastOpenError_ = 0;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        lastOpenError_ = errno;
+        return nullptr;
+    }
     // TIOCEXCL keeps ordinary users out but not root; the advisory lock
     // refuses every program that takes it, root included.
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int refused = 0;
+    if (!isatty(fd)) refused = ENOTTY;
+    else if (flock(fd, LOCK_EX | LOCK_NB) != 0) refused = errno == EWOULDBLOCK ? EBUSY : errno;
+    if (refused) {
         ::close(fd);
+        lastOpenError_ = refused;
         return nullptr;
     }
     (void)ioctl(fd, TIOCEXCL);

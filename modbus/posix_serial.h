@@ -53,11 +53,19 @@ public:
     // Opens PortPath(portNumber) exclusively: a tty only, not while another
     // holder (another program, root included) has it.  No settings applied.
     std::unique_ptr<SerialDevice> open(int portNumber) override;
+    // Opens `path` the same way.
+    std::unique_ptr<SerialDevice> openPath(const std::string& path) override;
+    // errno of the last refused open: the open's own, EBUSY when another
+    // holder has the lock, ENOTTY for a device that is no terminal.
+    int lastOpenError() const override { return lastOpenError_; }
     // Wraps an fd opened elsewhere as it is (no settings, no lock, its
     // blocking mode kept: reads and writes then take only what is ready at
     // once); it is closed when the device is destroyed unless released first.
     // nullptr for a number that is no open fd.
     std::unique_ptr<SerialDevice> adopt(int fd) override;
+
+private:
+    int lastOpenError_ = 0;
 };
 
 // Line speeds through termios2 (speeds without a B constant).  They live in

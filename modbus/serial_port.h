@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace orn {
 
@@ -77,6 +78,10 @@ public:
     // Opens port number n (1 for COM1) exclusively; nullptr when it cannot be
     // opened (missing, held by another program, no access).
     virtual std::unique_ptr<SerialDevice> open(int portNumber) = 0;
+    // Opens the device at `path` exclusively; nullptr as open().
+    virtual std::unique_ptr<SerialDevice> openPath(const std::string& /*path*/) { return nullptr; }
+    // Why the last open or openPath failed, as an errno value; 0 when unknown.
+    virtual int lastOpenError() const { return 0; }
     // Wraps a handle opened elsewhere; nullptr when the backend cannot.
     virtual std::unique_ptr<SerialDevice> adopt(int /*handle*/) { return nullptr; }
 };
