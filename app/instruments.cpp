@@ -224,6 +224,14 @@ bool WriteValueAllowed(int devType, int reg, uint16_t value, const TRegImage& im
     return WriteRange(devType, reg, image).Contains(value);
 }
 
+bool TypedValueWritable(int devType, int reg, int32_t hundredths) {
+    if (hundredths < 0 || hundredths > 0xFFFF) return false;
+    const TModelInfo* model = ModelOf(devType);
+    if (model && reg == model->RegCalb && (hundredths == CmdSetZero || hundredths == CmdResetCalibration))
+        return false;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Value conversion
 

@@ -161,6 +161,13 @@ TValueRange WriteRange(int devType, int reg, const TRegImage& image);
 // The range check of a write: `value` is the low 16 bits of the written value.
 bool WriteValueAllowed(int devType, int reg, uint16_t value, const TRegImage& image);
 
+// Whether a typed value, in hundredths, may go to `reg` at all: only a
+// register value (0 to 655,35, nothing that would wrap around 16 bits), and
+// on the model's calibration register never a command code (set zero,
+// factory reset), so that a typed concentration cannot execute a command.
+// Zero and reset have their own buttons and do not come through here.
+bool TypedValueWritable(int devType, int reg, int32_t hundredths);
+
 // ---------------------------------------------------------------------------
 // Value entry
 
