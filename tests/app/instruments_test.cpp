@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -221,6 +222,26 @@ TEST(RangeCheck, BoundsFromTheImage) {
             << "model " << c.dev << " reg " << c.reg << " value " << c.v;
 }
 
+TEST(RangeCheck, WritesThatBuildOnTheImageAndTypedValues) {
+    // Registers whose write takes its value, guard or range from the image.
+    const std::vector<int> usesImage[DevTypeCount] = {{1, 2, 7, 8, 9}, {1, 2, 7, 8, 9}, {1, 2, 7, 8, 9},
+                                                      {1, 2, 7, 8, 9}, {},              {6, 7}};
+    for (int dev = 0; dev < DevTypeCount; ++dev)
+        for (int reg = 0; reg <= 99; ++reg)
+            EXPECT_EQ(WriteUsesImage(dev, reg), std::count(usesImage[dev].begin(), usesImage[dev].end(), reg) > 0)
+                << "model " << dev << " reg " << reg;
+    // A typed value is a register value, and on the calibration register
+    // never a command code.
+    struct Case { int dev; int reg; int32_t h; bool ok; };
+    const Case cases[] = {
+        {dtMB4, 8, 0, true},       {dtMB4, 8, 65535, true},  {dtMB4, 8, -1, false},     {dtMB4, 8, 65536, false},
+        {dtMB4, 2, 0xBBBB, false}, {dtMB4, 2, 0xFFFF, false}, {dtMB4, 2, 0xBBBA, true}, {dtMB4, 5, 0xFFFF, true},
+        {dtX20, 5, 0xBBBB, false}, {dtX22, 5, 0xFFFF, false}, {dtX22, 2, 0xFFFF, true}, {dtX22, 6, 0xBBBB, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TypedValueWritable(c.dev, c.reg, c.h), c.ok) << "model " << c.dev << " reg " << c.reg << " " << c.h;
+}
+
 TEST(RangeCheck, LowerBoundAboveUpperRefusesEverything) {
     const TRegImage mb = Image({{4, 1000}, {8, 3000}});   // threshold 1 above the range
     const TRegImage x22 = Image({{6, 3000}, {7, 1000}});
@@ -243,10 +264,11 @@ TEST(ValueConversion, ExactDecimalHundredths) {
         {"2.5", ".", 250},   {"-1,239", ",", -123}, {"-0,001", ",", 0},   {"0,009", ",", 0},
         {"+5", ",", 500},    {",5", ",", 50},      {"5,", ",", 500},     {"007,50", ",", 750},
         {"  12,5\t", ",", 1250}, {"480,59", ",", 48059}, {"655,35", ",", 65535},
-        {"1,5e2", ",", 15000}, {"1,5E+2", ",", 15000}, {"25e-1", ",", 250}, {"1e-2", ",", 1}, {"1e-3", ",", 0},
-        {"0e999999999", ",", 0}, {"1e-999999999", ",", 0}, {"1e-99999999999999999999", ",", 0},
         {"21474836,47", ",", 2147483647}, {"-21474836,48", ",", INT32_MIN},
-        {"21474836,47999999999", ",", 2147483647}, {"0,000000000000000000001e20", ",", 10},
+        {"21474836,47999999999", ",", 2147483647},
+        // No exponent: hexadecimal readings look like one.
+        {"3E00", ",", NaN},  {"27E5", ",", NaN},   {"2E07", ",", NaN},   {"1,5e2", ",", NaN},
+        {"25e-1", ",", NaN}, {"1E+2", ",", NaN},  {"0e0", ",", NaN},
         // Not a number.
         {"", ",", NaN},      {"   ", ",", NaN},    {"abc", ",", NaN},    {"270F", ",", NaN},
         {"BBBB", ",", NaN},  {"2.5", ",", NaN},    {"2,5", ".", NaN},    {",", ",", NaN},
@@ -259,8 +281,15 @@ TEST(ValueConversion, ExactDecimalHundredths) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ParseHundredths(c.text, c.sep), c.h) << '"' << c.text << "\" sep " << c.sep;
-    // 700 reaches the register as its low 16 bits.
-    EXPECT_EQ(static_cast<uint16_t>(*ParseHundredths("700", ",")), 4464);
+    // 700 would reach the register as its low 16 bits (4464): no register value.
+    EXPECT_FALSE(TypedValueWritable(dtX20, 6, *ParseHundredths("700", ",")));
+    // Every gas reading shown in hexadecimal is no number, or (digits only,
+    // from 2710 up) no register value.
+    for (uint32_t v = 9999; v <= 0xFFFF; ++v) {
+        const std::string shown = GasText(static_cast<uint16_t>(v), ",");
+        const std::optional<int32_t> h = ParseHundredths(shown, ",");
+        ASSERT_TRUE(!h || !TypedValueWritable(dtMB4, 2, *h)) << shown;
+    }
     EXPECT_EQ(ZeroFourDecimals(","), "0,0000");
     EXPECT_EQ(ZeroFourDecimals("."), "0.0000");
 }

@@ -246,12 +246,11 @@ TEST_F(Write, CalibrationOnAnMbModel) {
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Газ, %об."));
     EXPECT_EQ(dlg->MEdit->text(), Cell(1));
     EXPECT_EQ(dlg->Tag, 2);
-    // The typed concentration 480,59 is the set-zero code itself.
-    dlg->MEdit->setText(Dec("480", "59"));
+    dlg->MEdit->setText(Dec("1", "50"));
     dlg->OKBtn->click();
-    EXPECT_EQ(LastSent(), "01 06 00 02 BB BB 1A 89");
+    EXPECT_EQ(Head(LastSent()), "01 06 00 02 00 96");
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "BBBB");
+    EXPECT_EQ(inst.reg(2), 150);
     clock.advance(2000);
 
     // While the output is fixed, calibration and its commands do nothing.
