@@ -3,6 +3,8 @@
 // to the service protocol.
 #include "window_fixture.h"
 
+#include <QLabel>
+
 using namespace orn;
 using namespace orn::test;
 using sim::Model;
@@ -118,10 +120,13 @@ TEST_F(Write, RangesComeFromTheLastReading) {
     ReadOnce();
     for (int32_t v : {0, 999, 1000, 1500, 2000, 2001, 65535}) EXPECT_EQ(form->WriteRegister(0, 9, v), 1) << v;
 
-    // Another model takes its bounds from the same image until the next answer:
-    // X-22 threshold 1 is bounded by register 7, here the MB's magnetic gas,
-    // threshold 2 by register 6, here the MB's serial number high word.
+    // Another model takes no bounds from the MB's image: only once the
+    // instrument has been read as an X-22.  Its threshold 1 is then bounded
+    // by register 7, here the MB's magnetic gas, threshold 2 by register 6,
+    // here the MB's serial number high word.
     ChooseModel(dtX22);
+    EXPECT_EQ(form->WriteRegister(0, 6, 0), 4);
+    ReadOnce();
     ClickRead();
     EXPECT_EQ(form->WriteRegister(0, 6, 5000), 0);
     EXPECT_EQ(form->WriteRegister(0, 6, 5001), 1);
@@ -147,26 +152,16 @@ TEST_F(Write, GuardsBeforeTheFirstAnswer) {
     EXPECT_FALSE(form->Box4->isEnabled());
     EXPECT_TRUE(com1->written().empty());
 
-    // Threshold 1 opens on the empty cell; only 0 passes, threshold 2 being 0.
+    // Threshold 1 is bounded by a threshold 2 that nothing has read yet.
     form->SBtWrLimit1->click();
-    ASSERT_TRUE(dlg->isVisible());
-    EXPECT_EQ(dlg->MEdit->text(), "");
-    dlg->OKBtn->click();
-    EXPECT_EQ(dlg->MEdit->text(), Dec("0", "0000"));
-    dlg->MEdit->setText(Dec("0", "01"));
-    dlg->OKBtn->click();
-    EXPECT_TRUE(dlg->isVisible());
-    EXPECT_TRUE(com1->written().empty());
-    dlg->MEdit->setText("0");
-    dlg->OKBtn->click();
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(Head(LastSent()), "01 06 00 08 00 00");
-    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Сначала считайте показания"));
+    EXPECT_TRUE(com1->written().empty());
 
     form->SBtGo->click();
     EXPECT_EQ(Head(LastSent()), "01 06 00 63 6D 2E");
     clock.advance(600);
-    EXPECT_EQ(com1->requests().size(), 2u);
+    EXPECT_EQ(com1->requests().size(), 1u);
     EXPECT_EQ(form->RxCount, 0);
 
     // The calibrate without a reading.
@@ -350,12 +345,15 @@ TEST_F(Write, CurrentOutputFixDriveAndRelease) {
 
 TEST_F(Write, RefusedOrFailedFixReturnsTheBox) {
     auto& inst = ReadMb4();
-    // Refused before sending: a bad address, a port that cannot be opened.
+    // Refused before sending: a bad address (no instrument, so its state is
+    // unknown), a port that cannot be opened.
     TypeAddress("0");
     form->BoxFix->click();
-    EXPECT_FALSE(form->BoxFix->isChecked());
+    EXPECT_EQ(form->BoxFix->checkState(), Qt::PartiallyChecked);
+    EXPECT_TRUE(AddressMarkedRed());
     EXPECT_FALSE(form->Box20->isEnabled());
     clock.advance(200);
+    EXPECT_EQ(form->BoxFix->checkState(), Qt::Unchecked) << "address 1 again";
     com1->refuseOpen = true;
     form->BoxFix->click();
     EXPECT_FALSE(form->BoxFix->isChecked());
@@ -406,23 +404,116 @@ TEST_F(Write, FixDroppedDuringAReadStaysUntilTheAnswer) {
     EXPECT_EQ(SentCount(), 1u);
 }
 
-TEST_F(Write, FailedRadioWriteRestoresTheSelection) {
-    auto& inst = Add(Model::MB4, 1);
-    inst.setReg(1, 0x0400);   // fixed elsewhere; the reading follows it
+TEST_F(Write, FailedCurrentOutputWriteShowsAgainWhatWasShown) {
+    auto& inst = ReadMb4();
     ShowActive();
+    // BoxFix, Box4 enabled, Box20 selected.
+    using View = std::tuple<Qt::CheckState, bool, bool>;
+    auto view = [&] { return View{form->BoxFix->checkState(), form->Box4->isEnabled(), form->Box20->isChecked()}; };
+    auto enter = [&](QRadioButton* b) {   // a click: the focus first, then the check
+        b->setFocus(Qt::MouseFocusReason);
+        b->click();
+    };
+    struct Case {
+        const char* name;
+        bool fixed, twenty;   // before the click
+        std::function<void()> click;
+        uint8_t exception;    // 0: silent
+    } cases[] = {
+        {"fix", false, false, [&] { form->BoxFix->click(); }, 5},
+        {"release", true, true, [&] { form->BoxFix->click(); }, 5},
+        {"4 to 20", true, false, [&] { enter(form->Box20); }, 0},
+        {"20 to 4", true, true, [&] { enter(form->Box4); }, 5},
+        {"20 to 4 by arrow", true, true, [&] { Press(form->Box20, Qt::Key_Left); }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        inst.clearFaults();
+        inst.setReg(1, c.fixed ? CurrentFixedMask : 0);
+        ReadOnce();
+        if (c.fixed) {
+            enter(c.twenty ? form->Box20 : form->Box4);
+            clock.advance(2600);
+        }
+        (c.twenty ? form->Box20 : form->Box4)->setFocus(Qt::ActiveWindowFocusReason);
+        const View before = view();
+        ASSERT_EQ(before, View(c.fixed ? Qt::Checked : Qt::Unchecked, c.fixed, c.twenty));
+        inst.faults().silent = c.exception == 0;
+        inst.faults().exception = c.exception;
+        const int errors = form->ErrCount;
+        com1->clearLog();
+        c.click();
+        ASSERT_EQ(SentCount(), 1u);
+        EXPECT_NE(view(), before);
+        clock.advance(1200);
+        EXPECT_EQ(form->ErrCount, errors + (c.exception ? 2 : 1)) << "exception 5, then the timeout";
+        EXPECT_EQ(view(), before);
+        EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Нет связи"));
+        clock.advance(3000);
+        EXPECT_EQ(SentCount(), 1u);
+    }
+}
+
+TEST_F(Write, StateOfOneInstrumentGoesToNoOther) {
+    Add(Model::MB4, 2).setReg(1, CurrentFixedMask);
+    Add(Model::MB4, 1);
+    TypeAddress("2");
+    // Another address, another model, or a bus search (found: 1, then 2)
+    // after a reading: the image is not of the instrument addressed.  The
+    // group shows its state as unknown, and no write that builds on the
+    // image goes out.
+    struct Move {
+        const char* name;
+        std::function<void()> go;
+    } moves[] = {
+        {"address", [&] { TypeAddress("1"); }},
+        {"model", [&] { ChooseModel(dtMB3); }},
+        {"search", [&] {
+             form->SBtFind->click();
+             clock.advance(1500);
+             form->SBtFind->click();
+         }},
+    };
+    for (const Move& m : moves) {
+        SCOPED_TRACE(m.name);
+        ReadOnce();
+        ASSERT_EQ(Panel(3).right(4), ": Ok");
+        form->SBtWrLimit2->click();
+        ASSERT_TRUE(dlg->isVisible());
+        m.go();
+        EXPECT_EQ(form->BoxFix->checkState(), Qt::PartiallyChecked);
+        EXPECT_FALSE(form->Box20->isEnabled());
+        com1->clearLog();
+        EXPECT_EQ(dlg->isVisible(), std::string(m.name) != "model") << "a register of another model";
+        if (dlg->isVisible()) {
+            dlg->MEdit->setText("30");
+            dlg->OKBtn->click();
+            EXPECT_TRUE(dlg->isVisible()) << "kept, with its text, for after the reading";
+            EXPECT_EQ(dlg->MEdit->text(), "30");
+            dlg->CancelBtn->click();
+        }
+        const QString needed = QString::fromUtf8("№") + form->CBAddr->currentText() +
+                               QString::fromUtf8(": Сначала считайте показания");
+        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+                 form->BoxFix, form->BtZero, form->BtInit, form->BtCalb, form->SBtWrLimit1, form->SBtWrLimit2,
+                 form->SBtWrMagnet}) {
+            form->findChild<QLabel*>("StBarPanel3")->clear();
+            b->click();
+            EXPECT_EQ(Panel(3), needed) << b->objectName().toStdString();
+            EXPECT_FALSE(dlg->isVisible()) << b->objectName().toStdString();
+        }
+        EXPECT_EQ(form->BoxFix->checkState(), Qt::PartiallyChecked);
+        form->Box20Enter();
+        clock.advance(3000);
+        EXPECT_TRUE(com1->requests().empty());
+    }
+
+    // Read: writes go to it again.
     ReadOnce();
-    ASSERT_TRUE(form->BoxFix->isChecked());
-    com1->clearLog();
-    inst.faults().silent = true;
-    // A click: the focus first, then the check.
-    form->Box20->setFocus(Qt::MouseFocusReason);
-    form->Box20->click();
-    ASSERT_EQ(com1->requests().size(), 1u);
-    EXPECT_TRUE(form->Box20->isChecked());
-    clock.advance(600);
-    EXPECT_TRUE(form->Box4->isChecked());
-    EXPECT_FALSE(form->Box20->isChecked());
-    EXPECT_TRUE(form->BoxFix->isChecked()) << "the fix itself is untouched";
+    EXPECT_EQ(form->BoxFix->checkState(), Qt::Checked);
+    EXPECT_TRUE(form->Box20->isEnabled());
+    form->Box20Enter();
+    EXPECT_EQ(Head(LastSent()), "02 06 00 02 27 10");
 }
 
 // ---------------------------------------------------------------- service protocol
