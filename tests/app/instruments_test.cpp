@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -220,26 +219,6 @@ TEST(RangeCheck, BoundsFromTheImage) {
     for (const Case& c : cases)
         EXPECT_EQ(WriteValueAllowed(c.dev, c.reg, c.v, c.img), c.ok)
             << "model " << c.dev << " reg " << c.reg << " value " << c.v;
-}
-
-TEST(RangeCheck, WritesThatBuildOnTheImageAndTypedValues) {
-    // Registers whose write takes its value, guard or range from the image.
-    const std::vector<int> usesImage[DevTypeCount] = {{1, 2, 7, 8, 9}, {1, 2, 7, 8, 9}, {1, 2, 7, 8, 9},
-                                                      {1, 2, 7, 8, 9}, {},              {6, 7}};
-    for (int dev = 0; dev < DevTypeCount; ++dev)
-        for (int reg = 0; reg <= 99; ++reg)
-            EXPECT_EQ(WriteUsesImage(dev, reg), std::count(usesImage[dev].begin(), usesImage[dev].end(), reg) > 0)
-                << "model " << dev << " reg " << reg;
-    // A typed value is a register value, and on the calibration register
-    // never a command code.
-    struct Case { int dev; int reg; int32_t h; bool ok; };
-    const Case cases[] = {
-        {dtMB4, 8, 0, true},       {dtMB4, 8, 65535, true},  {dtMB4, 8, -1, false},     {dtMB4, 8, 65536, false},
-        {dtMB4, 2, 0xBBBB, false}, {dtMB4, 2, 0xFFFF, false}, {dtMB4, 2, 0xBBBA, true}, {dtMB4, 5, 0xFFFF, true},
-        {dtX20, 5, 0xBBBB, false}, {dtX22, 5, 0xFFFF, false}, {dtX22, 2, 0xFFFF, true}, {dtX22, 6, 0xBBBB, true},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(TypedValueWritable(c.dev, c.reg, c.h), c.ok) << "model " << c.dev << " reg " << c.reg << " " << c.h;
 }
 
 TEST(RangeCheck, LowerBoundAboveUpperRefusesEverything) {
