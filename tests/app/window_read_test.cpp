@@ -3,9 +3,11 @@
 
 #include "application.h"
 
+#include <QMouseEvent>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cstdlib>
 
 using namespace orn;
 using namespace orn::test;
@@ -44,8 +46,6 @@ TEST_F(Read, StartState) {
     EXPECT_EQ(form->MB->ComPortSpeed(), br19200);
     EXPECT_EQ(form->MB->ComPortParity(), ptEVEN);
     EXPECT_EQ(form->MB->Timeout(), 1000);
-    EXPECT_EQ(form->Grid->columnWidth(0), 122);
-    EXPECT_EQ(form->Grid->rowHeight(4), 22);
     // Write controls of the initial model and their registers.
     EXPECT_TRUE(form->SBtWrCurrent->isEnabled());
     EXPECT_TRUE(form->GBCur->isEnabled());
@@ -95,6 +95,54 @@ TEST_F(Read, LayoutOfTheControls) {
               QString::fromUtf8("Задать новую концентрацию газа для магнитной градуировки"));
     EXPECT_EQ(form->SBtRead->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(form->size(), QSize(563, 311));
+    EXPECT_FALSE(form->StBar->isSizeGripEnabled()) << "the window has a fixed size";
+
+    // Rows 22 px apart plus their line fill the grid; the values start at 123.
+    form->show();
+    const QTableWidget* grid = form->Grid;
+    EXPECT_EQ(grid->columnViewportPosition(1), 123);
+    EXPECT_EQ(grid->rowViewportPosition(10) + grid->rowHeight(10), grid->viewport()->height());
+    // Each write button stands beside the row of the value it writes.
+    const QToolButton* writeButtons[] = {form->SBtWrLimit1, form->SBtWrLimit2, form->SBtWrMagnet, form->SBtWrCurrent};
+    for (int i = 0; i < 4; ++i) {
+        const int row = 5 + i;
+        const int top = grid->viewport()->mapTo(form.get(), QPoint(0, grid->rowViewportPosition(row))).y();
+        const int bottom = top + grid->rowHeight(row);   // exclusive, after the row's line
+        const int centre = writeButtons[i]->geometry().center().y();
+        EXPECT_GE(centre, top) << row;
+        EXPECT_LT(centre, bottom) << row;
+        EXPECT_LE(std::abs(2 * centre - (top + bottom - 1)), 4) << row << ": centred on it";
+    }
+}
+
+TEST_F(Read, DraggedColumnBordersKeepBothColumnsInSight) {
+    form->show();
+    QTableWidget* grid = form->Grid;
+    QWidget* viewport = grid->viewport();
+    const int width = viewport->width();
+    auto border = [&](int column) { return grid->columnViewportPosition(column) + grid->columnWidth(column); };
+    auto drag = [&](int from, int to) {
+        const std::pair<QEvent::Type, int> steps[] = {
+            {QEvent::MouseButtonPress, from}, {QEvent::MouseMove, to}, {QEvent::MouseButtonRelease, to}};
+        for (const auto& [type, x] : steps) {
+            const QPointF at(x, 5);
+            QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &event);
+        }
+    };
+    drag(border(0), 5000);   // the labels over the values
+    EXPECT_LE(border(0), width - 16) << "the values stay in sight";
+    drag(border(0), 60);
+    EXPECT_EQ(grid->columnWidth(0), 60) << "and the border can be grabbed again";
+    drag(border(0), -5000);
+    EXPECT_GE(grid->columnWidth(0), 16);
+    // Now inside the grid, the value column's border stays inside it too.
+    ASSERT_LT(border(1), width);
+    drag(border(1), 5000);
+    EXPECT_LE(border(1), width);
+    drag(border(1), -5000);
+    EXPECT_GE(grid->columnWidth(1), 16);
 }
 
 struct ModelCase {
@@ -262,6 +310,32 @@ TEST_F(Read, AutoModeReadsEveryTwoSeconds) {
     EXPECT_TRUE(form->SBtRead->isEnabled());
     clock.advance(10000);
     EXPECT_EQ(Panel(0), "Tx: 4");
+}
+
+TEST_F(Read, AutoReadingLeavesAnAddressBeingTypedAlone) {
+    Add(Model::MB4, 4);
+    ShowActive();
+    form->CBAddr->setFocus();
+    SetAuto(true);
+    TypeAddress("");
+    clock.advance(2500);
+    EXPECT_TRUE(com1->written().empty());
+    EXPECT_FALSE(AddressMarkedRed());
+    EXPECT_EQ(form->CBAddr->currentText(), "");
+    TypeAddress("4");
+    clock.advance(2000);
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].substr(0, 5), "04 03") << "reads go on with the next valid address";
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№4: Ok"));
+
+    // Text left behind in the box is no address: marked, and "1" after 200 ms.
+    TypeAddress("4x");
+    form->Grid->setFocus();
+    clock.advance(1500);
+    EXPECT_TRUE(AddressMarkedRed());
+    clock.advance(200);
+    EXPECT_EQ(form->CBAddr->currentText(), "1");
+    EXPECT_EQ(Sent().size(), 1u);
 }
 
 TEST_F(Read, ModelChangeRelabelsWithoutReading) {
