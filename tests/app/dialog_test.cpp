@@ -176,16 +176,6 @@ TEST_F(Dialog, TypedPointOrCommaBecomesTheRegionalSeparator) {
     }
 }
 
-TEST_F(Dialog, OpeningRestoresItFromMinimised) {
-    ShowActive();
-    OpenOnX20Threshold();
-    dlg->showMinimized();
-    ASSERT_TRUE(dlg->isMinimized());
-    form->SBtWrLimit1->click();
-    EXPECT_FALSE(dlg->isMinimized());
-    EXPECT_TRUE(dlg->isVisible());
-}
-
 TEST_F(Dialog, ThresholdOneFrameUnderTheLocale) {
     Add(Model::MB4, 1);
     ReadOnce();
@@ -241,8 +231,10 @@ TEST_F(Dialog, SecondOpenerRetargetsTheOpenDialog) {
     ReadOnce();
     form->SBtWrLimit1->click();
     dlg->MEdit->setText("1");
+    dlg->showMinimized();   // by the user
     form->SBtWrLimit2->click();
     EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(dlg->isMinimized()) << "brought to the front";
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Порог №2, %об"));
     EXPECT_EQ(dlg->MEdit->text(), Dec("50", "00"));
     EXPECT_EQ(dlg->Tag, 9);

@@ -102,47 +102,31 @@ TEST_F(Read, LayoutOfTheControls) {
     const QTableWidget* grid = form->Grid;
     EXPECT_EQ(grid->columnViewportPosition(1), 123);
     EXPECT_EQ(grid->rowViewportPosition(10) + grid->rowHeight(10), grid->viewport()->height());
-    // Each write button stands beside the row of the value it writes.
+    // Each write button stands beside the row of the value it writes: its
+    // centre within 2 px of the row's centre.
     const QToolButton* writeButtons[] = {form->SBtWrLimit1, form->SBtWrLimit2, form->SBtWrMagnet, form->SBtWrCurrent};
-    for (int i = 0; i < 4; ++i) {
-        const int row = 5 + i;
+    for (int row = 5; row <= 8; ++row) {
         const int top = grid->viewport()->mapTo(form.get(), QPoint(0, grid->rowViewportPosition(row))).y();
-        const int bottom = top + grid->rowHeight(row);   // exclusive, after the row's line
-        const int centre = writeButtons[i]->geometry().center().y();
-        EXPECT_GE(centre, top) << row;
-        EXPECT_LT(centre, bottom) << row;
-        EXPECT_LE(std::abs(2 * centre - (top + bottom - 1)), 4) << row << ": centred on it";
+        const int centre = writeButtons[row - 5]->geometry().center().y();
+        EXPECT_LE(std::abs(2 * centre - (2 * top + grid->rowHeight(row) - 1)), 4) << row;
     }
-}
 
-TEST_F(Read, DraggedColumnBordersKeepBothColumnsInSight) {
-    form->show();
-    QTableWidget* grid = form->Grid;
-    QWidget* viewport = grid->viewport();
-    const int width = viewport->width();
+    // A dragged column border keeps both columns in sight and inside the grid.
     auto border = [&](int column) { return grid->columnViewportPosition(column) + grid->columnWidth(column); };
-    auto drag = [&](int from, int to) {
+    auto drag = [&](int column, int to) {
         const std::pair<QEvent::Type, int> steps[] = {
-            {QEvent::MouseButtonPress, from}, {QEvent::MouseMove, to}, {QEvent::MouseButtonRelease, to}};
+            {QEvent::MouseButtonPress, border(column)}, {QEvent::MouseMove, to}, {QEvent::MouseButtonRelease, to}};
         for (const auto& [type, x] : steps) {
-            const QPointF at(x, 5);
-            QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
-                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(viewport, &event);
+            QMouseEvent event(type, QPointF(x, 5), QPointF(x, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(grid->viewport(), &event);
         }
     };
-    drag(border(0), 5000);   // the labels over the values
-    EXPECT_LE(border(0), width - 16) << "the values stay in sight";
-    drag(border(0), 60);
-    EXPECT_EQ(grid->columnWidth(0), 60) << "and the border can be grabbed again";
-    drag(border(0), -5000);
-    EXPECT_GE(grid->columnWidth(0), 16);
-    // Now inside the grid, the value column's border stays inside it too.
-    ASSERT_LT(border(1), width);
-    drag(border(1), 5000);
-    EXPECT_LE(border(1), width);
-    drag(border(1), -5000);
-    EXPECT_GE(grid->columnWidth(1), 16);
+    const int width = grid->viewport()->width();
+    for (const auto& [column, to, expected] : {std::array{0, 5000, width - 16}, {0, -5000, 16}, {1, 5000, width},
+                                               {1, -5000, 16 + 16}}) {
+        drag(column, to);
+        EXPECT_EQ(border(column), expected) << column << " to " << to;
+    }
 }
 
 struct ModelCase {
@@ -324,16 +308,11 @@ TEST_F(Read, AutoReadingLeavesAnAddressBeingTypedAlone) {
     EXPECT_EQ(form->CBAddr->currentText(), "");
     TypeAddress("4");
     clock.advance(2000);
-    ASSERT_EQ(Sent().size(), 1u);
-    EXPECT_EQ(Sent()[0].substr(0, 5), "04 03") << "reads go on with the next valid address";
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№4: Ok"));
-
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№4: Ok")) << "reads go on with the next valid address";
     // Text left behind in the box is no address: marked, and "1" after 200 ms.
     TypeAddress("4x");
     form->Grid->setFocus();
-    clock.advance(1500);
-    EXPECT_TRUE(AddressMarkedRed());
-    clock.advance(200);
+    clock.advance(1700);
     EXPECT_EQ(form->CBAddr->currentText(), "1");
     EXPECT_EQ(Sent().size(), 1u);
 }
