@@ -145,6 +145,8 @@ private:
     void BuildLayout();
     void SetPanel(int panel, const QString& text);
     bool ParseAddress(uint8_t address, uint8_t& slave);
+    // The user is typing an address that is not complete yet.
+    bool AddressBeingTyped() const;
     bool OpenPort();
     // Opens the port when needed and hands the request to the master:
     // 0, or 3 when the port cannot be opened.
