@@ -1,5 +1,6 @@
 #include "ueditdialog.h"
 
+#include "frame.h"
 #include "instruments.h"
 #include "umain.h"
 
@@ -50,6 +51,8 @@ void TDlgForm::Open(const QString& text, const QString& caption, int tag) {
     MEdit->setText(text);
     setWindowTitle(caption);
     Tag = tag;
+    // To the front also from a minimised state, where raising alone leaves it.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
@@ -66,7 +69,12 @@ void TDlgForm::FormShow() {
 
 void TDlgForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Before the window is mapped, so that the window manager frames it so.
+    AskForCaptionOnly(*this);
     FormShow();
+    // Shown for the first time, it has no frame yet: centred again by its
+    // frame once the window manager has added it.
+    if (frameGeometry() == geometry()) WhenOnScreen(*this, [this] { FormShow(); });
     OKBtn->setFocus(Qt::OtherFocusReason);
 }
 
@@ -92,16 +100,19 @@ void TDlgForm::CancelBtnClick() { hide(); }
 
 void TDlgForm::reject() { CancelBtnClick(); }
 
-QChar TDlgForm::MEditKeyPress(QChar key) { return key == QLatin1Char('.') ? QLatin1Char(',') : key; }
+QString TDlgForm::MEditKeyPress(QChar key) const {
+    if (key == QLatin1Char('.') || key == QLatin1Char(','))
+        return QString::fromStdString(mainForm_->DecimalSeparator);
+    return key;
+}
 
 bool TDlgForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == MEdit && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->text().size() == 1) {
-            const QChar typed = key->text().at(0);
-            const QChar replaced = MEditKeyPress(typed);
-            if (replaced != typed) {
-                MEdit->insert(QString(replaced));
+            const QString replaced = MEditKeyPress(key->text().at(0));
+            if (replaced != key->text()) {
+                MEdit->insert(replaced);
                 return true;
             }
         }

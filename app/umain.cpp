@@ -38,6 +38,18 @@ constexpr int Border = 6;
 constexpr int ClientWidth = 551;
 constexpr int ClientHeight = 299;
 
+// The grid is laid out as a classic string grid, whose 1-pixel lines lie
+// outside the cells: rows of 22 pixels and columns of 110 (column 0: 122),
+// each followed by its line.  A Qt section includes its line, so the
+// sections are one pixel larger: rows 23 pixels apart, the values at 123.
+constexpr int GridLine = 1;
+constexpr int GridRowPitch = 22 + GridLine;
+constexpr int GridColumnPitch = 110 + GridLine;
+constexpr int GridLabelPitch = 122 + GridLine;
+// A column border dragged by the user stops where either column would be
+// narrower than this, so both stay in sight and can be grabbed again.
+constexpr int GridMinColumn = 16;
+
 // The speeds offered, as ordinals of TComPortBaudRate: 1200 .. 115200.
 constexpr TComPortBaudRate SpeedMap[] = {br1200, br2400, br4800, br9600, br19200, br38400, br57600, br115200};
 
@@ -59,6 +71,14 @@ template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int 
 }
 
 QString Number(int n) { return QString::number(n); }
+
+// The slave address a text of the address box names: an integer from 1 to
+// 247, or 0 when it names none.
+int AddressOf(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok && value >= 1 && value <= 247 ? value : 0;
+}
 
 } // namespace
 
@@ -115,7 +135,7 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r)
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
-    Grid->setColumnWidth(0, 122);
+    Grid->setColumnWidth(0, GridLabelPitch);
     RegOffset = 1;
     RegCount = 13;
 }
@@ -185,9 +205,9 @@ void TMForm::BuildLayout() {
     Grid->horizontalHeader()->hide();
     Grid->verticalHeader()->hide();
     Grid->horizontalHeader()->setMinimumSectionSize(1);
-    Grid->horizontalHeader()->setDefaultSectionSize(110);
+    Grid->horizontalHeader()->setDefaultSectionSize(GridColumnPitch);
     Grid->verticalHeader()->setMinimumSectionSize(1);
-    Grid->verticalHeader()->setDefaultSectionSize(22);
+    Grid->verticalHeader()->setDefaultSectionSize(GridRowPitch);
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -195,6 +215,8 @@ void TMForm::BuildLayout() {
     Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Grid->setShowGrid(true);
+    // The sunken border of 2 pixels that the layout's size includes.
+    Grid->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Grid->setWordWrap(false);
     for (int r = 0; r < GridRowCount; ++r) {
         auto* label = new QTableWidgetItem;
@@ -259,7 +281,8 @@ void TMForm::BuildLayout() {
 
     // Status bar: three counters and a message panel.
     StBar = Make<QStatusBar>(this, "StBar", at(0), at(280), ClientWidth, 19);
-    StBar->setSizeGripEnabled(true);
+    // The window has a fixed size: a grip would resize nothing.
+    StBar->setSizeGripEnabled(false);
     const int widths[4] = {70, 70, 70, 50};
     for (int i = 0; i < 4; ++i) {
         panels_[i] = new QLabel(StBar);
@@ -309,10 +332,8 @@ QString TMForm::PanelText(int panel) const { return panels_[panel]->text(); }
 void TMForm::SetPanel(int panel, const QString& text) { panels_[panel]->setText(text); }
 
 std::optional<uint8_t> TMForm::SlaveOf(uint8_t address) const {
-    int value = address;
-    bool ok = true;
-    if (address == 0) value = CBAddr->currentText().toInt(&ok, 10);
-    if (!ok || value < 1 || value > 247) return std::nullopt;
+    const int value = address != 0 ? address : AddressOf(CBAddr->currentText());
+    if (value < 1 || value > 247) return std::nullopt;
     return uint8_t(value);
 }
 
@@ -383,9 +404,19 @@ void TMForm::BoxAutoClick() {
     SBtRead->setEnabled(!BoxAuto->isChecked());
 }
 
+bool TMForm::AddressBeingTyped() const {
+    // The caret is in the address box (it stays there while the user looks
+    // at another window) and its text is not an address yet: every text on
+    // the way to one, the empty one included, is the user's, not a mistake.
+    const QWidget* caret = focusWidget();
+    return (caret == CBAddr || caret == CBAddr->lineEdit()) && AddressOf(CBAddr->currentText()) == 0;
+}
+
 void TMForm::TimerAutoTimer() {
     if (!Finding) {
-        SBtReadClick();
+        // A read the timer starts does not take an address that is still
+        // being typed: this tick reads nothing and leaves the text alone.
+        if (!AddressBeingTyped()) SBtReadClick();
         return;
     }
     // One step of the bus search.
@@ -400,8 +431,9 @@ void TMForm::TimerAutoTimer() {
 
 void TMForm::TimerOnesTimer() {
     // During a bus search only probes may read: the answer to any other
-    // read would be counted as an instrument found.
-    if (!Finding) SBtReadClick();
+    // read would be counted as an instrument found.  Like the automatic
+    // reading, it does not take an address that is still being typed.
+    if (!Finding && !AddressBeingTyped()) SBtReadClick();
     TimerOnes->setEnabled(false);
 }
 
@@ -717,7 +749,13 @@ bool TMForm::GridColumnSizing(QEvent* event) {
         return true;
     default:
         if (sizingColumn_ >= 0) {
-            Grid->setColumnWidth(sizingColumn_, std::max(1, sizingStartWidth_ + x - sizingStartX_));
+            // The border stays inside the grid with both columns in sight:
+            // the label column leaves room for the values, and the value
+            // column's border does not pass the grid's right edge.
+            const int room = Grid->viewport()->width() - Grid->columnViewportPosition(sizingColumn_) -
+                             (sizingColumn_ == 0 ? GridMinColumn : 0);
+            const int width = sizingStartWidth_ + x - sizingStartX_;
+            Grid->setColumnWidth(sizingColumn_, std::max(GridMinColumn, std::min(width, room)));
             return true;
         }
         if (borderAt(x) >= 0) Grid->viewport()->setCursor(Qt::SplitHCursor);

@@ -165,6 +165,8 @@ private:
     // CBAddr); nullopt when it is no integer from 1 to 247.  Marks nothing.
     std::optional<uint8_t> SlaveOf(uint8_t address) const;
     bool ParseAddress(uint8_t address, uint8_t& slave);
+    // The user is typing an address that is not complete yet.
+    bool AddressBeingTyped() const;
     bool OpenPort();
     // Opens the port when needed and hands the request to the master:
     // 0, or 3 when the port cannot be opened.  `undo` is what the

@@ -164,22 +164,18 @@ TEST_F(Dialog, TextThatIsNoNumberOrTooLargeIsRefused) {
     EXPECT_EQ(Sent(), std::vector<std::string>{"01 06 00 05 FF FE 59 BB"});
 }
 
-TEST_F(Dialog, TypedFullStopBecomesACommaWhateverTheLocale) {
+TEST_F(Dialog, TypedPointOrCommaBecomesTheRegionalSeparator) {
     OpenOnX20Threshold();
-    dlg->MEdit->clear();
-    Type("2.5");
-    EXPECT_EQ(dlg->MEdit->text(), "2,5");
-    dlg->OKBtn->click();
-    if (Sep() == ",") {
+    for (const char* typed : {"2.5", "2,5"}) {
+        SCOPED_TRACE(typed);
+        form->SBtWrLimit1->click();
+        dlg->MEdit->clear();
+        Type(QString::fromLatin1(typed));
+        EXPECT_EQ(dlg->MEdit->text(), Dec("2", "5"));
+        dlg->OKBtn->click();
         EXPECT_FALSE(dlg->isVisible());
         EXPECT_EQ(LastValue(), "00 FA");
-    } else {
-        // Under the point a typed fraction is no number; only pasting gets one in.
-        EXPECT_TRUE(dlg->isVisible());
-        EXPECT_EQ(dlg->MEdit->text(), "0.0000");
-        dlg->MEdit->setText("2.5");
-        dlg->OKBtn->click();
-        EXPECT_EQ(LastValue(), "00 FA");
+        clock.advance(600);
     }
 }
 
@@ -238,8 +234,10 @@ TEST_F(Dialog, SecondOpenerRetargetsTheOpenDialog) {
     ReadOnce();
     form->SBtWrLimit1->click();
     dlg->MEdit->setText("1");
+    dlg->showMinimized();   // by the user
     form->SBtWrLimit2->click();
     EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(dlg->isMinimized()) << "brought to the front";
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Порог №2, %об"));
     EXPECT_EQ(dlg->MEdit->text(), Dec("50", "00"));
     EXPECT_EQ(dlg->Tag, 9);

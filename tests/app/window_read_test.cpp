@@ -3,9 +3,11 @@
 
 #include "application.h"
 
+#include <QMouseEvent>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cstdlib>
 
 using namespace orn;
 using namespace orn::test;
@@ -44,8 +46,6 @@ TEST_F(Read, StartState) {
     EXPECT_EQ(form->MB->ComPortSpeed(), br19200);
     EXPECT_EQ(form->MB->ComPortParity(), ptEVEN);
     EXPECT_EQ(form->MB->Timeout(), 1000);
-    EXPECT_EQ(form->Grid->columnWidth(0), 122);
-    EXPECT_EQ(form->Grid->rowHeight(4), 22);
     // Write controls of the initial model and their registers.
     EXPECT_TRUE(form->SBtWrCurrent->isEnabled());
     EXPECT_TRUE(form->GBCur->isEnabled());
@@ -95,6 +95,38 @@ TEST_F(Read, LayoutOfTheControls) {
               QString::fromUtf8("Задать новую концентрацию газа для магнитной градуировки"));
     EXPECT_EQ(form->SBtRead->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(form->size(), QSize(563, 311));
+    EXPECT_FALSE(form->StBar->isSizeGripEnabled()) << "the window has a fixed size";
+
+    // Rows 22 px apart plus their line fill the grid; the values start at 123.
+    form->show();
+    const QTableWidget* grid = form->Grid;
+    EXPECT_EQ(grid->columnViewportPosition(1), 123);
+    EXPECT_EQ(grid->rowViewportPosition(10) + grid->rowHeight(10), grid->viewport()->height());
+    // Each write button stands beside the row of the value it writes: its
+    // centre within 2 px of the row's centre.
+    const QToolButton* writeButtons[] = {form->SBtWrLimit1, form->SBtWrLimit2, form->SBtWrMagnet, form->SBtWrCurrent};
+    for (int row = 5; row <= 8; ++row) {
+        const int top = grid->viewport()->mapTo(form.get(), QPoint(0, grid->rowViewportPosition(row))).y();
+        const int centre = writeButtons[row - 5]->geometry().center().y();
+        EXPECT_LE(std::abs(2 * centre - (2 * top + grid->rowHeight(row) - 1)), 4) << row;
+    }
+
+    // A dragged column border keeps both columns in sight and inside the grid.
+    auto border = [&](int column) { return grid->columnViewportPosition(column) + grid->columnWidth(column); };
+    auto drag = [&](int column, int to) {
+        const std::pair<QEvent::Type, int> steps[] = {
+            {QEvent::MouseButtonPress, border(column)}, {QEvent::MouseMove, to}, {QEvent::MouseButtonRelease, to}};
+        for (const auto& [type, x] : steps) {
+            QMouseEvent event(type, QPointF(x, 5), QPointF(x, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(grid->viewport(), &event);
+        }
+    };
+    const int width = grid->viewport()->width();
+    for (const auto& [column, to, expected] : {std::array{0, 5000, width - 16}, {0, -5000, 16}, {1, 5000, width},
+                                               {1, -5000, 16 + 16}}) {
+        drag(column, to);
+        EXPECT_EQ(border(column), expected) << column << " to " << to;
+    }
 }
 
 struct ModelCase {
@@ -262,6 +294,27 @@ TEST_F(Read, AutoModeReadsEveryTwoSeconds) {
     EXPECT_TRUE(form->SBtRead->isEnabled());
     clock.advance(10000);
     EXPECT_EQ(Panel(0), "Tx: 4");
+}
+
+TEST_F(Read, AutoReadingLeavesAnAddressBeingTypedAlone) {
+    Add(Model::MB4, 4);
+    ShowActive();
+    form->CBAddr->setFocus();
+    SetAuto(true);
+    TypeAddress("");
+    clock.advance(2500);
+    EXPECT_TRUE(com1->written().empty());
+    EXPECT_FALSE(AddressMarkedRed());
+    EXPECT_EQ(form->CBAddr->currentText(), "");
+    TypeAddress("4");
+    clock.advance(2000);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№4: Ok")) << "reads go on with the next valid address";
+    // Text left behind in the box is no address: marked, and "1" after 200 ms.
+    TypeAddress("4x");
+    form->Grid->setFocus();
+    clock.advance(1700);
+    EXPECT_EQ(form->CBAddr->currentText(), "1");
+    EXPECT_EQ(Sent().size(), 1u);
 }
 
 TEST_F(Read, ModelChangeRelabelsWithoutReading) {
