@@ -515,6 +515,7 @@ void TMForm::ShowReadings() {
 }
 
 void TMForm::CBDevChange() {
+    const int previousDevType = DevType;
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r) {
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
@@ -534,7 +535,7 @@ void TMForm::CBDevChange() {
     RegCount = model.RegCount;
     // The dialog's register is one of the previous model's; on this model
     // it may be another value altogether (a serial number word).
-    if (DlgForm) DlgForm->CancelBtnClick();
+    if (DlgForm && DevType != previousDevType) DlgForm->CancelBtnClick();
     ShowCurrentOutput();
 }
 
@@ -667,7 +668,9 @@ void TMForm::EnterCurrentOutput(bool twenty) {
     // already; a click selects it only after the focus has come.
     const bool wasTwenty = twentyAtKey_.value_or(Box20->isChecked());
     twentyAtKey_.reset();
-    if (!BoxFix->isChecked() || !RegImage.CurrentFixed()) return;
+    // (Partly checked, the state unknown, is not checked: the focus can pass
+    // here while the pair is being disabled for it.)
+    if (BoxFix->checkState() != Qt::Checked || !RegImage.CurrentFixed()) return;
     const TCurrentView before{true, wasTwenty};
     Write(0, 2, twenty ? RegImage[4] : 0, before);
 }
