@@ -62,7 +62,8 @@ PortScan SystemPorts() {
     // the device they stand for.
     QHash<QString, QString> byId;
     const QDir links(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : links.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+    const auto filter = QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot;
+    for (const QFileInfo& link : links.entryInfoList(filter, QDir::Name)) {
         const QString target = link.canonicalFilePath();
         if (!target.isEmpty() && !byId.contains(target)) byId.insert(target, link.absoluteFilePath());
     }

@@ -32,28 +32,25 @@ TEST(PortList, ItemsFromWhatTheSystemReports) {
     for (int n = 1; n <= 10; ++n) com.push_back("COM" + std::to_string(n) + " | " + std::to_string(n));
     const std::string ftdi = "ttyUSB0 — FT232R USB UART (A10K1234) | " + kFtdiId;
     const std::string ch340 = "ttyUSB2 — USB Serial | /dev/ttyUSB2";
+    const std::string acm = "ttyACM0 — Acme (77) | " + kAcmId;
+    PortRecord replugged = kFtdi;   // into another socket
+    replugged.name = "ttyUSB3";
+    replugged.location = "/dev/ttyUSB3";
     const Case cases[] = {
         {"USB adapter: product and serial number, opened by id", {{kFtdi}, {}}, "", {ftdi}, 0},
         {"no serial number: the id is not unique, the device is opened", {{kCh340}, {}}, "", {ch340}, 0},
-        {"ACM device without a product: its maker", {{kAcm}, {}}, "", {"ttyACM0 — Acme (77) | " + kAcmId}, 0},
-        {"no UART behind ttyS1; adapters first, in natural order",
-         {{Port("ttyS1", 0), Port("ttyS0", 4), Port("ttyUSB10"), kCh340, kAcm}, {}},
-         "",
-         {"ttyACM0 — Acme (77) | " + kAcmId, ch340, "ttyUSB10 | /dev/ttyUSB10", "ttyS0 | /dev/ttyS0"},
-         0},
+        {"ACM without product, no UART behind ttyS1, adapters first in natural order",
+         {{Port("ttyS1", 0), Port("ttyS0", 4), Port("ttyUSB10"), kCh340, kAcm}, {}}, "",
+         {acm, ch340, "ttyUSB10 | /dev/ttyUSB10", "ttyS0 | /dev/ttyS0"}, 0},
         {"variables on top; the port one leads to is not repeated",
-         {{kFtdi, Port("ttyS0")}, {{3, "/dev/ttyUSB0"}, {1, "/dev/pts/4"}}},
-         "",
-         {"COM1 | 1", "COM3 | 3", "ttyS0 | /dev/ttyS0"},
-         0},
+         {{kFtdi, Port("ttyS0")}, {{3, "/dev/ttyUSB0"}, {1, "/dev/pts/4"}}}, "",
+         {"COM1 | 1", "COM3 | 3", "ttyS0 | /dev/ttyS0"}, 0},
         {"nothing found: COM1 to COM10", {}, "", com, 0},
         {"only a phantom UART, COM4 chosen", {{Port("ttyS0", 0)}, {}}, "COM4", com, 3},
-        {"re-plugged into another socket: still chosen",
-         {{Port("ttyS0", 4), {"ttyUSB3", "/dev/ttyUSB3", kFtdiId, "FT232R USB UART", "FTDI", "A10K1234"}}, {}},
-         kFtdiId,
-         {"ttyUSB3 — FT232R USB UART (A10K1234) | " + kFtdiId, "ttyS0 | /dev/ttyS0"},
-         0},
-        {"chosen adapter pulled: not offered, nothing chosen", {{Port("ttyS0", 4)}, {}}, kFtdiId, {"ttyS0 | /dev/ttyS0"}, -1},
+        {"re-plugged: still chosen", {{Port("ttyS0", 4), replugged}, {}}, kFtdiId,
+         {"ttyUSB3 — FT232R USB UART (A10K1234) | " + kFtdiId, "ttyS0 | /dev/ttyS0"}, 0},
+        {"chosen adapter pulled: not offered, nothing chosen", {{Port("ttyS0", 4)}, {}}, kFtdiId,
+         {"ttyS0 | /dev/ttyS0"}, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
