@@ -1,6 +1,7 @@
 #include "umain.h"
 
 #include "icons.h"
+#include "port_box.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
@@ -84,9 +85,10 @@ int AddressOf(const QString& text) {
 
 // ---------------------------------------------------------------- creation
 
-TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
+TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortScan()> scanPorts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
+      ScanPorts(scanPorts ? std::move(scanPorts) : SystemPorts),
       scheduler_(scheduler) {
     // The master, with the settings the window stores for it.
     MB = std::make_unique<TModbusM>(scheduler, backend);
@@ -111,8 +113,8 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
 
     DecimalSeparator = QLocale::system().decimalPoint().toStdString();
     ShowPortErrorBox = [this] {
-        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(PortErrorCaption), QString::fromUtf8(PortErrorText),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(PortErrorCaption), PortErrorMessage, QMessageBox::Ok,
+                        this);
         box.exec();
     };
 
@@ -168,9 +170,12 @@ void TMForm::BuildLayout() {
     LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13, "Порт:");
     LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13, "Скорость:");
     LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13, "Чётность:");
-    CBPortNum = Make<QComboBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
-    for (int i = 1; i <= 10; ++i) CBPortNum->addItem("COM" + Number(i));
-    CBPortNum->setCurrentIndex(0);
+    auto* portBox = Make<TPortBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
+    portBox->OnPopup = [this] { RefreshPorts(); };
+    CBPortNum = portBox;
+    // The first port listed is chosen at start.
+    RefreshPorts();
+    CBPortNumChange();
     CBPortSpeed = Make<QComboBox>(GBPort, "CBPortSpeed", 68, 48, 69, 21);
     for (TComPortBaudRate rate : SpeedMap) CBPortSpeed->addItem(Number(int(BaudRates[rate])));
     CBPortSpeed->setCurrentIndex(4);
@@ -357,6 +362,9 @@ bool TMForm::OpenPort() {
     // the meantime (auto mode) must not open a second one.
     if (!portErrorBoxShown_) {
         portErrorBoxShown_ = true;
+        PortErrorMessage = QString::fromUtf8(PortErrorText);
+        const std::string reason = PortErrorReason(MB->ConnectError());
+        if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
         ShowPortErrorBox();
         portErrorBoxShown_ = false;
     }
@@ -541,7 +549,26 @@ void TMForm::CBDevChange() {
 
 // ---------------------------------------------------------------- port settings
 
-void TMForm::CBPortNumChange() { MB->SetComPort(TComPortNumber(CBPortNum->currentIndex())); }
+void TMForm::CBPortNumChange() {
+    const int i = CBPortNum->currentIndex();
+    if (i < 0 || i >= int(portItems_.size())) return;
+    const PortItem& item = portItems_[size_t(i)];
+    // The master takes either only while its port is closed.
+    MB->SetComPortPath(item.path);
+    if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
+    chosenPort_ = item.key();
+}
+
+void TMForm::RefreshPorts() {
+    PortList list = BuildPortList(ScanPorts(), chosenPort_);
+    CBPortNum->clear();
+    for (const PortItem& item : list.items)
+        CBPortNum->addItem(QString::fromStdString(item.text), QString::fromStdString(item.shortText));
+    // A chosen port that is gone leaves the box empty; the master keeps it,
+    // so the next request says why it cannot be opened.
+    CBPortNum->setCurrentIndex(list.current);
+    portItems_ = std::move(list.items);
+}
 
 void TMForm::CBPortSpeedChange() {
     const int i = CBPortSpeed->currentIndex();

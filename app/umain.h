@@ -8,6 +8,7 @@
 
 #include "instruments.h"
 #include "modbusm.h"
+#include "port_list.h"
 #include "scheduler.h"
 #include "serial_port.h"
 
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -36,8 +38,11 @@ class TMForm : public QWidget {
     Q_OBJECT
 
 public:
-    // Timers come from `scheduler`, ports from `backend`; both outlive the window.
-    TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent = nullptr);
+    // Timers come from `scheduler`, ports from `backend`; both outlive the
+    // window.  `scanPorts` lists the ports the port box offers; empty: the
+    // machine's own (SystemPorts).
+    TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortScan()> scanPorts = {},
+           QWidget* parent = nullptr);
     ~TMForm() override;
 
     // ---- Components, named as in the layout.
@@ -129,8 +134,14 @@ public:
     // ---- Links and seams.
     // The value entry dialog; set by the program entry once it exists.
     TDlgForm* DlgForm = nullptr;
-    // Shows the port error box (modal).  Tests replace it.
+    // Shows the port error box (modal) with the text PortErrorMessage.  Tests
+    // replace it.
     std::function<void()> ShowPortErrorBox;
+    // The text of the port error box: the fixed message and, when the reason
+    // is known, a line with the reason and what to do.
+    QString PortErrorMessage;
+    // Lists the ports for the port box; asked each time its list opens.
+    std::function<PortScan()> ScanPorts;
     // The regional decimal separator the grid and the dialog use.
     std::string DecimalSeparator;
     // Text of status panel 0..3.
@@ -168,6 +179,8 @@ private:
     // The user is typing an address that is not complete yet.
     bool AddressBeingTyped() const;
     bool OpenPort();
+    // Fills the port box anew, keeping the chosen port when it is still there.
+    void RefreshPorts();
     // Opens the port when needed and hands the request to the master:
     // 0, or 3 when the port cannot be opened.  `undo` is what the
     // current-output group showed before the click that made the request.
@@ -197,6 +210,8 @@ private:
 
     Scheduler& scheduler_;
     QLabel* panels_[4];
+    std::vector<PortItem> portItems_;   // the items of CBPortNum
+    std::string chosenPort_;            // key of the port chosen in CBPortNum
     bool portErrorBoxShown_ = false;
     bool startingSearch_ = false;
     bool stoppingSearch_ = false;

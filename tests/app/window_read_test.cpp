@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 using namespace orn;
@@ -387,6 +388,68 @@ TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxAtATime) {
     Add(Model::MB4, 1);
     clock.advance(2500);
     EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok")) << "the next request opens the port again";
+}
+
+TEST_F(Read, PortErrorBoxSaysWhy) {
+    const char* const gone = "Устройство отключено: подключите его и выберите порт в списке.";
+    const char* const busy = "Порт занят другой программой: закройте её или выберите другой порт.";
+    const std::pair<int, const char*> reasons[] = {
+        {EACCES, "Нет доступа к порту: добавьте себя в группу dialout и войдите в систему заново."},
+        {EBUSY, busy},
+        {EWOULDBLOCK, busy},
+        {ENOENT, gone},
+        {ENODEV, gone},
+        {ENOTTY, "Это не последовательный порт: выберите другой порт."},
+    };
+    for (const auto& [error, reason] : reasons) {
+        com1->refuseWith = error;
+        EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
+        EXPECT_EQ(portErrorText, QString::fromUtf8("Ошибка:\n Не могу открыть порт!\n ") + QString::fromUtf8(reason))
+            << error;
+    }
+    EXPECT_EQ(portErrorBoxes, 6);
+}
+
+TEST_F(Read, PortListOffersTheAdapterAndFollowsIt) {
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0";
+    PortRecord adapterPort{"ttyUSB0", "/dev/ttyUSB0", byId, "FT232R USB UART", "FTDI", "A10K1234"};
+    auto& adapter = backend.attach(byId, line);
+    Add(Model::MB4, 1);
+    ports.found = {adapterPort};
+    TMForm started(clock, backend, [this] { return ports; });
+    EXPECT_EQ(started.CBPortNum->currentText(), QString::fromUtf8("ttyUSB0 — FT232R USB UART (A10K1234)"));
+    EXPECT_EQ(started.MB->PortName(), byId) << "an adapter found at start is chosen";
+
+    // Plugged in after the start: offered when the list opens; COM1 is gone.
+    auto openList = [this] {
+        form->CBPortNum->showPopup();
+        form->CBPortNum->hidePopup();
+    };
+    openList();
+    ASSERT_EQ(form->CBPortNum->count(), 1);
+    EXPECT_EQ(form->CBPortNum->currentIndex(), -1);
+    form->CBPortNum->setCurrentIndex(0);
+    form->CBPortNumChange();
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+
+    adapter.vanished = true;   // pulled out
+    ports.found.clear();
+    ClickRead();
+    EXPECT_TRUE(portErrorText.contains(QString::fromUtf8("Устройство отключено"))) << portErrorText.toStdString();
+    openList();
+    EXPECT_EQ(form->CBPortNum->count(), 10) << "COM1 to COM10";
+    EXPECT_EQ(form->CBPortNum->currentIndex(), -1) << "the adapter is not offered";
+
+    adapter.vanished = false;   // back, in another socket
+    adapterPort.name = "ttyUSB1";
+    adapterPort.location = "/dev/ttyUSB1";
+    ports.found = {adapterPort};
+    openList();
+    EXPECT_EQ(form->CBPortNum->currentText(), QString::fromUtf8("ttyUSB1 — FT232R USB UART (A10K1234)"));
+    ReadOnce();
+    EXPECT_EQ(adapter.opens(), 2);
+    EXPECT_EQ(Panel(1), "Rx: 2");
 }
 
 TEST_F(Read, ReadingShowsTheFixedCurrentOutputWithoutWriting) {
