@@ -80,16 +80,19 @@ void TDlgForm::showEvent(QShowEvent* event) {
 
 void TDlgForm::OKBtnClick() {
     const std::string sep = mainForm_->DecimalSeparator;
+    const uint8_t reg = uint8_t(Tag & 0xFF);
     const auto hundredths = ParseHundredths(MEdit->text().toStdString(), sep);
-    if (!hundredths) {
-        MEdit->setText(QString::fromStdString(ZeroFourDecimals(sep)));
-        return;
-    }
-    const int result = mainForm_->WriteRegister(0, uint8_t(Tag & 0xFF), *hundredths);
+    // A number that is no register value (it would wrap around 16 bits) or
+    // a concentration that is a command code is refused like no number.
+    const int result = hundredths && TypedValueWritable(mainForm_->DevType, reg, *hundredths)
+                           ? mainForm_->WriteRegister(0, reg, *hundredths)
+                           : 1;
     if (result == 1) {
         MEdit->setText(QString::fromStdString(ZeroFourDecimals(sep)));
         return;
     }
+    // Not sent for want of a reading: the value stays for another try.
+    if (result == 4) return;
     hide();
 }
 

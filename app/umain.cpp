@@ -10,6 +10,7 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -17,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -320,6 +322,10 @@ void TMForm::BuildLayout() {
     connect(BtInit, &QPushButton::clicked, this, [this] { BtInitClick(); });
     connect(BoxAuto, &QCheckBox::toggled, this, [this] { BoxAutoClick(); });
     connect(BoxFix, &QCheckBox::toggled, this, [this] { BoxFixClick(); });
+    // A click on the unknown state (partly checked) checks the box without
+    // toggling it: it goes to the handler all the same.
+    connect(BoxFix, &QCheckBox::clicked, this, [this] { if (BoxFix->isTristate()) BoxFixClick(); });
+    connect(CBAddr, &QComboBox::editTextChanged, this, [this] { ShowCurrentOutput(); });
 }
 
 // ---------------------------------------------------------------- helpers
@@ -330,9 +336,15 @@ void TMForm::SetTag(QObject* control, int tag) { control->setProperty("Tag", tag
 QString TMForm::PanelText(int panel) const { return panels_[panel]->text(); }
 void TMForm::SetPanel(int panel, const QString& text) { panels_[panel]->setText(text); }
 
-bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
+std::optional<uint8_t> TMForm::SlaveOf(uint8_t address) const {
     const int value = address != 0 ? address : AddressOf(CBAddr->currentText());
-    if (value < 1 || value > 247) {
+    if (value < 1 || value > 247) return std::nullopt;
+    return uint8_t(value);
+}
+
+bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
+    const std::optional<uint8_t> valid = SlaveOf(address);
+    if (!valid) {
         // Mark the box red for one tick of TimerEdit, which then puts "1" back.
         QPalette pal = CBAddr->lineEdit()->palette();
         pal.setColor(QPalette::Base, QColor(255, 0, 0));
@@ -340,7 +352,7 @@ bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
         TimerEdit->setEnabled(true);
         return false;
     }
-    slave = uint8_t(value);
+    slave = *valid;
     return true;
 }
 
@@ -359,8 +371,13 @@ bool TMForm::OpenPort() {
     return false;
 }
 
-int TMForm::SendRequest() {
+int TMForm::SendRequest(std::optional<TCurrentView> undo) {
     if (!OpenPort()) return 3;
+    // A busy master refuses this request and goes on with the open one.
+    if (!MB->Busy()) {
+        requestDevType_ = DevType;
+        undo_ = undo;
+    }
     // Set first: the master may report a refusal before Query returns.
     Waiting = true;
     MB->Query();
@@ -440,7 +457,15 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     SetPanel(1, "Rx: " + Number(RxCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
     SetPanel(3, slave + ": Ok");
-    RegImage.Store(MB->Offset, MB->ResponseData());
+    undo_.reset();
+    const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
+    // A reading makes the image that of the instrument read (a probe of the
+    // bus search is no reading: it does not set the current output's state);
+    // anything another instrument answers makes it no one's.
+    const TInstrument answered{MB->SlaveId, requestDevType_};
+    if (MB->FunctionCode == 3 && !Finding) imageFrom_ = answered;
+    else if (stored > 0 && !(imageFrom_ == answered)) imageFrom_ = TInstrument{};
+    ShowCurrentOutput();
 
     if (MB->FunctionCode == 6) {
         if (MB->Offset == RegServiceProtocol) {
@@ -459,7 +484,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
             // counting on from the current index would skip past it.)
             CBAddr->addItem(Number(MB->SlaveId));
             CBAddr->setCurrentIndex(CBAddr->count() - 1);
-        } else if (IsMB() && BoxFix->isChecked() != RegImage.CurrentFixed()) {
+        } else if (IsMB() && CurrentOutputKnown() && BoxFix->isChecked() != RegImage.CurrentFixed()) {
             BoxFix->setChecked(RegImage.CurrentFixed());
         }
     }
@@ -479,10 +504,13 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
     if (refused) return;
 
-    // A failed write of the current output puts the control back.
-    if (MB->FunctionCode == 6 && IsMB()) {
-        if (MB->Offset == 1) BoxFix->setChecked(!BoxFix->isChecked());
-        else if (MB->Offset == 2) Box4->setChecked(Box20->isChecked());
+    // A failed write of the current output shows again what the group showed
+    // before the click, once: a request can report more than one error
+    // (exception 5, then its timeout).
+    if (undo_) {
+        ShowCurrentView(*undo_);
+        undo_.reset();
+        ShowCurrentOutput();
     }
     Waiting = false;
 }
@@ -495,6 +523,7 @@ void TMForm::ShowReadings() {
 }
 
 void TMForm::CBDevChange() {
+    const int previousDevType = DevType;
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r) {
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
@@ -512,6 +541,10 @@ void TMForm::CBDevChange() {
     SetTag(SBtWrLimit2, IsMB() ? 9 : 7);
     RegOffset = model.RegOffset;
     RegCount = model.RegCount;
+    // The dialog's register is one of the previous model's; on this model
+    // it may be another value altogether (a serial number word).
+    if (DlgForm && DevType != previousDevType) DlgForm->CancelBtnClick();
+    ShowCurrentOutput();
 }
 
 // ---------------------------------------------------------------- port settings
@@ -554,6 +587,11 @@ void TMForm::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------- writes
 
 int TMForm::WriteRegister(uint8_t address, uint8_t reg, int32_t value) {
+    return Write(address, reg, value, std::nullopt);
+}
+
+int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCurrentView> undo) {
+    if (!ImageServesWrite(address, reg)) return 4;
     const uint16_t word = uint16_t(uint32_t(value) & 0xFFFF);
     if (!WriteValueAllowed(DevType, reg, word, RegImage)) return 1;
     uint8_t slave = 0;
@@ -566,15 +604,32 @@ int TMForm::WriteRegister(uint8_t address, uint8_t reg, int32_t value) {
     MB->RegisterDim = 2;
     MB->RequestData = {uint8_t(word >> 8), uint8_t(word & 0xFF)};
     MB->SetFTimeout(500);
-    return SendRequest();
+    return SendRequest(undo);
 }
 
-bool TMForm::CalibrationAllowed() const {
-    return !IsMB() || (RxCount > 0 && !RegImage.CurrentFixed());
+bool TMForm::ImageServesWrite(uint8_t address, uint8_t reg) {
+    if (!WriteUsesImage(DevType, reg)) return true;
+    const std::optional<uint8_t> slave = SlaveOf(address);
+    // An invalid address is the write's own refusal, with its red mark.
+    if (!slave || ImageFrom(*slave)) return true;
+    ShowReadingNeeded(address);
+    return false;
+}
+
+void TMForm::ShowReadingNeeded(uint8_t address) {
+    // An invalid address is marked as a request would mark it.
+    uint8_t slave = 0;
+    if (ParseAddress(address, slave))
+        SetPanel(3, QString::fromUtf8("№") + Number(slave) + QString::fromUtf8(": Сначала считайте показания"));
+}
+
+bool TMForm::CalibrationAllowed() {
+    if (!IsMB()) return true;
+    return RxCount > 0 && ImageServesWrite(0, 2) && !RegImage.CurrentFixed();
 }
 
 void TMForm::OpenValueDialog(int row, const QObject* control) {
-    if (!DlgForm) return;
+    if (!DlgForm || !ImageServesWrite(0, uint8_t(Tag(control)))) return;
     DlgForm->Open(Grid->item(row, 1)->text(), Grid->item(row, 0)->text(), Tag(control));
 }
 
@@ -611,27 +666,83 @@ void TMForm::BoxFixClick() {
         BoxFix->setChecked(false);
         return;
     }
-    const bool checked = BoxFix->isChecked();
-    const bool fixed = RegImage.CurrentFixed();
-    if (checked && !fixed) {
-        if (WriteRegister(0, 1, RegImage[1] | CurrentFixedMask) != 0) BoxFix->setChecked(false);
-    } else if (!checked && fixed) {
-        if (WriteRegister(0, 1, RegImage[1] & uint16_t(~CurrentFixedMask)) != 0) BoxFix->setChecked(true);
+    // A click while the state is unknown changes nothing but says what is missing.
+    if (!CurrentOutputKnown()) {
+        ShowCurrentOutput();
+        ShowReadingNeeded(0);
+        return;
     }
-    Box4->setEnabled(BoxFix->isChecked());
-    Box20->setEnabled(BoxFix->isChecked());
-    if (!Box4->isEnabled()) Box4->setChecked(true);
+    const bool checked = BoxFix->isChecked();
+    if (checked != RegImage.CurrentFixed()) {
+        const uint16_t status = checked ? uint16_t(RegImage[1] | CurrentFixedMask)
+                                        : uint16_t(RegImage[1] & ~CurrentFixedMask);
+        const TCurrentView before{!checked, Box20->isChecked()};
+        if (Write(0, 1, status, before) != 0) ShowCurrentView(before);
+    }
+    // The box as it is now: a write refused, or failed at once, has put it back.
+    const bool fixed = BoxFix->isChecked();
+    Box4->setEnabled(fixed);
+    Box20->setEnabled(fixed);
+    if (!fixed) Box4->setChecked(true);
 }
 
-void TMForm::Box4Enter() {
-    if (BoxFix->isChecked() && RegImage.CurrentFixed()) WriteRegister(0, 2, 0);
+void TMForm::Box4Enter() { EnterCurrentOutput(false); }
+
+void TMForm::Box20Enter() { EnterCurrentOutput(true); }
+
+void TMForm::EnterCurrentOutput(bool twenty) {
+    // What the pair showed before: an arrow key has selected this button
+    // already; a click selects it only after the focus has come.
+    const bool wasTwenty = twentyAtKey_.value_or(Box20->isChecked());
+    twentyAtKey_.reset();
+    // (Partly checked, the state unknown, is not checked: the focus can pass
+    // here while the pair is being disabled for it.)
+    if (BoxFix->checkState() != Qt::Checked || !RegImage.CurrentFixed()) return;
+    const TCurrentView before{true, wasTwenty};
+    Write(0, 2, twenty ? RegImage[4] : 0, before);
 }
 
-void TMForm::Box20Enter() {
-    if (BoxFix->isChecked() && RegImage.CurrentFixed()) WriteRegister(0, 2, RegImage[4]);
+bool TMForm::CurrentOutputKnown() const {
+    if (RxCount == 0) return true;   // nothing read yet: the group as at start
+    const std::optional<uint8_t> slave = SlaveOf(0);
+    return slave && ImageFrom(*slave);
+}
+
+void TMForm::ShowCurrentView(TCurrentView view) {
+    {
+        // Only the screen changes: BoxFixClick must not take it for a click.
+        const QSignalBlocker quiet(BoxFix);
+        BoxFix->setCheckState(view.Fixed ? Qt::Checked : Qt::Unchecked);
+        BoxFix->setTristate(false);
+    }
+    Box4->setEnabled(view.Fixed);
+    Box20->setEnabled(view.Fixed);
+    // Setting one button of the pair is what unchecks the other.
+    (view.Fixed && view.Twenty ? Box20 : Box4)->setChecked(true);
+}
+
+void TMForm::ShowCurrentOutput() {
+    if (!CurrentOutputKnown()) {
+        // Partly checked: the fix state of this instrument is not known.
+        const QSignalBlocker quiet(BoxFix);
+        BoxFix->setCheckState(Qt::PartiallyChecked);
+        Box4->setEnabled(false);
+        Box20->setEnabled(false);
+    } else if (BoxFix->isTristate()) {
+        // Known again (the instrument read, or back in the address box).
+        const bool fixed = IsMB() && RegImage.CurrentFixed();
+        ShowCurrentView({fixed, Box20->isChecked()});
+    }
 }
 
 bool TMForm::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Box4 || watched == Box20) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
+            twentyAtKey_ = Box20->isChecked();
+    } else if ((watched == Box4 || watched == Box20) && event->type() == QEvent::KeyRelease) {
+        twentyAtKey_.reset();
+    }
     if (event->type() == QEvent::FocusIn && (watched == Box4 || watched == Box20)) {
         // Focus coming back with the window is not an entry into the control.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
