@@ -1,5 +1,6 @@
-# The Debian package: the program with its desktop entry and icon, and the
-# instrument simulator.  In a Release build directory:
+# The Debian package: the program with its desktop entry and icon, orn10ctl
+# (the same from a shell, with its manual page) and the instrument
+# simulator.  In a Release build directory:
 #   cmake --build . && cpack -G DEB
 # gives orn10util_<version>_<arch>.deb; its library dependencies are found
 # by dpkg-shlibdeps (package dpkg-dev).
@@ -24,7 +25,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "\n"
   "Ports COM1 to COM10 are /dev/ttyS0 to /dev/ttyS9, or the device named by\n"
   "ORN10_COM1 to ORN10_COM10 (e.g. ORN10_COM1=/dev/ttyUSB0).  The package\n"
-  "also holds orn10sim, a simulator of the instruments on a pseudo-terminal.")
+  "also holds orn10ctl, which does the same from a shell or a script (read,\n"
+  "watch, write, calibrate, scan the line; JSON and CSV output), and orn10sim,\n"
+  "a simulator of the instruments on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

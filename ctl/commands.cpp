@@ -147,7 +147,7 @@ private:
     }
 
     // Probes one address: register 1, which every model has, and for an
-    // address that answers the longest block it reads (see GuessModel).
+    // address that answers, the model it looks like (see GuessModel).
     int Probe(int address, TScanHit& hit) {
         hit.address = address;
         hit.code = line_.Read(uint8_t(address), 1, 1, timeoutMs_);
@@ -159,21 +159,20 @@ private:
     }
 
     // An instrument refuses a read past its last register with exception 2,
-    // so the longest block from register 1 that it answers is its register
-    // count: the model with a read block of that length is what it looks
-    // like.  The block lengths of the models are tried longest first (the
-    // MB4 answers at once), then by halving.  Any other failure leaves the
-    // model unknown.
+    // so the highest register that it answers is its register count, and the
+    // model whose read block from register 1 has that length is what it looks
+    // like.  Only the last registers of the models' blocks are asked for, one
+    // register each (short answers): the longest first (the MB4 answers at
+    // once), then by halving.  Any other failure leaves the model unknown.
     int GuessModel(TScanHit& hit) {
-        std::vector<int> counts;
-        for (const TModelInfo& m : Models) counts.push_back(m.RegOffset == 1 ? m.RegCount : 0);
-        counts.erase(std::remove(counts.begin(), counts.end(), 0), counts.end());
-        std::sort(counts.begin(), counts.end());
-        counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
-        int ok = -1, refused = int(counts.size());   // indexes known to answer / to be refused
+        std::vector<int> lasts;
+        for (const TModelInfo& m : Models) lasts.push_back(m.RegOffset + m.RegCount - 1);
+        std::sort(lasts.begin(), lasts.end());
+        lasts.erase(std::unique(lasts.begin(), lasts.end()), lasts.end());
+        int ok = -1, refused = int(lasts.size());   // indexes known to answer / to be refused
         int mid = refused - 1;
         while (refused - ok > 1) {
-            const int code = line_.Read(uint8_t(hit.address), 1, uint16_t(counts[size_t(mid)]), timeoutMs_);
+            const int code = line_.Read(uint8_t(hit.address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_);
             if (code == Interrupted) return code;
             if (code == 0) ok = mid;
             else if (code == mbIllegalAddress) refused = mid;
@@ -181,7 +180,7 @@ private:
             mid = (ok + refused) / 2;
         }
         if (ok < 0) return 0;
-        hit.registers = counts[size_t(ok)];
+        hit.registers = lasts[size_t(ok)];
         for (int d = 0; d < DevTypeCount; ++d)
             if (Models[size_t(d)].RegOffset == 1 && Models[size_t(d)].RegCount == hit.registers) hit.devType = d;
         return 0;

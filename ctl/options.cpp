@@ -172,7 +172,18 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             if (hasValue) error = "option " + name + " takes no value";
             return !hasValue;
         };
-        long n = 0;
+        // Refuses the value of this option.
+        auto bad = [&](const char* what, const std::string& expected) {
+            error = std::string("bad ") + what + " '" + value + "': expected " + expected;
+            return false;
+        };
+        auto takeInt = [&](long lo, long hi, const char* what, const char* expected, int& out) {
+            long n = 0;
+            if (!take()) return false;
+            if (!ParseInt(value, lo, hi, n)) return bad(what, expected);
+            out = int(n);
+            return true;
+        };
         if (name == "-h" || name == "--help") {
             if (!flag()) return false;
             o.command = TCommand::Help;
@@ -183,65 +194,37 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             return true;
         } else if (name == "-p" || name == "--port") {
             if (!take()) return false;
-            if (value.empty()) {
-                error = "empty port";
-                return false;
-            }
+            if (value.empty()) return bad("port", "a device path or COM<n>");
             o.line.port = value;
         } else if (name == "-s" || name == "--speed") {
-            if (!take()) return false;
-            if (!ParseInt(value, 1, 4000000, n) || std::find(std::begin(BaudRates), std::end(BaudRates), uint32_t(n)) ==
-                                                         std::end(BaudRates)) {
-                error = "bad speed '" + value + "': expected 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
-                return false;
-            }
-            o.line.speed = uint32_t(n);
+            int speed = 0;
+            const char* speeds = "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
+            if (!takeInt(1, 4000000, "speed", speeds, speed)) return false;
+            if (std::find(std::begin(BaudRates), std::end(BaudRates), uint32_t(speed)) == std::end(BaudRates))
+                return bad("speed", speeds);
+            o.line.speed = uint32_t(speed);
         } else if (name == "-P" || name == "--parity") {
             if (!take()) return false;
             const std::string p = Loose(value);
             if (p == "NONE" || p == "N") o.line.parity = ptNONE;
             else if (p == "ODD" || p == "O") o.line.parity = ptODD;
             else if (p == "EVEN" || p == "E") o.line.parity = ptEVEN;
-            else {
-                error = "bad parity '" + value + "': expected none, odd or even";
-                return false;
-            }
+            else return bad("parity", "none, odd or even");
         } else if (name == "-a" || name == "--address") {
-            if (!take()) return false;
-            if (!ParseInt(value, 1, 247, n)) {
-                error = "bad address '" + value + "': expected 1 to 247";
-                return false;
-            }
-            o.address = int(n);
+            if (!takeInt(1, 247, "address", "1 to 247", o.address)) return false;
         } else if (name == "-m" || name == "--model") {
             if (!take()) return false;
             o.devType = ParseModel(value);
-            if (o.devType < 0) {
-                error = "unknown model '" + value + "': expected MB1, MB2, MB3, MB4, X-20 or X-22";
-                return false;
-            }
+            if (o.devType < 0) return bad("model", "MB1, MB2, MB3, MB4, X-20 or X-22");
         } else if (name == "-t" || name == "--timeout") {
-            if (!take()) return false;
-            if (!ParseInt(value, 11, 60000, n)) {
-                error = "bad timeout '" + value + "': expected milliseconds from 11 to 60000";
-                return false;
-            }
-            o.timeoutMs = int(n);
+            if (!takeInt(11, 60000, "timeout", "milliseconds from 11 to 60000", o.timeoutMs)) return false;
         } else if (name == "-i" || name == "--interval") {
             if (!take()) return false;
             const auto h = ParseShown(value);
-            if (!h || *h < 0 || *h > 8640000) {
-                error = "bad interval '" + value + "': expected seconds from 0 to 86400";
-                return false;
-            }
+            if (!h || *h < 0 || *h > 8640000) return bad("interval", "seconds from 0 to 86400");
             o.intervalMs = *h * 10;
         } else if (name == "-n" || name == "--count") {
-            if (!take()) return false;
-            if (!ParseInt(value, 1, 1000000000, n)) {
-                error = "bad count '" + value + "': expected a number of reads from 1";
-                return false;
-            }
-            o.count = int(n);
+            if (!takeInt(1, 1000000000, "count", "a number of reads from 1", o.count)) return false;
         } else if (name == "--json" || name == "--csv") {
             if (!flag()) return false;
             o.format = name == "--json" ? TFormat::Json : TFormat::Csv;
@@ -330,12 +313,13 @@ By default the output is for people: labels as in the window, aligned, numbers
 with the decimal separator of the locale (LC_NUMERIC).  JSON and CSV always use a
 point.  Errors of the instrument are shown with the window's texts ("Нет связи").
 
-Scan: each address is asked for register 1; an address that answers is asked
-for ever longer blocks from register 1 (13, then by halving the rest).  An
-instrument refuses a block past its last register (exception 2), so the longest
-block it answers tells its register count, and with it the model whose read
-block has that length (MB1 6, X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a
-guess: read with the model it names, or with the one you know.
+Scan: each address is asked for register 1, which every model has.  An address
+that answers is then asked for the last register of each model's read block,
+13 first, then by halving.  An instrument refuses a register past its last one
+(exception 2), so the highest register it answers is its register count, and
+the model whose read block has that length is the one it looks like (MB1 6,
+X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a guess: read with the model it
+names, or with the one you know.
 
 Exit status:
   0  everything asked for succeeded (scan: at least one instrument found)

@@ -91,7 +91,7 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
         {{"-a", "248", "read"}, exUsage, "bad address"},
         {{"-s", "12345", "read"}, exUsage, "bad speed"},
         {{"-P", "mark", "read"}, exUsage, "bad parity"},
-        {{"-m", "MB5", "read"}, exUsage, "unknown model"},
+        {{"-m", "MB5", "read"}, exUsage, "bad model"},
         {{"-t", "10", "read"}, exUsage, "bad timeout"},
         {{"-i", "-1", "watch"}, exUsage, "bad interval"},
         {{"--json=yes", "read"}, exUsage, "takes no value"},
@@ -211,13 +211,14 @@ TEST_F(Ctl, WritesAndCommandsAreReadBack) {
 }
 
 TEST_F(Ctl, ScanFindsExactlyTheInstrumentsAndTheirModels) {
-    Result r = Run({"--json", "-t", "20", "scan", "1-12"});
+    // Timeouts with room for a loaded machine: the simulator answers in about 10 ms.
+    Result r = Run({"--json", "-t", "100", "scan", "1-10"});
     ASSERT_EQ(r.status, exOk) << r.err;
     EXPECT_NE(r.out.find("\"found\":[{\"address\":1,\"model\":\"ОРН10-X-X1 MB4\",\"registers\":13},"
                          "{\"address\":5,\"model\":\"ОРН10-X-22\",\"registers\":11},"
                          "{\"address\":9,\"model\":\"ОРН10-X-X1 MB1\",\"registers\":6}],\"errors\":[]"),
               std::string::npos) << r.out;
-    r = Run({"-t", "20", "scan", "2-4"});
+    r = Run({"-t", "30", "scan", "2-4"});
     EXPECT_EQ(r.status, exNoAnswer);
     EXPECT_NE(r.out.find("Найдено приборов: 0"), std::string::npos) << r.out;
 }
@@ -227,7 +228,7 @@ TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {
         l.at(1).faults().silent = true;
         l.at(1).faults().count = 2;   // the next two requests go unheard
     });
-    const Result r = Run({"--csv", "-t", "30", "watch", "-i", "0", "-n", "5"});
+    const Result r = Run({"--csv", "-t", "200", "watch", "-i", "0", "-n", "5"});
     // The status is that of the last failed read.
     EXPECT_EQ(r.status, exNoAnswer) << r.err;
     std::vector<std::string> lines;
