@@ -146,38 +146,47 @@ private:
         return status;
     }
 
-    // Probes one address: register 1, which every model has, and for an
-    // address that answers, the model it looks like (see GuessModel).
+    // Probes one address and the model at it.  An instrument answers a read
+    // of one of its registers and refuses one past its last register with
+    // exception 2, so the highest register that it answers is its register
+    // count, and the model whose read block from register 1 has that length
+    // is what it looks like.  Only the last registers of the models' blocks
+    // are asked for, one register each (short answers): the longest block of
+    // each group first (13 of the MB4, then 11 of the X-22), then by halving.
+    // The first question finds the instrument: the register or exception 2
+    // both say that one is there, so an MB4 costs one question, as a plain
+    // probe would.  A later failure other than exception 2 leaves the model
+    // unknown.  Returns the code of the first question (0 for an
+    // instrument), or Interrupted.
     int Probe(int address, TScanHit& hit) {
         hit.address = address;
-        hit.code = line_.Read(uint8_t(address), 1, 1, timeoutMs_);
-        if (hit.code == 0) {
-            hit.registers = 1;
-            return GuessModel(hit);
-        }
-        return hit.code;
-    }
-
-    // An instrument refuses a read past its last register with exception 2,
-    // so the highest register that it answers is its register count, and the
-    // model whose read block from register 1 has that length is what it looks
-    // like.  Only the last registers of the models' blocks are asked for, one
-    // register each (short answers): the longest first (the MB4 answers at
-    // once), then by halving.  Any other failure leaves the model unknown.
-    int GuessModel(TScanHit& hit) {
-        std::vector<int> lasts;
+        std::vector<int> lasts, first;
         for (const TModelInfo& m : Models) lasts.push_back(m.RegOffset + m.RegCount - 1);
         std::sort(lasts.begin(), lasts.end());
         lasts.erase(std::unique(lasts.begin(), lasts.end()), lasts.end());
+        for (const TModelGroup g : {TModelGroup::mgMB, TModelGroup::mgX2x}) {
+            int longest = 0;
+            for (const TModelInfo& m : Models)
+                if (m.Group == g) longest = std::max(longest, m.RegOffset + m.RegCount - 1);
+            first.push_back(int(std::find(lasts.begin(), lasts.end(), longest) - lasts.begin()));
+        }
         int ok = -1, refused = int(lasts.size());   // indexes known to answer / to be refused
-        int mid = refused - 1;
+        bool asked = false;
         while (refused - ok > 1) {
-            const int code = line_.Read(uint8_t(hit.address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_);
-            if (code == Interrupted) return code;
+            int mid = (ok + refused) / 2;
+            for (int f : first)
+                if (f > ok && f < refused) {
+                    mid = f;
+                    break;
+                }
+            const int code = line_.Read(uint8_t(address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_);
+            if (code == Interrupted) return Interrupted;
+            if (!asked) hit.code = code == mbIllegalAddress ? mbNoError : code;
+            asked = true;
+            if (hit.code != mbNoError) return hit.code;
             if (code == 0) ok = mid;
             else if (code == mbIllegalAddress) refused = mid;
             else return 0;
-            mid = (ok + refused) / 2;
         }
         if (ok < 0) return 0;
         hit.registers = lasts[size_t(ok)];
@@ -348,7 +357,6 @@ private:
             break;
         default: break;
         }
-        if (!w.steps.empty() && w.steps.back().code == Interrupted) return exInterrupted;
         return Finish(w);
     }
 

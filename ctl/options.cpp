@@ -313,13 +313,15 @@ By default the output is for people: labels as in the window, aligned, numbers
 with the decimal separator of the locale (LC_NUMERIC).  JSON and CSV always use a
 point.  Errors of the instrument are shown with the window's texts ("Нет связи").
 
-Scan: each address is asked for register 1, which every model has.  An address
-that answers is then asked for the last register of each model's read block,
-13 first, then by halving.  An instrument refuses a register past its last one
-(exception 2), so the highest register it answers is its register count, and
-the model whose read block has that length is the one it looks like (MB1 6,
-X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a guess: read with the model it
-names, or with the one you know.
+Scan: each address is asked for register 13 alone, the last of the MB4's block.
+The register or exception 2 (no such register) says that an instrument is
+there; it is then asked for the last registers of the other models' blocks (11
+of the X-22 next, then by halving).  An instrument refuses a register past its
+last one with exception 2, so the highest register it answers is its register
+count, and the model whose read block has that length is the one it looks like
+(MB1 6, X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a guess: read with the
+model it names, or with the one you know.  A device that stays silent instead
+of refusing a register it lacks is not found.
 
 Exit status:
   0  everything asked for succeeded (scan: at least one instrument found)
