@@ -253,41 +253,43 @@ Values are decoded, labelled and range-checked exactly as the window does.
 
 Commands:
   read                 read the instrument once and show its readings
-  watch                read it every --interval seconds, one line per read, until
-                       interrupted (Ctrl+C, SIGTERM) or --count reads; a failed read
-                       prints its error and the watch goes on
-  scan [A[-B]]         find the instruments at addresses A to B (default 1-247) and
-                       the model each looks like
+  watch                read it every --interval seconds, one line per read,
+                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
+                       a failed read prints its error and the watch goes on
+  scan [A[-B]]         find the instruments at addresses A to B (default
+                       1-247) and the model each looks like
   write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
   write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
-  write magnet V       set the gas concentration for magnetic calibration (MB2-MB4)
+  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
   write current V      tell the current output value, in mA (MB3, MB4)
   calibrate V          calibrate the concentration reading at V %
   zero                 set the zero of the concentration reading
   reset                reset the concentration calibration to the factory one
-  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20, drive it
-                       at 4 mA or 20 mA
+  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
+                       drive it at 4 mA or 20 mA
   release              release the fixed current output
   service              switch the instrument to its service protocol (it stops
                        answering MODBUS until it is restarted)
   help                 show this help
 
-  V is given in the units the readings show, with a point or a comma: 20.5 or 20,5.
-  Every write and command first reads the instrument, then checks the value and
-  the instrument's state as the window does, and refuses with the reason what the
-  window would refuse: a threshold 1 above threshold 2, a threshold 2 below
-  threshold 1 or above the measuring range, a magnetic calibration gas of 0 or
-  above the range, a current outside 0.01 to 50.00 mA, a value that is not a
-  register value (below 0 or above 655.35) or that would be a command code;
-  calibration, zero and reset while the current output is fixed; a value the
-  model does not have.  Then it writes the register and shows the instrument's echo.
+  V is given in the units the readings show, with a point or a comma: 20.5 or
+  20,5.  Every write and command first reads the instrument, then checks the
+  value and the instrument's state as the window does, and refuses with the
+  reason what the window would refuse: a threshold 1 above threshold 2, a
+  threshold 2 below threshold 1 or above the measuring range, a magnetic
+  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
+  a value that is not a register value (below 0 or above 655.35) or that would
+  be a command code; calibration, zero and reset while the current output is
+  fixed; a value the model does not have.  Then it writes the register and
+  shows the instrument's echo.
 
 Line:
   -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
-                       /dev/serial/by-id/...), or COM<n>, which is the device named
-                       by the environment variable ORN10_COM<n>, else /dev/ttyS<n-1>
-                       (default COM1).  The port is taken exclusively.
-  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600, 115200
+                       /dev/serial/by-id/...), or COM<n>, the device named by
+                       the environment variable ORN10_COM<n>, else
+                       /dev/ttyS<n-1> (default COM1).  Taken exclusively.
+  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
+                       or 115200
   -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
   -a, --address N      the instrument's address, 1 to 247 (default 1)
   -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
@@ -297,21 +299,23 @@ Line:
                        wire time is granted on top once it has begun
 
 Watch:
-  -i, --interval S     seconds between the starts of two reads (default 2; 0: none)
+  -i, --interval S     seconds from one read's start to the next (default 2;
+                       0: no pause)
   -n, --count N        stop after N reads
 
 Output:
       --json           JSON (one object; watch: one object per line)
       --csv            CSV with a header line
-  -v, --verbose        show the line traffic on standard error: each request sent,
-                       bytes received, echoes removed, bytes skipped, foreign and
-                       late frames dropped, and each outcome
+  -v, --verbose        show the line traffic on standard error: each request
+                       sent, bytes received, echoes removed, bytes skipped,
+                       foreign and late frames dropped, and each outcome
   -h, --help           show this help and exit
       --version        show the version and exit
 
-By default the output is for people: labels as in the window, aligned, numbers
-with the decimal separator of the locale (LC_NUMERIC).  JSON and CSV always use a
-point.  Errors of the instrument are shown with the window's texts ("Нет связи").
+By default the output is for people: labels as in the window, aligned,
+numbers with the decimal separator of the locale (LC_NUMERIC).  JSON and CSV
+always use a point.  Errors of the instrument are shown with the window's
+texts ("Нет связи").
 
 Scan: each address is asked for register 13 alone, the last of the MB4's block.
 The register or exception 2 (no such register) says that an instrument is
@@ -342,7 +346,8 @@ Examples:
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
   orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 && orn10ctl -p /dev/ttyUSB0 -a 5 release
-  for a in $(seq 1 40); do orn10ctl -p /dev/ttyUSB0 -a $a write threshold2 50; done
+  for a in $(seq 1 40); do orn10ctl -p /dev/ttyUSB0 -a $a write threshold2 50
+  done
 
 With the simulator:
   orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &
