@@ -7,6 +7,7 @@
 #include "icons.h"
 #include "posix_serial.h"
 #include "qt_scheduler.h"
+#include "service_tools.h"
 #include "ueditdialog.h"
 #include "umain.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
         orn::TMForm MForm(scheduler, backend);
         orn::TDlgForm DlgForm(&MForm);
         MForm.DlgForm = &DlgForm;
+        // Traffic view, readings log and trend: a context menu and shortcuts on the window.
+        orn::TServiceTools tools(MForm, scheduler);
         // Centred on the desktop when first shown.
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             MForm.move(screen->availableGeometry().center() - MForm.rect().center());
