@@ -100,8 +100,10 @@ void TTrafficLog::AddStep(TTrafficRecord& r, const LineEvent& e) {
 }
 
 void TTrafficLog::Changed(const TTrafficRecord& r) {
+    // Cell by cell: a view repaints just the cell for one index, but its
+    // whole visible part for a range.
     const int row = int(&r - ring_.data() + ring_.size() - head_) % int(ring_.size());
-    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    for (int column : {ColAnswer, ColOutcome}) emit dataChanged(index(row, column), index(row, column));
 }
 
 void TTrafficLog::Feed(const LineEvent& e) {
