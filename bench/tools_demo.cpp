@@ -92,13 +92,26 @@ int main(int argc, char** argv) {
     form.BtCalb->click();
     dlg.MEdit->setText(QStringLiteral("25") + QString::fromStdString(form.DecimalSeparator) + QStringLiteral("00"));
     dlg.OKBtnClick();
-    RunFor(seconds * 400);
+    // One automatic read of an address where nobody answers.
+    RunFor(2500);
+    form.CBAddr->setEditText(QStringLiteral("7"));
+    RunFor(2000);
+    form.CBAddr->setEditText(QStringLiteral("1"));
+    RunFor(seconds * 400 - 4500);
     whenIdle();
     form.BtZero->click();
     RunFor(seconds * 300);
     form.BoxAuto->click();
     RunFor(700);
 
+    // The calibration's write in the middle of the traffic view, selected.
+    orn::TTrafficView& traffic = *tools.Traffic();
+    for (int row = 0; row < traffic.Log()->Count(); ++row) {
+        if (!traffic.Log()->Text(row, orn::TTrafficLog::ColRequest).startsWith(QStringLiteral("01 06"))) continue;
+        traffic.Table()->selectRow(row);
+        traffic.Table()->scrollTo(traffic.Log()->index(row, 0), QAbstractItemView::PositionAtCenter);
+        break;
+    }
     bool ok = tools.Traffic()->SaveTo(dir + QStringLiteral("/traffic.txt"));
     ok = tools.Traffic()->grab().save(dir + QStringLiteral("/traffic.png")) && ok;
     ok = tools.Trend()->grab().save(dir + QStringLiteral("/trend.png")) && ok;
@@ -107,7 +120,7 @@ int main(int argc, char** argv) {
     tools.Trend()->hide();
     QMenu menu;
     menu.addActions(form.actions());
-    menu.popup(form.StBar->mapToGlobal(QPoint(250, 8)));
+    menu.popup(form.StBar->mapToGlobal(QPoint(300, 24)));
     RunFor(500);
     const QRect frame = form.frameGeometry().united(menu.geometry()).adjusted(-8, -8, 8, 8);
     ok = QGuiApplication::primaryScreen()
