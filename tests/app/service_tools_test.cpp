@@ -167,3 +167,34 @@ TEST(TrafficLog, StaysAtItsBound) {
     EXPECT_LE(log.Record(log.Count() - 1).steps.size(), TTrafficLog::MaxSteps);
     EXPECT_TRUE(log.Text(log.Count() - 1, TTrafficLog::ColAnswer).endsWith(QString::fromUtf8("…")));
 }
+
+TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
+    TTrafficLog log;
+    const uint8_t request[] = {1, 3, 0, 1, 0, 1, 0xD5, 0xCA};
+    const uint8_t junk[] = {0xFF, 0x00};
+    const uint8_t foreign[] = {2, 3, 2, 0, 7, 0xFD, 0x86};
+    using K = LineEventKind;
+    auto feed = [&](K kind, uint32_t ms, const uint8_t* data = nullptr, size_t n = 0, uint8_t code = 0) {
+        log.Feed({kind, ms, data, n, code, 1, 3});
+    };
+    feed(K::Sent, 1000, request, sizeof request);
+    feed(K::Outcome, 1001, nullptr, 0, mbMasterBusy);   // a second request refused meanwhile
+    feed(K::Received, 1100, request, sizeof request);
+    feed(K::EchoRemoved, 1100, request, sizeof request);
+    feed(K::Skipped, 1100, junk, sizeof junk);
+    feed(K::Outcome, 1100, nullptr, 0, mbMoreTime);
+    feed(K::Received, 1200, foreign, sizeof foreign);
+    feed(K::Foreign, 1200, foreign, sizeof foreign);
+    feed(K::Late, 1200, foreign, sizeof foreign);
+    feed(K::Outcome, 1600, nullptr, 0, mbTimeout);
+    feed(K::Outcome, 1700, nullptr, 0, mbPortNotOpen);   // refused before anything was sent
+    ASSERT_EQ(log.Count(), 3);
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColAnswer),
+              QString::fromUtf8("[+100 мс] 01 03 00 01 00 01 D5 CA  [+200 мс] 02 03 02 00 07 FD 86"));
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome),
+              QString::fromUtf8("эхо удалено; пропущены байты: FF 00; Ошибка 05; чужой кадр отброшен: 02 03 02 00 07 FD "
+                                "86; запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи"));
+    EXPECT_EQ(log.Text(1, TTrafficLog::ColRequest), QString::fromUtf8("—"));
+    EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 10 (прибор занят)"));
+    EXPECT_EQ(log.Text(2, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 11 (порт не инициирован)"));
+}
