@@ -131,7 +131,8 @@ void TServiceTools::AfterAnswer() {
         UpdateLogState();
         // Not modal: this runs inside the master's answer event, and the
         // reads go on whatever became of the file.
-        ShowMessage(Utf8("Запись показаний остановлена: %1.\nФайл: %2\nЗаписано строк: %3.\nЧтение прибора продолжается.")
+        ShowMessage(Utf8("Запись показаний остановлена: %1.\nФайл: %2\nЗаписано строк: %3.\n"
+                         "Чтение прибора продолжается.")
                         .arg(QString::fromStdString(log_.Error()), QString::fromStdString(log_.Path()))
                         .arg(log_.Rows()));
         return;
@@ -153,7 +154,8 @@ bool TServiceTools::StartLog(const QString& path) {
     const bool started = log_.Start(path.toStdString());
     UpdateLogState();
     if (!started)
-        ShowMessage(Utf8("Не могу записывать показания в файл %1: %2.").arg(path, QString::fromStdString(log_.Error())));
+        ShowMessage(
+            Utf8("Не могу записывать показания в файл %1: %2.").arg(path, QString::fromStdString(log_.Error())));
     return started;
 }
 

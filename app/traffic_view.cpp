@@ -281,7 +281,8 @@ TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     table_->horizontalHeader()->setStretchLastSection(true);
-    const int digit = QFontMetrics(QFontDatabase::systemFont(QFontDatabase::FixedFont)).horizontalAdvance(QLatin1Char('0'));
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const int digit = fixed.horizontalAdvance(QLatin1Char('0'));
     table_->setColumnWidth(TTrafficLog::ColTime, digit * 14);
     table_->setColumnWidth(TTrafficLog::ColRequest, digit * 26);
     table_->setColumnWidth(TTrafficLog::ColAnswer, digit * 72);
@@ -296,8 +297,8 @@ TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::
     layout->addWidget(table_);
 
     AskSaveFile = [this] {
-        const QString name =
-            QStringLiteral("orn10-traffic-%1.txt").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const QString name = QStringLiteral("orn10-traffic-%1.txt").arg(now);
         return QFileDialog::getSaveFileName(this, Utf8("Сохранить обмен по линии"), name,
                                             Utf8("Текст (*.txt);;Все файлы (*)"));
     };

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -100,7 +99,8 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
 
     // Grid and axes.
     p.setPen(QColor(225, 225, 225));
-    for (double v = gas.lo; v <= gas.hi + gas.step / 2; v += gas.step) p.drawLine(QPointF(area.left(), Y(gas, v)), QPointF(area.right(), Y(gas, v)));
+    for (double v = gas.lo; v <= gas.hi + gas.step / 2; v += gas.step)
+        p.drawLine(QPointF(area.left(), Y(gas, v)), QPointF(area.right(), Y(gas, v)));
     for (double m = 0; m <= time.hi + time.step / 2; m += time.step)
         p.drawLine(QPointF(area.left() + m / time.hi * area.width(), area.top()),
                    QPointF(area.left() + m / time.hi * area.width(), area.bottom()));
@@ -108,8 +108,8 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
     p.drawRect(area);
     const int dev = view_->devType_;
     for (double v = gas.lo; v <= gas.hi + gas.step / 2; v += gas.step)
-        p.drawText(QRectF(0, Y(gas, v) - fm.height(), area.left() - 4, 2 * fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   locale.toString(v, 'f', gas.Decimals()));
+        p.drawText(QRectF(0, Y(gas, v) - fm.height(), area.left() - 4, 2 * fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, locale.toString(v, 'f', gas.Decimals()));
     for (double m = 0; m <= time.hi + time.step / 2; m += time.step)
         p.drawText(QRectF(area.left() + m / time.hi * area.width() - 40, area.bottom() + 2, 80, fm.height()),
                    Qt::AlignHCenter | Qt::AlignTop, locale.toString(m, 'f', time.Decimals()));
@@ -159,7 +159,8 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
         int column = INT_MIN;
         double first = 0, low = 0, high = 0, last = 0;
         auto flushColumn = [&] {
-            if (column != INT_MIN) line << QPointF(column, first) << QPointF(column, low) << QPointF(column, high) << QPointF(column, last);
+            if (column != INT_MIN)
+                line << QPointF(column, first) << QPointF(column, low) << QPointF(column, high) << QPointF(column, last);
             column = INT_MIN;
         };
         auto draw = [&] {
@@ -198,7 +199,8 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
     for (const TTrendSample& x : s) {
         if (!std::isnan(x.gas)) continue;
         const double cx = X(x.ms);
-        p.drawPolygon(QPolygonF({QPointF(cx - 4, area.top() - 7), QPointF(cx + 4, area.top() - 7), QPointF(cx, area.top())}));
+        const double top = area.top();
+        p.drawPolygon(QPolygonF({QPointF(cx - 4, top - 7), QPointF(cx + 4, top - 7), QPointF(cx, top)}));
     }
     p.setClipping(false);
 

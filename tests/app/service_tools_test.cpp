@@ -81,7 +81,7 @@ TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
     const QString text = QString::fromUtf8(bytes);
     const QStringList rows = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_TRUE(rows[1].contains(QStringLiteral(";COM1;1;") + QString::fromUtf8("ОРН10-X-X1 MB4;"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].contains(QString::fromUtf8(";COM1;1;ОРН10-X-X1 MB4;"))) << rows[1].toStdString();
     EXPECT_TRUE(rows[1].contains(QLatin1Char('"') + Cell(1) + QLatin1Char('"'))) << "the gas as the table shows it";
     // A read refused on the way (no answer) adds nothing; the trend took the read too.
     line.at(1).faults().silent = true;
@@ -192,8 +192,9 @@ TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     EXPECT_EQ(log.Text(0, TTrafficLog::ColAnswer),
               QString::fromUtf8("[+100 мс] 01 03 00 01 00 01 D5 CA  [+200 мс] 02 03 02 00 07 FD 86"));
     EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome),
-              QString::fromUtf8("эхо удалено; пропущены байты: FF 00; Ошибка 05; чужой кадр отброшен: 02 03 02 00 07 FD "
-                                "86; запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи"));
+              QString::fromUtf8("эхо удалено; пропущены байты: FF 00; Ошибка 05; "
+                                "чужой кадр отброшен: 02 03 02 00 07 FD 86; "
+                                "запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи"));
     EXPECT_EQ(log.Text(1, TTrafficLog::ColRequest), QString::fromUtf8("—"));
     EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 10 (прибор занят)"));
     EXPECT_EQ(log.Text(2, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 11 (порт не инициирован)"));
