@@ -8,6 +8,7 @@
 #include "icons.h"
 #include "posix_serial.h"
 #include "qt_scheduler.h"
+#include "service_tools.h"
 #include "ueditdialog.h"
 #include "umain.h"
 
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
         orn::TMForm MForm(scheduler, backend);
         orn::TDlgForm DlgForm(&MForm);
         MForm.DlgForm = &DlgForm;
+        // Traffic view, readings log and trend: a context menu and shortcuts on the window.
+        orn::TServiceTools tools(MForm, scheduler);
         // Centred on the desktop when first shown, by its frame as soon as
         // the window manager has added one.
         CentreOnDesktop(MForm);

@@ -7,6 +7,8 @@
 #
 # Run it under xvfb-run (or another X server), or with
 # QT_QPA_PLATFORM=offscreen; bench/run.sh does one or the other.
+# WINDOW_PROBE_ARGS adds options to the idle and auto run (for instance
+# "--traffic --trend --record FILE": with the service tools open).
 set -euo pipefail
 
 if [ $# -ne 4 ]; then
@@ -52,7 +54,8 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 port=$(sed -n 's/^ORN10_COM1=//p' "$log")
-out=$(ORN10_COM1=$port "$probe" --idle "$idle" --auto "$auto" 2>/dev/null) || {
+# shellcheck disable=SC2086
+out=$(ORN10_COM1=$port "$probe" --idle "$idle" --auto "$auto" ${WINDOW_PROBE_ARGS:-} 2>/dev/null) || {
   echo "window_probe failed:" >&2
   echo "$out" >&2
   exit 1

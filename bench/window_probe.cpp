@@ -5,14 +5,19 @@
 // running program (CPU from /proc/self/stat, utime + stime over wall time;
 // resident memory VmRSS and its peak VmHWM from /proc/self/status) while it
 // sits idle (--idle) and while it reads every 2 s in auto mode (--auto).
+// The service tools are attached as the program attaches them; --traffic
+// opens the traffic view, --trend the trend, --record FILE records the
+// readings, so that their cost can be measured too.
 //
 //   window_probe [--screenshot FILE] [--timeout MS] [--no-read]
 //                [--idle SECONDS] [--auto SECONDS]
+//                [--traffic] [--trend] [--record FILE]
 //
 // Exit status: 0 when the read was answered "Ok" (or --no-read), 1 otherwise.
 #include "application.h"
 #include "posix_serial.h"
 #include "qt_scheduler.h"
+#include "service_tools.h"
 #include "ueditdialog.h"
 #include "umain.h"
 
@@ -102,6 +107,8 @@ int main(int argc, char** argv) {
     bool read = true;
     double idleSeconds = 0;
     double autoSeconds = 0;
+    bool traffic = false, trend = false;
+    QString record;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--screenshot" && i + 1 < argc) screenshot = QString::fromLocal8Bit(argv[++i]);
@@ -109,10 +116,13 @@ int main(int argc, char** argv) {
         else if (a == "--no-read") read = false;
         else if (a == "--idle" && i + 1 < argc) idleSeconds = std::atof(argv[++i]);
         else if (a == "--auto" && i + 1 < argc) autoSeconds = std::atof(argv[++i]);
+        else if (a == "--traffic") traffic = true;
+        else if (a == "--trend") trend = true;
+        else if (a == "--record" && i + 1 < argc) record = QString::fromLocal8Bit(argv[++i]);
         else {
             std::fprintf(stderr,
                          "usage: %s [--screenshot FILE] [--timeout MS] [--no-read] [--idle SECONDS] "
-                         "[--auto SECONDS]\n",
+                         "[--auto SECONDS] [--traffic] [--trend] [--record FILE]\n",
                          argv[0]);
             return 2;
         }
@@ -125,6 +135,11 @@ int main(int argc, char** argv) {
     orn::TDlgForm dlg(&form);
     form.DlgForm = &dlg;
     form.ShowPortErrorBox = [] { std::printf("port error box: the port cannot be opened\n"); };
+    orn::TServiceTools tools(form, scheduler);
+    tools.ShowMessage = [](const QString& text) { std::printf("message: %s\n", text.toUtf8().constData()); };
+    if (traffic) tools.ShowTraffic();
+    if (trend) tools.ShowTrend();
+    if (!record.isEmpty() && !tools.StartLog(record)) return 1;
     form.show();
     while (!form.windowHandle() || !form.windowHandle()->isExposed()) {
         if (sinceMain.elapsed() > 10000) return 1;

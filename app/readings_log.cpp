@@ -1,0 +1,154 @@
+#include "readings_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orn {
+
+namespace {
+
+const char* const Bom = "\xEF\xBB\xBF";
+const char* const LineEnd = "\r\n";
+constexpr char Separator = ';';
+
+// A field as CSV wants it: quoted when it holds the separator, a quote, a
+// line break or a comma (so that an importer splitting at commas still
+// keeps "21,50" whole).
+std::string Field(const std::string& text) {
+    if (text.find_first_of(";\",\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string Join(const std::vector<std::string>& fields) {
+    std::string out;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i) out += Separator;
+        out += Field(fields[i]);
+    }
+    return out + LineEnd;
+}
+
+// The words for an errno of a failed open, write or sync.
+std::string Reason(int err) {
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT: return "на диске нет места";
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+    case ESTALE: return "носитель недоступен (извлечён?)";
+    case EROFS: return "носитель только для чтения";
+    case EACCES:
+    case EPERM: return "нет права на запись";
+    case ENOENT:
+    case ENOTDIR: return "нет такой папки";
+    case EISDIR: return "это папка";
+    case EFBIG: return "файл слишком велик";
+    default: return std::strerror(err);
+    }
+}
+
+} // namespace
+
+bool HexReading(int row, const std::string& text, const std::string& sep) {
+    return row == StatusRow || (row == GasRow && text.find(sep) == std::string::npos);
+}
+
+const std::vector<std::string>& ReadingColumns() {
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> out;
+        for (int devType = 0; devType < DevTypeCount; ++devType)
+            for (int row = 0; row < GridRowCount; ++row) {
+                const std::string label = RowLabels(devType, row);
+                bool known = label.empty();
+                for (const std::string& c : out) known = known || c == label;
+                if (!known) out.push_back(label);
+            }
+        return out;
+    }();
+    return columns;
+}
+
+std::string ReadingsCsvHeader() {
+    std::vector<std::string> fields = {"Дата и время", "Порт", "Адрес", "Модель"};
+    for (const std::string& c : ReadingColumns()) fields.push_back(c);
+    return Join(fields);
+}
+
+std::string ReadingsCsvRow(const std::string& when, const std::string& port, int address, int devType,
+                           const TRegImage& image, const std::string& sep) {
+    const TModelInfo* model = ModelOf(devType);
+    std::vector<std::string> fields = {when, port, std::to_string(address), model ? model->ItemText : ""};
+    for (const std::string& column : ReadingColumns()) {
+        std::string value;
+        for (int row = 0; row < GridRowCount; ++row) {
+            if (column != RowLabels(devType, row)) continue;
+            if (auto text = ReadingText(devType, row, image, sep))
+                value = HexReading(row, *text, sep) ? "0x" + *text : *text;
+            break;
+        }
+        fields.push_back(value);
+    }
+    return Join(fields);
+}
+
+// ---------------------------------------------------------------- the file
+
+TReadingsLog::~TReadingsLog() { Stop(); }
+
+bool TReadingsLog::Start(const std::string& path) {
+    Stop();
+    path_ = path;
+    rows_ = 0;
+    size_ = 0;
+    error_.clear();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        error_ = Reason(errno);
+        return false;
+    }
+    return true;
+}
+
+void TReadingsLog::Stop() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool TReadingsLog::Fail(int err) {
+    error_ = Reason(err);
+    // What a failed write left of a row goes, so the file ends with a whole row.
+    if (::ftruncate(fd_, off_t(size_)) != 0) {
+        // Nothing more can be done for a medium that is gone.
+    }
+    Stop();
+    return false;
+}
+
+bool TReadingsLog::Append(const std::string& row) {
+    if (fd_ < 0) return false;
+    std::string out;
+    if (size_ == 0) out = Bom + ReadingsCsvHeader();
+    out += row;
+    for (size_t done = 0; done < out.size();) {
+        const ssize_t n = ::write(fd_, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Fail(n < 0 ? errno : EIO);
+        done += size_t(n);
+    }
+    // On the medium before the read is over; files that cannot be synced
+    // (a device, a pipe) have nothing to wait for.
+    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) return Fail(errno);
+    size_ += (long long)out.size();
+    ++rows_;
+    return true;
+}
+
+} // namespace orn

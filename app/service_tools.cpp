@@ -1,0 +1,182 @@
+#include "service_tools.h"
+
+#include "traffic_view.h"
+#include "trend_view.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace orn {
+
+namespace {
+QString Utf8(const char* s) { return QString::fromUtf8(s); }
+} // namespace
+
+TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), scheduler_(scheduler) {
+    auto action = [this](const char* text, const char* keys) {
+        auto* a = new QAction(Utf8(text), this);
+        a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        a->setShortcutContext(Qt::WindowShortcut);
+        return a;
+    };
+    ActTraffic = action("Обмен по линии…", "Ctrl+T");
+    ActTrend = action("График концентрации…", "Ctrl+G");
+    ActLog = action("Записывать показания в файл…", "Ctrl+L");
+    ActLog->setCheckable(true);
+    connect(ActTraffic, &QAction::triggered, this, [this] { ShowTraffic(); });
+    connect(ActTrend, &QAction::triggered, this, [this] { ShowTrend(); });
+    connect(ActLog, &QAction::triggered, this, [this] { ToggleLog(); });
+
+    trend_ = new TTrendView(&form_);
+    connect(trend_->BtClear, &QPushButton::clicked, this, [this] { UpdateLogState(); });
+    AddTo(&form_);
+    AddTo(trend_);
+    form_.setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    AskLogFile = [this] {
+        const QString name = QStringLiteral("orn10-readings-%1.csv")
+                                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        QString path = QFileDialog::getSaveFileName(&form_, Utf8("Записывать показания в файл"), name,
+                                                    Utf8("Таблица CSV (*.csv);;Все файлы (*)"));
+        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
+        return path;
+    };
+    ShowMessage = [this](const QString& text) {
+        auto* box = new QMessageBox(QMessageBox::Warning, Utf8("Запись показаний"), text, QMessageBox::Ok, &form_);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+    };
+
+    // After the window's own handler: the image and the table are up to date then.
+    windowAnswer_ = form_.MB->OnResponseReady;
+    form_.MB->OnResponseReady = [this](TModbusM* sender) {
+        if (windowAnswer_) windowAnswer_(sender);
+        AfterAnswer();
+    };
+    UpdateLogState();
+}
+
+TServiceTools::~TServiceTools() {
+    // The windows belong to the main window and may outlive the tools.
+    if (traffic_) traffic_->OnListening = nullptr;
+    SetListening(false);
+    if (form_.MB) form_.MB->OnResponseReady = windowAnswer_;
+}
+
+void TServiceTools::AddTo(QWidget* window) {
+    window->addAction(ActTraffic);
+    window->addAction(ActTrend);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    window->addAction(separator);
+    window->addAction(ActLog);
+}
+
+TTrafficView* TServiceTools::Traffic() {
+    if (!traffic_) {
+        traffic_ = new TTrafficView(&form_);
+        traffic_->OnListening = [this](bool on) { SetListening(on); };
+        AddTo(traffic_);
+    }
+    return traffic_;
+}
+
+void TServiceTools::SetListening(bool on) {
+    if (!form_.MB) return;
+    if (on && traffic_) {
+        TTrafficLog* log = traffic_->Log();
+        form_.MB->OnLine = [log](const LineEvent& e) { log->Feed(e); };
+    } else {
+        form_.MB->OnLine = nullptr;
+    }
+}
+
+void TServiceTools::ShowTraffic() {
+    TTrafficView* view = Traffic();
+    view->show();
+    view->raise();
+    view->activateWindow();
+}
+
+void TServiceTools::ShowTrend() {
+    trend_->show();
+    trend_->raise();
+    trend_->activateWindow();
+}
+
+// ---------------------------------------------------------------- readings
+
+void TServiceTools::AfterAnswer() {
+    const TModbusM& mb = *form_.MB;
+    // Readings are what the user reads: bus-search probes are left out (they
+    // ask every address with a model that may not be the one answering).
+    if (mb.FunctionCode != 3 || form_.Finding) return;
+    // A read of another model's block (the model was changed while it was
+    // on its way) is not what the table now shows.
+    const TModelInfo* model = ModelOf(form_.DevType);
+    if (!model || mb.Offset != model->RegOffset || mb.Quantity != model->RegCount) return;
+    const std::string port = mb.PortName();
+    trend_->AddReading(scheduler_.nowMs(),
+                       Utf8("№%1 %2, %3").arg(mb.SlaveId).arg(Utf8(model->ItemText), QString::fromStdString(port)),
+                       form_.DevType, form_.RegImage, form_.DecimalSeparator);
+    if (!log_.Recording()) return;
+    const std::string when =
+        QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")).toStdString();
+    if (!log_.Append(ReadingsCsvRow(when, port, mb.SlaveId, form_.DevType, form_.RegImage, form_.DecimalSeparator))) {
+        UpdateLogState();
+        // Not modal: this runs inside the master's answer event, and the
+        // reads go on whatever became of the file.
+        ShowMessage(Utf8("Запись показаний остановлена: %1.\nФайл: %2\nЗаписано строк: %3.\n"
+                         "Чтение прибора продолжается.")
+                        .arg(QString::fromStdString(log_.Error()), QString::fromStdString(log_.Path()))
+                        .arg(log_.Rows()));
+        return;
+    }
+    UpdateLogState();
+}
+
+void TServiceTools::ToggleLog() {
+    if (log_.Recording()) {
+        StopLog();
+        return;
+    }
+    UpdateLogState();   // the action stays unchecked until recording starts
+    const QString path = AskLogFile ? AskLogFile() : QString();
+    if (!path.isEmpty()) StartLog(path);
+}
+
+bool TServiceTools::StartLog(const QString& path) {
+    const bool started = log_.Start(path.toStdString());
+    UpdateLogState();
+    if (!started)
+        ShowMessage(
+            Utf8("Не могу записывать показания в файл %1: %2.").arg(path, QString::fromStdString(log_.Error())));
+    return started;
+}
+
+void TServiceTools::StopLog() {
+    log_.Stop();
+    UpdateLogState();
+}
+
+void TServiceTools::UpdateLogState() {
+    const bool on = log_.Recording();
+    const QString file = QString::fromStdString(log_.Path());
+    ActLog->setChecked(on);
+    ActLog->setText(on ? Utf8("Остановить запись показаний (%1)").arg(QFileInfo(file).fileName())
+                       : Utf8("Записывать показания в файл…"));
+    QString note = Utf8("Показания в файл не записываются (Ctrl+L — начать запись).");
+    if (on) note = Utf8("Запись показаний в %1 — строк: %2 (Ctrl+L — остановить).").arg(file).arg(log_.Rows());
+    else if (!log_.Error().empty())
+        note = Utf8("Запись в %1 остановлена: %2; записано строк: %3.")
+                   .arg(file, QString::fromStdString(log_.Error()))
+                   .arg(log_.Rows());
+    trend_->SetNote(note);
+}
+
+} // namespace orn

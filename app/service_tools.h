@@ -1,0 +1,73 @@
+// The main window's service tools: the traffic view, the readings log and
+// the trend.  They are reached from a context menu on the window (a right
+// click anywhere on it, the status bar included) and by shortcuts:
+// Ctrl+T the traffic view, Ctrl+G the trend, Ctrl+L start or stop recording.
+//
+// Attached from outside the window, which stays as it is: the master's
+// answer event is chained after the window's own handler (so the table and
+// the register image are up to date when a read is logged), and the
+// master's line hook is set only while the traffic view records, so that
+// nothing is formatted or kept while nobody looks.
+#pragma once
+
+#include "readings_log.h"
+#include "umain.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+
+namespace orn {
+
+class TTrafficView;
+class TTrendView;
+
+class TServiceTools : public QObject {
+    Q_OBJECT
+
+public:
+    // `form` and `scheduler` outlive the tools.
+    TServiceTools(TMForm& form, Scheduler& scheduler);
+    ~TServiceTools() override;
+
+    QAction* ActTraffic;
+    QAction* ActTrend;
+    QAction* ActLog;
+
+    // The traffic view, made when first asked for.
+    TTrafficView* Traffic();
+    TTrendView* Trend() const { return trend_; }
+    const TReadingsLog& Log() const { return log_; }
+
+    void ShowTraffic();
+    void ShowTrend();
+    // Starts recording into a file the user picks, or stops recording.
+    void ToggleLog();
+    // False (and the message shown) when the file cannot be written.
+    bool StartLog(const QString& path);
+    void StopLog();
+
+    // Asks for the file to record into (empty: cancelled).  Tests replace it.
+    std::function<QString()> AskLogFile;
+    // Shows a message without holding anything up (no nested event loop).
+    // Tests replace it.
+    std::function<void(const QString& text)> ShowMessage;
+
+private:
+    void AfterAnswer();
+    void SetListening(bool on);
+    void UpdateLogState();
+    void AddTo(QWidget* window);
+
+    TMForm& form_;
+    Scheduler& scheduler_;
+    TModbusM::TNotifyEvent windowAnswer_;   // the window's own answer handler
+    TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
+    TTrendView* trend_ = nullptr;
+    TReadingsLog log_;
+};
+
+} // namespace orn

@@ -1,0 +1,201 @@
+// The window's service tools: readings log rows, the log's write failure,
+// the traffic view's hook and its bound.
+#include "window_fixture.h"
+
+#include "service_tools.h"
+#include "traffic_view.h"
+#include "trend_view.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace orn;
+using namespace orn::test;
+
+namespace {
+
+class Tools : public WindowTest {
+protected:
+    std::unique_ptr<TServiceTools> tools;
+    QStringList messages;
+
+    void SetUp() override {
+        WindowTest::SetUp();
+        Add(sim::Model::MB4, 1);
+        tools = std::make_unique<TServiceTools>(*form, clock);
+        tools->ShowMessage = [this](const QString& text) { messages << text; };
+    }
+    void TearDown() override {
+        tools.reset();
+        WindowTest::TearDown();
+    }
+};
+
+struct CsvCase {
+    int devType;
+    uint16_t gas;   // register 2 on the MB models, 5 on
+    const char* row;
+};
+
+// Registers 1 to 13 of each group, as the instrument answered them.
+TRegImage Image(int devType, uint16_t gas) {
+    const uint16_t mb[] = {0, 0x0400, gas, 2345, 10000, 0, 1, 4500, 2000, 5000, 1200, 0x7DB0, 0x3B, 104};
+    const uint16_t x2x[] = {0, 4660, 0, 0x1E05, 2150, gas, 2000, 220, 60, 0x1403, 0x070C, 0x1E2D, 0, 0};
+    TRegImage image;
+    for (int r = 0; r < RegImageSize; ++r) image.Set(r, IsMBModel(devType) ? mb[r] : x2x[r]);
+    return image;
+}
+
+} // namespace
+
+TEST(ReadingsCsv, RowsOfEachModelGroup) {
+    EXPECT_EQ(ReadingsCsvHeader(),
+              "Дата и время;Порт;Адрес;Модель;Сер. номер;\"Газ, %об.\";\"t, С\";Статус;\"Диапазон измер., %об\";"
+              "\"Порог №1, %об\";\"Порог №2, %об\";\"Газ магн. град-ки, %об\";\"Ток, мА\";\"Время работы, с\";"
+              "Версия ПО;\"Интервал опросов, с\";Дата;Время\r\n");
+    const CsvCase cases[] = {
+        {dtMB1, 2150, "ОРН10-X-X1 MB1;65536;\"21,50\";\"23,45\";0x0400;\"100,00\";;;;;;;;;\r\n"},
+        {dtMB4, 2150,
+         "ОРН10-X-X1 MB4;65536;\"21,50\";\"23,45\";0x0400;\"100,00\";\"20,00\";\"50,00\";\"45,00\";\"12,00\";3898800;"
+         "\"1,04\";;;\r\n"},
+        // A gas value shown in hexadecimal; a status word that reads like a number in exponent form.
+        {dtX20, 0x270F, "ОРН10-X-20;4660;0x270F;\"21,50\";0x1E05;;\"20,00\";;;;;\"2,20\";;;\r\n"},
+        {dtX22, 1234, "ОРН10-X-22;4660;\"12,34\";\"21,50\";0x1E05;;\"20,00\";\"2,20\";;;;;60;7/3/20;12:30:45\r\n"},
+    };
+    for (const CsvCase& c : cases)
+        EXPECT_EQ(ReadingsCsvRow("01.02.2027 10:00:00", "COM1", 1, c.devType, Image(c.devType, c.gas), ","),
+                  std::string("01.02.2027 10:00:00;COM1;1;") + c.row)
+            << c.devType;
+}
+
+TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.csv");
+    ASSERT_TRUE(tools->StartLog(path));
+    ReadOnce();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_TRUE(bytes.startsWith(QByteArray("\xEF\xBB\xBF") + ReadingsCsvHeader().c_str())) << bytes.toStdString();
+    const QString text = QString::fromUtf8(bytes);
+    const QStringList rows = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[1].contains(QString::fromUtf8(";COM1;1;ОРН10-X-X1 MB4;"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].contains(QLatin1Char('"') + Cell(1) + QLatin1Char('"'))) << "the gas as the table shows it";
+    // A read refused on the way (no answer) adds nothing; the trend took the read too.
+    line.at(1).faults().silent = true;
+    ReadOnce();
+    EXPECT_EQ(tools->Log().Rows(), 1);
+    EXPECT_EQ(tools->Trend()->Samples().size(), 1u);
+}
+
+TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
+    EXPECT_FALSE(tools->StartLog(QStringLiteral("/nonexistent-folder/readings.csv")));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("/nonexistent-folder/readings.csv")));
+
+    // A medium that is full from the first row on.
+    messages.clear();
+    ASSERT_TRUE(tools->StartLog(QStringLiteral("/dev/full")));
+    SetAuto(true);
+    clock.advance(2600);
+    EXPECT_FALSE(tools->Log().Recording());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromUtf8("на диске нет места"))) << messages[0].toStdString();
+    EXPECT_FALSE(tools->ActLog->isChecked());
+    clock.advance(6000);
+    EXPECT_EQ(form->RxCount, 4) << "the reads go on";
+    EXPECT_EQ(form->ErrCount, 0);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
+    ReadOnce();
+    EXPECT_FALSE(form->MB->OnLine) << "nothing attached before the view is open";
+    tools->ShowTraffic();
+    TTrafficLog& log = *tools->Traffic()->Log();
+    EXPECT_EQ(log.Count(), 0);
+    ReadOnce();
+    TypeAddress("9");   // nobody there
+    ReadOnce();
+    ASSERT_EQ(log.Count(), 2);
+    ASSERT_EQ(Sent().size(), 3u);
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColRequest).toStdString(), Sent()[1]);
+    EXPECT_TRUE(log.Text(0, TTrafficLog::ColAnswer).startsWith(QString::fromUtf8("[+100 мс] 01 03 1A ")));
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome), "Ok");
+    EXPECT_EQ(log.Text(1, TTrafficLog::ColAnswer), "");
+    EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Нет связи"));
+    EXPECT_TRUE(log.Line(1).contains(QString::fromUtf8("→ 09 03 00 01 00 0D"))) << log.Line(1).toStdString();
+
+    tools->Traffic()->SetPaused(true);
+    EXPECT_FALSE(form->MB->OnLine);
+    tools->Traffic()->SetPaused(false);
+    tools->Traffic()->close();
+    EXPECT_FALSE(form->MB->OnLine);
+    ReadOnce();
+    EXPECT_EQ(log.Count(), 2);
+}
+
+TEST(TrafficLog, StaysAtItsBound) {
+    TTrafficLog log;
+    uint8_t request[8] = {1, 3, 0, 1, 0, 13, 0x54, 0x0F};
+    std::vector<uint8_t> answer(31, 0x5A);
+    auto transaction = [&](uint32_t n) {
+        request[5] = uint8_t(n);
+        log.Feed({LineEventKind::Sent, n * 2000, request, sizeof request, 0, 1, 3});
+        log.Feed({LineEventKind::Received, n * 2000 + 100, answer.data(), answer.size(), 0, 1, 3});
+        log.Feed({LineEventKind::Outcome, n * 2000 + 100, nullptr, 0, 0, 1, 3});
+    };
+    uint32_t n = 0;
+    for (; n < uint32_t(log.Capacity()); ++n) transaction(n);
+    const size_t full = log.MemoryBytes();
+    for (; n < uint32_t(3 * log.Capacity() + 7); ++n) transaction(n);
+    EXPECT_EQ(log.Count(), log.Capacity());
+    EXPECT_EQ(log.rowCount(), log.Capacity());
+    EXPECT_EQ(log.MemoryBytes(), full);
+    EXPECT_EQ(log.Text(log.Count() - 1, TTrafficLog::ColRequest),
+              QStringLiteral("01 03 00 01 00 %1 54 0F").arg(uint8_t(n - 1), 2, 16, QLatin1Char('0')).toUpper())
+        << "the newest is last";
+
+    // A line that never stops talking: one transaction keeps at most its share.
+    std::vector<uint8_t> noise(4096, 0xFF);
+    log.Feed({LineEventKind::Sent, 0, request, sizeof request, 0, 1, 3});
+    for (int i = 0; i < 100; ++i) log.Feed({LineEventKind::Received, 0, noise.data(), noise.size(), 0, 1, 3});
+    EXPECT_LE(log.Record(log.Count() - 1).bytes.size(), TTrafficLog::MaxBytes);
+    EXPECT_LE(log.Record(log.Count() - 1).steps.size(), TTrafficLog::MaxSteps);
+    EXPECT_TRUE(log.Text(log.Count() - 1, TTrafficLog::ColAnswer).endsWith(QString::fromUtf8("…")));
+}
+
+TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
+    TTrafficLog log;
+    const uint8_t request[] = {1, 3, 0, 1, 0, 1, 0xD5, 0xCA};
+    const uint8_t junk[] = {0xFF, 0x00};
+    const uint8_t foreign[] = {2, 3, 2, 0, 7, 0xFD, 0x86};
+    using K = LineEventKind;
+    auto feed = [&](K kind, uint32_t ms, const uint8_t* data = nullptr, size_t n = 0, uint8_t code = 0) {
+        log.Feed({kind, ms, data, n, code, 1, 3});
+    };
+    feed(K::Sent, 1000, request, sizeof request);
+    feed(K::Outcome, 1001, nullptr, 0, mbMasterBusy);   // a second request refused meanwhile
+    feed(K::Received, 1100, request, sizeof request);
+    feed(K::EchoRemoved, 1100, request, sizeof request);
+    feed(K::Skipped, 1100, junk, sizeof junk);
+    feed(K::Outcome, 1100, nullptr, 0, mbMoreTime);
+    feed(K::Received, 1200, foreign, sizeof foreign);
+    feed(K::Foreign, 1200, foreign, sizeof foreign);
+    feed(K::Late, 1200, foreign, sizeof foreign);
+    feed(K::Outcome, 1600, nullptr, 0, mbTimeout);
+    feed(K::Outcome, 1700, nullptr, 0, mbPortNotOpen);   // refused before anything was sent
+    ASSERT_EQ(log.Count(), 3);
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColAnswer),
+              QString::fromUtf8("[+100 мс] 01 03 00 01 00 01 D5 CA  [+200 мс] 02 03 02 00 07 FD 86"));
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome),
+              QString::fromUtf8("эхо удалено; пропущены байты: FF 00; Ошибка 05; "
+                                "чужой кадр отброшен: 02 03 02 00 07 FD 86; "
+                                "запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи"));
+    EXPECT_EQ(log.Text(1, TTrafficLog::ColRequest), QString::fromUtf8("—"));
+    EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 10 (прибор занят)"));
+    EXPECT_EQ(log.Text(2, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 11 (порт не инициирован)"));
+}
