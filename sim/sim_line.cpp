@@ -265,9 +265,9 @@ void SimLine::answer(Instrument& inst, const std::vector<uint8_t>& request, int6
     if (now.foreign) {
         // Another slave's whole frame first (as if it answered too), then
         // the pause that ends a frame.
-        std::vector<uint8_t> other{now.foreign};
-        other.insert(other.end(), pdu.begin(), pdu.end());
-        other.resize(other.size() + 2);
+        std::vector<uint8_t> other(frame.size());
+        other[0] = now.foreign;
+        std::copy(pdu.begin(), pdu.end(), other.begin() + 1);
         SetFrameCRC(other);
         emit(other, start, other.size(), 0);
         note(start, "foreign frame (fault)", other);
