@@ -320,7 +320,6 @@ bool TModbusM::Judge(bool final) {
             rxBuffer_.erase(rxBuffer_.begin(), rxBuffer_.begin() + long(skipped));
             skipped = 0;
         }
-        const auto front = [&] { return TDataByte(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size)); };
         const auto drop = [&](LineEventKind kind) {
             Note(kind, rxBuffer_.data(), step.size);
             rxBuffer_.erase(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size));
@@ -350,7 +349,7 @@ bool TModbusM::Judge(bool final) {
             // An answer with nothing before it where the echo belonged: the
             // port does not echo (any more).
             if (!echoTaken_ && !echoAmbiguous_ && !othersFirst_) LearnEcho(false);
-            const TDataByte frame = front();
+            const TDataByte frame(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size));
             rxBuffer_.erase(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size));
             timeoutTimer_->setEnabled(false);
             const uint8_t outcome = CheckAnswer(frame, Quantity, RegisterDim, responseData_);

@@ -107,11 +107,15 @@ void PtyServer::takeOpenCloseEvents() {
     alignas(inotify_event) char buf[4096];
     bool closed = false;
     while (::read(watch_, buf, sizeof buf) > 0) closed = true;
-    if (!closed || othersHoldDevice()) return;
+    if (!closed) return;
+    // What the master wrote before it closed is in the pseudo-terminal by
+    // now.  It is taken before looking: a master that opens while we look
+    // has its request read later, and it is not dropped below.
+    takeMasterBytes();
+    if (othersHoldDevice()) return;
     MakeRawAt(ownPts_, line_.config().baudRate);
     ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
-    // What the master wrote and the line has not carried goes with it.
-    takeMasterBytes();
+    // What the last master wrote and the line has not carried goes with it.
     std::lock_guard<std::mutex> lock(mutex_);
     line_.discardUnsent(nowUs());
 }
