@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstring>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -341,31 +340,31 @@ TEST_F(Cycle, DestructionFiresNothingAndClosesThePort) {
     EXPECT_EQ(fired, 0);
 }
 
-// What real lines deliver, in one table.  Pieces arrive one per poll ('|'
-// between them; '@' delays one until just before the 450 ms timeout);
-// "req" is the request as sent, "ans" its good answer ("ans<3", "ans>3":
-// its first three bytes, the rest), [..] a frame with its CRC.  Before: a
-// read through an echoing adapter, or a read of slave 5 that timed out.
-// Each case runs without and with a line listener: one outcome either way,
-// and the listener sees each frame and the outcome in order (S sent, R
-// received, E echo, K skipped, F foreign, L late: byte counts; O: code).
+// What real lines deliver, in one table.  Words: "req" the request as
+// sent, "ans" its good answer, hex bytes ('+': with their CRC), "|" the next
+// poll, "@" the last poll before the 450 ms timeout.  Before: a read through
+// an echoing adapter, or a read of slave 5 that timed out.  Each case runs
+// without and with a line listener: one outcome either way, and the listener
+// sees each frame and the outcome in order (S sent, R received, E echo, K
+// skipped, F foreign, L late: with byte counts; O: with the code).
 TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
     const struct { const char* what; uint8_t function; const char* before, *pieces; int code; const char* events; } cases[] = {
         {"stray 00", 3, "", "00 ans", 0, "S8 R8 K1 O0"},
         {"stray FF", 3, "", "FF ans", 0, "S8 R8 K1 O0"},
+        {"noise announcing a long frame", 3, "", "0703F0 ans", 0, "S8 R10 K3 O0"},
         {"echo of a read", 3, "", "req ans", 0, "S8 R15 E8 O0"},
-        {"echo, then the answer in pieces", 3, "", "req | ans<3 | ans>3", 0, "S8 R8 E8 R3 R4 O0"},
+        {"echo, then the answer in pieces", 3, "", "req | 010302 | 1234B533", 0, "S8 R8 E8 R3 R4 O0"},
         {"echo of a write", 6, "echo", "req ans", 0, "S8 R16 E8 O0"},
         {"echo of a write, no answer", 6, "echo", "req", 7, "S8 R8 E8 O7"},
         {"write, no echo", 6, "", "ans", 0, "S8 R8 O0"},
-        {"foreign frame first", 3, "", "[09 03 02 00 00] ans", 0, "S8 R14 F7 O0"},
-        {"late answer of the earlier request", 3, "5", "[05 03 02 00 07] | ans", 0, "S8 R7 L7 R7 O0"},
-        {"function-6 frame for a read", 3, "", "[01 06 00 01 00 07]", 7, "S8 R8 F8 O7"},
-        {"function-4 answer for a read", 3, "", "[01 04 02 AB CD]", 7, "S8 R7 F7 O7"},
-        {"corrupt answer", 3, "", "01 03 02 12 34 00 00", 9, "S8 R7 K1 K6 O9"},
-        {"cut-off answer", 3, "", "ans<4", 9, "S8 R4 O9"},
-        {"exception 2", 3, "", "[01 83 02]", 2, "S8 R5 O2"},
-        {"whole just before the timeout", 3, "", "@ans", 0, "S8 R7 O0"},
+        {"foreign frame first", 3, "", "0903020000+ ans", 0, "S8 R14 F7 O0"},
+        {"late answer of the earlier request", 3, "5", "0503020007+ | ans", 0, "S8 R7 L7 R7 O0"},
+        {"function-6 frame for a read", 3, "", "010600010007+", 7, "S8 R8 F8 O7"},
+        {"function-4 answer for a read", 3, "", "010402ABCD+", 7, "S8 R7 F7 O7"},
+        {"corrupt answer", 3, "", "01030212340000", 9, "S8 R7 K1 K6 O9"},
+        {"cut-off answer", 3, "", "01030212", 9, "S8 R4 O9"},
+        {"exception 2", 3, "", "018302+", 2, "S8 R5 O2"},
+        {"whole just before the timeout", 3, "", "@ ans", 0, "S8 R7 O0"},
     };
     for (const auto& c : cases)
         for (bool listen : {false, true}) {
@@ -380,16 +379,16 @@ TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
             ASSERT_TRUE(mb.Connect());
             mb.SetFTimeout(450);
             mb.FunctionCode = 3;
-            mb.Quantity = 1;
-            mb.Offset = 1;
-            mb.SlaveId = *c.before == '5' ? 5 : 1;
+            mb.Quantity = mb.Offset = 1;
+            const bool echoed = *c.before == 'e';
             if (*c.before) {
+                mb.SlaveId = echoed ? 1 : 5;
                 mb.Query();
-                if (*c.before == 'e') backend.line.receive(backend.line.sent);
-                if (*c.before == 'e') backend.line.receive(WithCrc(Hex("01 03 02 00 00")));
+                if (echoed) backend.line.receive(backend.line.sent);
+                if (echoed) backend.line.receive(WithCrc(Hex("01 03 02 00 00")));
                 clock.advance(500);
-                ASSERT_EQ(codes, std::vector<int>{*c.before == 'e' ? 0 : 7});
-                EXPECT_EQ(mb.PortEchoes(), *c.before == 'e');
+                ASSERT_EQ(codes, std::vector<int>{echoed ? 0 : 7});
+                EXPECT_EQ(mb.PortEchoes(), echoed);
                 codes.clear();
             }
             std::string seen;
@@ -407,35 +406,18 @@ TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
             const std::vector<uint8_t> req = backend.line.sent;
             const std::vector<uint8_t> ans = c.function == 6 ? req : WithCrc(Hex("01 03 02 12 34"));
             const int64_t start = clock.nowUs() / 1000;
-            std::vector<uint8_t> piece;
-            for (const char* p = c.pieces;; ++p) {
-                if (*p == '|' || *p == '\0') {
-                    backend.line.receive(piece);
-                    piece.clear();
-                    clock.advance(100);
-                    if (*p == '\0') break;
-                } else if (*p == '@') {
-                    clock.advance(start + 420 - clock.nowUs() / 1000);
-                } else if (!std::strncmp(p, "req", 3) || !std::strncmp(p, "ans", 3)) {
-                    const auto& whole = *p == 'r' ? req : ans;
-                    const long cut = p[3] == '<' || p[3] == '>' ? p[4] - '0' : 0;
-                    piece.insert(piece.end(), p[3] == '>' ? whole.begin() + cut : whole.begin(),
-                                 p[3] == '<' ? whole.begin() + cut : whole.end());
-                    p += cut ? 4 : 2;
-                } else if (*p == '[') {
-                    const char* end = std::strchr(p, ']');
-                    const auto frame = WithCrc(Hex(std::string(p + 1, end).c_str()));
-                    piece.insert(piece.end(), frame.begin(), frame.end());
-                    p = end;
-                } else if (std::isxdigit(static_cast<unsigned char>(*p))) {
-                    piece.push_back(uint8_t(std::stoul(std::string(p, 2), nullptr, 16)));
-                    ++p;
-                }
+            std::istringstream words(std::string(c.pieces) + " |");
+            for (std::string w; words >> w;) {
+                std::vector<uint8_t> b = w == "req" ? req : w == "ans" ? ans : Hex(w.c_str());
+                if (w.back() == '+') b = WithCrc(b);
+                backend.line.receive(b);
+                if (w == "|") clock.advance(100);
+                if (w == "@") clock.advance(start + 420 - clock.nowUs() / 1000);
             }
             clock.advance(1000);
             EXPECT_EQ(codes, std::vector<int>{c.code});
-            EXPECT_EQ(ToHex(mb.ResponseData()), c.code ? (*c.before == 'e' ? "00 00" : "")
-                                                         : c.function == 6 ? "04 E2" : "12 34");
+            const char* stored = c.code ? (echoed ? "00 00" : "") : c.function == 6 ? "04 E2" : "12 34";
+            EXPECT_EQ(ToHex(mb.ResponseData()), stored) << "only the answer is stored";
             if (listen) {
                 EXPECT_EQ(seen, c.events);
             }
