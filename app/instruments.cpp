@@ -204,16 +204,16 @@ std::optional<std::string> ReadingText(int devType, int row, const TRegImage& im
 TValueRange WriteRange(int devType, int reg, const TRegImage& image) {
     if (IsMBModel(devType)) {
         switch (reg) {
-        case 7: return {1, image[4]};           // magnetic calibration gas: 0,01 .. measuring range
-        case 8: return {0, image[9]};           // threshold 1: not above threshold 2
-        case 9: return {image[8], image[4]};    // threshold 2: threshold 1 .. measuring range
-        case 10: return {1, 5000};              // current output: 0,01 .. 50,00 mA
+        case 7: return {1, image[4], true};         // magnetic calibration gas: 0,01 .. measuring range
+        case 8: return {0, image[9], true};         // threshold 1: not above threshold 2
+        case 9: return {image[8], image[4], true};  // threshold 2: threshold 1 .. measuring range
+        case 10: return {1, 5000};                  // current output: 0,01 .. 50,00 mA
         default: break;
         }
     } else if (devType == dtX22) {
         switch (reg) {
-        case 6: return {0, image[7]};           // threshold 1: not above threshold 2
-        case 7: return {image[6], 0xFFFF};      // threshold 2: not below threshold 1
+        case 6: return {0, image[7], true};         // threshold 1: not above threshold 2
+        case 7: return {image[6], 0xFFFF, true};    // threshold 2: not below threshold 1
         default: break;
         }
     }
@@ -222,6 +222,13 @@ TValueRange WriteRange(int devType, int reg, const TRegImage& image) {
 
 bool WriteValueAllowed(int devType, int reg, uint16_t value, const TRegImage& image) {
     return WriteRange(devType, reg, image).Contains(value);
+}
+
+bool WriteUsesImage(int devType, int reg) {
+    const TModelInfo* model = ModelOf(devType);
+    if (model && model->Group == TModelGroup::mgMB && (reg == model->RegFix || reg == model->RegCalb))
+        return true;
+    return WriteRange(devType, reg, TRegImage{}).FromImage;
 }
 
 bool TypedValueWritable(int devType, int reg, int32_t hundredths) {
@@ -273,32 +280,12 @@ std::optional<int32_t> ParseHundredths(const std::string& text, const std::strin
         i += sep.size();
         takeDigits(true);
     }
-    if (mantissaDigits == 0)
-        return std::nullopt;
-
-    // Exponent, saturated far beyond any value that can fit.
-    constexpr int64_t ExpLimit = 1000000000;
-    int64_t exponent = 0;
-    if (i < end && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool expNegative = false;
-        if (i < end && (text[i] == '+' || text[i] == '-'))
-            expNegative = text[i++] == '-';
-        if (i >= end || !IsDigit(text[i]))
-            return std::nullopt;
-        while (i < end && IsDigit(text[i])) {
-            if (exponent < ExpLimit)
-                exponent = exponent * 10 + (text[i] - '0');
-            ++i;
-        }
-        if (expNegative)
-            exponent = -exponent;
-    }
-    if (i != end)
+    // Nothing else may follow: no exponent, no second separator.
+    if (mantissaDigits == 0 || i != end)
         return std::nullopt;
 
     // hundredths = digits * 10^shift, truncated toward zero.
-    int64_t shift = exponent + 2 - fracDigits;
+    int64_t shift = 2 - fracDigits;
     if (shift < 0) {
         // Drop the digits below a hundredth.  fracDigits is bounded by the
         // text's length, so -shift cannot overflow.

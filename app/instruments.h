@@ -154,12 +154,20 @@ std::optional<std::string> ReadingText(int devType, int row, const TRegImage& im
 struct TValueRange {
     uint16_t Low;
     uint16_t High;
+    bool FromImage = false;   // a bound comes from the image
     bool Contains(uint16_t v) const { return v >= Low && v <= High; }
 };
 TValueRange WriteRange(int devType, int reg, const TRegImage& image);
 
 // The range check of a write: `value` is the low 16 bits of the written value.
 bool WriteValueAllowed(int devType, int reg, uint16_t value, const TRegImage& image);
+
+// Whether a write of `reg` takes its value, its guard or its range from the
+// image: on the MB models the status word and the gas register (the fix bit,
+// the measuring range sent for 20 mA, calibration only while the output is
+// not fixed), and on every model the registers whose range the image bounds.
+// Such a write is good only for the instrument the image was read from.
+bool WriteUsesImage(int devType, int reg);
 
 // Whether a typed value, in hundredths, may go to `reg` at all: only a
 // register value (0 to 655,35, nothing that would wrap around 16 bits), and
@@ -174,9 +182,10 @@ bool TypedValueWritable(int devType, int reg, int32_t hundredths);
 // Converts a typed number to hundredths, exactly on the decimal text: digits
 // beyond the second decimal are dropped toward zero (1,239 -> 123; -0,5 ->
 // -50).  Accepted: surrounding blanks, an optional sign, digits with at most
-// one `sep` (digits on at least one side), an optional exponent (e or E,
-// optional sign, digits).  nullopt for anything else and for a value whose
-// hundredths do not fit a signed 32-bit integer.
+// one `sep` (digits on at least one side).  nullopt for anything else and for
+// a value whose hundredths do not fit a signed 32-bit integer.  No exponent:
+// the table shows gas readings from 9999 up in hexadecimal, and such a text
+// taken over into the dialog ("3E00", "27E5") must not pass for a number.
 std::optional<int32_t> ParseHundredths(const std::string& text, const std::string& sep);
 
 // Zero with four decimals ("0,0000"), shown when a typed value is refused.

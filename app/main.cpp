@@ -4,6 +4,7 @@
 // until the main window is closed.  The command line is not used.  The exit
 // code is always 0, also after an error that escaped the windows.
 #include "application.h"
+#include "frame.h"
 #include "icons.h"
 #include "posix_serial.h"
 #include "qt_scheduler.h"
@@ -15,6 +16,21 @@
 #include <QPixmap>
 #include <QScreen>
 
+namespace {
+
+// Puts the window's outer rectangle, its frame included, in the middle of
+// the desktop.
+void CentreOnDesktop(QWidget& window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect desktop = screen->availableGeometry();
+    const QSize outer = window.frameGeometry().size();
+    window.move(desktop.x() + (desktop.width() - outer.width()) / 2,
+                desktop.y() + (desktop.height() - outer.height()) / 2);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     orn::TApplication app(argc, argv);
     app.setWindowIcon(QIcon(QPixmap::fromImage(orn::ProgramIcon())));
@@ -24,9 +40,10 @@ int main(int argc, char** argv) {
         orn::TMForm MForm(scheduler, backend);
         orn::TDlgForm DlgForm(&MForm);
         MForm.DlgForm = &DlgForm;
-        // Centred on the desktop when first shown.
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            MForm.move(screen->availableGeometry().center() - MForm.rect().center());
+        // Centred on the desktop when first shown, by its frame as soon as
+        // the window manager has added one.
+        CentreOnDesktop(MForm);
+        orn::WhenOnScreen(MForm, [&MForm] { CentreOnDesktop(MForm); });
         MForm.show();
         QApplication::exec();
     });

@@ -1,5 +1,6 @@
 #include "ueditdialog.h"
 
+#include "frame.h"
 #include "instruments.h"
 #include "umain.h"
 
@@ -50,6 +51,8 @@ void TDlgForm::Open(const QString& text, const QString& caption, int tag) {
     MEdit->setText(text);
     setWindowTitle(caption);
     Tag = tag;
+    // To the front also from a minimised state, where raising alone leaves it.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
@@ -66,22 +69,30 @@ void TDlgForm::FormShow() {
 
 void TDlgForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Before the window is mapped, so that the window manager frames it so.
+    AskForCaptionOnly(*this);
     FormShow();
+    // Shown for the first time, it has no frame yet: centred again by its
+    // frame once the window manager has added it.
+    if (frameGeometry() == geometry()) WhenOnScreen(*this, [this] { FormShow(); });
     OKBtn->setFocus(Qt::OtherFocusReason);
 }
 
 void TDlgForm::OKBtnClick() {
     const std::string sep = mainForm_->DecimalSeparator;
+    const uint8_t reg = uint8_t(Tag & 0xFF);
     const auto hundredths = ParseHundredths(MEdit->text().toStdString(), sep);
-    if (!hundredths) {
-        MEdit->setText(QString::fromStdString(ZeroFourDecimals(sep)));
-        return;
-    }
-    const int result = mainForm_->WriteRegister(0, uint8_t(Tag & 0xFF), *hundredths);
+    // A number that is no register value (it would wrap around 16 bits) or
+    // a concentration that is a command code is refused like no number.
+    const int result = hundredths && TypedValueWritable(mainForm_->DevType, reg, *hundredths)
+                           ? mainForm_->WriteRegister(0, reg, *hundredths)
+                           : 1;
     if (result == 1) {
         MEdit->setText(QString::fromStdString(ZeroFourDecimals(sep)));
         return;
     }
+    // Not sent for want of a reading: the value stays for another try.
+    if (result == 4) return;
     hide();
 }
 
@@ -89,16 +100,19 @@ void TDlgForm::CancelBtnClick() { hide(); }
 
 void TDlgForm::reject() { CancelBtnClick(); }
 
-QChar TDlgForm::MEditKeyPress(QChar key) { return key == QLatin1Char('.') ? QLatin1Char(',') : key; }
+QString TDlgForm::MEditKeyPress(QChar key) const {
+    if (key == QLatin1Char('.') || key == QLatin1Char(','))
+        return QString::fromStdString(mainForm_->DecimalSeparator);
+    return key;
+}
 
 bool TDlgForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == MEdit && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->text().size() == 1) {
-            const QChar typed = key->text().at(0);
-            const QChar replaced = MEditKeyPress(typed);
-            if (replaced != typed) {
-                MEdit->insert(QString(replaced));
+            const QString replaced = MEditKeyPress(key->text().at(0));
+            if (replaced != key->text()) {
+                MEdit->insert(replaced);
                 return true;
             }
         }

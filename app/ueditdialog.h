@@ -32,8 +32,9 @@ public:
     void OKBtnClick();
     void CancelBtnClick();
     void FormShow();
-    // A typed full stop becomes a comma; returns the character to insert.
-    static QChar MEditKeyPress(QChar key);
+    // A typed point or comma becomes the regional decimal separator, so that
+    // a fraction can be typed whichever it is; returns the text to insert.
+    QString MEditKeyPress(QChar key) const;
 
 protected:
     void showEvent(QShowEvent* event) override;

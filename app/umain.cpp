@@ -1,6 +1,7 @@
 #include "umain.h"
 
 #include "icons.h"
+#include "port_box.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -16,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -35,6 +38,18 @@ namespace {
 constexpr int Border = 6;
 constexpr int ClientWidth = 551;
 constexpr int ClientHeight = 299;
+
+// The grid is laid out as a classic string grid, whose 1-pixel lines lie
+// outside the cells: rows of 22 pixels and columns of 110 (column 0: 122),
+// each followed by its line.  A Qt section includes its line, so the
+// sections are one pixel larger: rows 23 pixels apart, the values at 123.
+constexpr int GridLine = 1;
+constexpr int GridRowPitch = 22 + GridLine;
+constexpr int GridColumnPitch = 110 + GridLine;
+constexpr int GridLabelPitch = 122 + GridLine;
+// A column border dragged by the user stops where either column would be
+// narrower than this, so both stay in sight and can be grabbed again.
+constexpr int GridMinColumn = 16;
 
 // The speeds offered, as ordinals of TComPortBaudRate: 1200 .. 115200.
 constexpr TComPortBaudRate SpeedMap[] = {br1200, br2400, br4800, br9600, br19200, br38400, br57600, br115200};
@@ -58,13 +73,22 @@ template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int 
 
 QString Number(int n) { return QString::number(n); }
 
+// The slave address a text of the address box names: an integer from 1 to
+// 247, or 0 when it names none.
+int AddressOf(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok && value >= 1 && value <= 247 ? value : 0;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- creation
 
-TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
+TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortScan()> scanPorts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
+      ScanPorts(scanPorts ? std::move(scanPorts) : SystemPorts),
       scheduler_(scheduler) {
     // The master, with the settings the window stores for it.
     MB = std::make_unique<TModbusM>(scheduler, backend);
@@ -89,8 +113,8 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
 
     DecimalSeparator = QLocale::system().decimalPoint().toStdString();
     ShowPortErrorBox = [this] {
-        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(PortErrorCaption), QString::fromUtf8(PortErrorText),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(PortErrorCaption), PortErrorMessage, QMessageBox::Ok,
+                        this);
         box.exec();
     };
 
@@ -113,7 +137,7 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent)
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r)
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
-    Grid->setColumnWidth(0, 122);
+    Grid->setColumnWidth(0, GridLabelPitch);
     RegOffset = 1;
     RegCount = 13;
 }
@@ -146,9 +170,12 @@ void TMForm::BuildLayout() {
     LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13, "Порт:");
     LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13, "Скорость:");
     LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13, "Чётность:");
-    CBPortNum = Make<QComboBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
-    for (int i = 1; i <= 10; ++i) CBPortNum->addItem("COM" + Number(i));
-    CBPortNum->setCurrentIndex(0);
+    auto* portBox = Make<TPortBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
+    portBox->OnPopup = [this] { RefreshPorts(); };
+    CBPortNum = portBox;
+    // The first port listed is chosen at start.
+    RefreshPorts();
+    CBPortNumChange();
     CBPortSpeed = Make<QComboBox>(GBPort, "CBPortSpeed", 68, 48, 69, 21);
     for (TComPortBaudRate rate : SpeedMap) CBPortSpeed->addItem(Number(int(BaudRates[rate])));
     CBPortSpeed->setCurrentIndex(4);
@@ -183,9 +210,9 @@ void TMForm::BuildLayout() {
     Grid->horizontalHeader()->hide();
     Grid->verticalHeader()->hide();
     Grid->horizontalHeader()->setMinimumSectionSize(1);
-    Grid->horizontalHeader()->setDefaultSectionSize(110);
+    Grid->horizontalHeader()->setDefaultSectionSize(GridColumnPitch);
     Grid->verticalHeader()->setMinimumSectionSize(1);
-    Grid->verticalHeader()->setDefaultSectionSize(22);
+    Grid->verticalHeader()->setDefaultSectionSize(GridRowPitch);
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -193,6 +220,8 @@ void TMForm::BuildLayout() {
     Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Grid->setShowGrid(true);
+    // The sunken border of 2 pixels that the layout's size includes.
+    Grid->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Grid->setWordWrap(false);
     for (int r = 0; r < GridRowCount; ++r) {
         auto* label = new QTableWidgetItem;
@@ -257,7 +286,8 @@ void TMForm::BuildLayout() {
 
     // Status bar: three counters and a message panel.
     StBar = Make<QStatusBar>(this, "StBar", at(0), at(280), ClientWidth, 19);
-    StBar->setSizeGripEnabled(true);
+    // The window has a fixed size: a grip would resize nothing.
+    StBar->setSizeGripEnabled(false);
     const int widths[4] = {70, 70, 70, 50};
     for (int i = 0; i < 4; ++i) {
         panels_[i] = new QLabel(StBar);
@@ -292,6 +322,10 @@ void TMForm::BuildLayout() {
     connect(BtInit, &QPushButton::clicked, this, [this] { BtInitClick(); });
     connect(BoxAuto, &QCheckBox::toggled, this, [this] { BoxAutoClick(); });
     connect(BoxFix, &QCheckBox::toggled, this, [this] { BoxFixClick(); });
+    // A click on the unknown state (partly checked) checks the box without
+    // toggling it: it goes to the handler all the same.
+    connect(BoxFix, &QCheckBox::clicked, this, [this] { if (BoxFix->isTristate()) BoxFixClick(); });
+    connect(CBAddr, &QComboBox::editTextChanged, this, [this] { ShowCurrentOutput(); });
 }
 
 // ---------------------------------------------------------------- helpers
@@ -302,11 +336,15 @@ void TMForm::SetTag(QObject* control, int tag) { control->setProperty("Tag", tag
 QString TMForm::PanelText(int panel) const { return panels_[panel]->text(); }
 void TMForm::SetPanel(int panel, const QString& text) { panels_[panel]->setText(text); }
 
+std::optional<uint8_t> TMForm::SlaveOf(uint8_t address) const {
+    const int value = address != 0 ? address : AddressOf(CBAddr->currentText());
+    if (value < 1 || value > 247) return std::nullopt;
+    return uint8_t(value);
+}
+
 bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
-    int value = address;
-    bool ok = true;
-    if (address == 0) value = CBAddr->currentText().toInt(&ok, 10);
-    if (!ok || value < 1 || value > 247) {
+    const std::optional<uint8_t> valid = SlaveOf(address);
+    if (!valid) {
         // Mark the box red for one tick of TimerEdit, which then puts "1" back.
         QPalette pal = CBAddr->lineEdit()->palette();
         pal.setColor(QPalette::Base, QColor(255, 0, 0));
@@ -314,7 +352,7 @@ bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
         TimerEdit->setEnabled(true);
         return false;
     }
-    slave = uint8_t(value);
+    slave = *valid;
     return true;
 }
 
@@ -324,14 +362,22 @@ bool TMForm::OpenPort() {
     // the meantime (auto mode) must not open a second one.
     if (!portErrorBoxShown_) {
         portErrorBoxShown_ = true;
+        PortErrorMessage = QString::fromUtf8(PortErrorText);
+        const std::string reason = PortErrorReason(MB->ConnectError());
+        if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
         ShowPortErrorBox();
         portErrorBoxShown_ = false;
     }
     return false;
 }
 
-int TMForm::SendRequest() {
+int TMForm::SendRequest(std::optional<TCurrentView> undo) {
     if (!OpenPort()) return 3;
+    // A busy master refuses this request and goes on with the open one.
+    if (!MB->Busy()) {
+        requestDevType_ = DevType;
+        undo_ = undo;
+    }
     // Set first: the master may report a refusal before Query returns.
     Waiting = true;
     MB->Query();
@@ -366,9 +412,19 @@ void TMForm::BoxAutoClick() {
     SBtRead->setEnabled(!BoxAuto->isChecked());
 }
 
+bool TMForm::AddressBeingTyped() const {
+    // The caret is in the address box (it stays there while the user looks
+    // at another window) and its text is not an address yet: every text on
+    // the way to one, the empty one included, is the user's, not a mistake.
+    const QWidget* caret = focusWidget();
+    return (caret == CBAddr || caret == CBAddr->lineEdit()) && AddressOf(CBAddr->currentText()) == 0;
+}
+
 void TMForm::TimerAutoTimer() {
     if (!Finding) {
-        SBtReadClick();
+        // A read the timer starts does not take an address that is still
+        // being typed: this tick reads nothing and leaves the text alone.
+        if (!AddressBeingTyped()) SBtReadClick();
         return;
     }
     // One step of the bus search.
@@ -383,8 +439,9 @@ void TMForm::TimerAutoTimer() {
 
 void TMForm::TimerOnesTimer() {
     // During a bus search only probes may read: the answer to any other
-    // read would be counted as an instrument found.
-    if (!Finding) SBtReadClick();
+    // read would be counted as an instrument found.  Like the automatic
+    // reading, it does not take an address that is still being typed.
+    if (!Finding && !AddressBeingTyped()) SBtReadClick();
     TimerOnes->setEnabled(false);
 }
 
@@ -400,7 +457,15 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     SetPanel(1, "Rx: " + Number(RxCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
     SetPanel(3, slave + ": Ok");
-    RegImage.Store(MB->Offset, MB->ResponseData());
+    undo_.reset();
+    const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
+    // A reading makes the image that of the instrument read (a probe of the
+    // bus search is no reading: it does not set the current output's state);
+    // anything another instrument answers makes it no one's.
+    const TInstrument answered{MB->SlaveId, requestDevType_};
+    if (MB->FunctionCode == 3 && !Finding) imageFrom_ = answered;
+    else if (stored > 0 && !(imageFrom_ == answered)) imageFrom_ = TInstrument{};
+    ShowCurrentOutput();
 
     if (MB->FunctionCode == 6) {
         if (MB->Offset == RegServiceProtocol) {
@@ -419,7 +484,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
             // counting on from the current index would skip past it.)
             CBAddr->addItem(Number(MB->SlaveId));
             CBAddr->setCurrentIndex(CBAddr->count() - 1);
-        } else if (IsMB() && BoxFix->isChecked() != RegImage.CurrentFixed()) {
+        } else if (IsMB() && CurrentOutputKnown() && BoxFix->isChecked() != RegImage.CurrentFixed()) {
             BoxFix->setChecked(RegImage.CurrentFixed());
         }
     }
@@ -439,10 +504,13 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
     if (refused) return;
 
-    // A failed write of the current output puts the control back.
-    if (MB->FunctionCode == 6 && IsMB()) {
-        if (MB->Offset == 1) BoxFix->setChecked(!BoxFix->isChecked());
-        else if (MB->Offset == 2) Box4->setChecked(Box20->isChecked());
+    // A failed write of the current output shows again what the group showed
+    // before the click, once: a request can report more than one error
+    // (exception 5, then its timeout).
+    if (undo_) {
+        ShowCurrentView(*undo_);
+        undo_.reset();
+        ShowCurrentOutput();
     }
     Waiting = false;
 }
@@ -455,6 +523,7 @@ void TMForm::ShowReadings() {
 }
 
 void TMForm::CBDevChange() {
+    const int previousDevType = DevType;
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r) {
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
@@ -472,11 +541,34 @@ void TMForm::CBDevChange() {
     SetTag(SBtWrLimit2, IsMB() ? 9 : 7);
     RegOffset = model.RegOffset;
     RegCount = model.RegCount;
+    // The dialog's register is one of the previous model's; on this model
+    // it may be another value altogether (a serial number word).
+    if (DlgForm && DevType != previousDevType) DlgForm->CancelBtnClick();
+    ShowCurrentOutput();
 }
 
 // ---------------------------------------------------------------- port settings
 
-void TMForm::CBPortNumChange() { MB->SetComPort(TComPortNumber(CBPortNum->currentIndex())); }
+void TMForm::CBPortNumChange() {
+    const int i = CBPortNum->currentIndex();
+    if (i < 0 || i >= int(portItems_.size())) return;
+    const PortItem& item = portItems_[size_t(i)];
+    // The master takes either only while its port is closed.
+    MB->SetComPortPath(item.path);
+    if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
+    chosenPort_ = item.key();
+}
+
+void TMForm::RefreshPorts() {
+    PortList list = BuildPortList(ScanPorts(), chosenPort_);
+    CBPortNum->clear();
+    for (const PortItem& item : list.items)
+        CBPortNum->addItem(QString::fromStdString(item.text), QString::fromStdString(item.shortText));
+    // A chosen port that is gone leaves the box empty; the master keeps it,
+    // so the next request says why it cannot be opened.
+    CBPortNum->setCurrentIndex(list.current);
+    portItems_ = std::move(list.items);
+}
 
 void TMForm::CBPortSpeedChange() {
     const int i = CBPortSpeed->currentIndex();
@@ -495,6 +587,11 @@ void TMForm::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------- writes
 
 int TMForm::WriteRegister(uint8_t address, uint8_t reg, int32_t value) {
+    return Write(address, reg, value, std::nullopt);
+}
+
+int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCurrentView> undo) {
+    if (!ImageServesWrite(address, reg)) return 4;
     const uint16_t word = uint16_t(uint32_t(value) & 0xFFFF);
     if (!WriteValueAllowed(DevType, reg, word, RegImage)) return 1;
     uint8_t slave = 0;
@@ -507,15 +604,32 @@ int TMForm::WriteRegister(uint8_t address, uint8_t reg, int32_t value) {
     MB->RegisterDim = 2;
     MB->RequestData = {uint8_t(word >> 8), uint8_t(word & 0xFF)};
     MB->SetFTimeout(500);
-    return SendRequest();
+    return SendRequest(undo);
 }
 
-bool TMForm::CalibrationAllowed() const {
-    return !IsMB() || (RxCount > 0 && !RegImage.CurrentFixed());
+bool TMForm::ImageServesWrite(uint8_t address, uint8_t reg) {
+    if (!WriteUsesImage(DevType, reg)) return true;
+    const std::optional<uint8_t> slave = SlaveOf(address);
+    // An invalid address is the write's own refusal, with its red mark.
+    if (!slave || ImageFrom(*slave)) return true;
+    ShowReadingNeeded(address);
+    return false;
+}
+
+void TMForm::ShowReadingNeeded(uint8_t address) {
+    // An invalid address is marked as a request would mark it.
+    uint8_t slave = 0;
+    if (ParseAddress(address, slave))
+        SetPanel(3, QString::fromUtf8("№") + Number(slave) + QString::fromUtf8(": Сначала считайте показания"));
+}
+
+bool TMForm::CalibrationAllowed() {
+    if (!IsMB()) return true;
+    return RxCount > 0 && ImageServesWrite(0, 2) && !RegImage.CurrentFixed();
 }
 
 void TMForm::OpenValueDialog(int row, const QObject* control) {
-    if (!DlgForm) return;
+    if (!DlgForm || !ImageServesWrite(0, uint8_t(Tag(control)))) return;
     DlgForm->Open(Grid->item(row, 1)->text(), Grid->item(row, 0)->text(), Tag(control));
 }
 
@@ -552,27 +666,83 @@ void TMForm::BoxFixClick() {
         BoxFix->setChecked(false);
         return;
     }
-    const bool checked = BoxFix->isChecked();
-    const bool fixed = RegImage.CurrentFixed();
-    if (checked && !fixed) {
-        if (WriteRegister(0, 1, RegImage[1] | CurrentFixedMask) != 0) BoxFix->setChecked(false);
-    } else if (!checked && fixed) {
-        if (WriteRegister(0, 1, RegImage[1] & uint16_t(~CurrentFixedMask)) != 0) BoxFix->setChecked(true);
+    // A click while the state is unknown changes nothing but says what is missing.
+    if (!CurrentOutputKnown()) {
+        ShowCurrentOutput();
+        ShowReadingNeeded(0);
+        return;
     }
-    Box4->setEnabled(BoxFix->isChecked());
-    Box20->setEnabled(BoxFix->isChecked());
-    if (!Box4->isEnabled()) Box4->setChecked(true);
+    const bool checked = BoxFix->isChecked();
+    if (checked != RegImage.CurrentFixed()) {
+        const uint16_t status = checked ? uint16_t(RegImage[1] | CurrentFixedMask)
+                                        : uint16_t(RegImage[1] & ~CurrentFixedMask);
+        const TCurrentView before{!checked, Box20->isChecked()};
+        if (Write(0, 1, status, before) != 0) ShowCurrentView(before);
+    }
+    // The box as it is now: a write refused, or failed at once, has put it back.
+    const bool fixed = BoxFix->isChecked();
+    Box4->setEnabled(fixed);
+    Box20->setEnabled(fixed);
+    if (!fixed) Box4->setChecked(true);
 }
 
-void TMForm::Box4Enter() {
-    if (BoxFix->isChecked() && RegImage.CurrentFixed()) WriteRegister(0, 2, 0);
+void TMForm::Box4Enter() { EnterCurrentOutput(false); }
+
+void TMForm::Box20Enter() { EnterCurrentOutput(true); }
+
+void TMForm::EnterCurrentOutput(bool twenty) {
+    // What the pair showed before: an arrow key has selected this button
+    // already; a click selects it only after the focus has come.
+    const bool wasTwenty = twentyAtKey_.value_or(Box20->isChecked());
+    twentyAtKey_.reset();
+    // (Partly checked, the state unknown, is not checked: the focus can pass
+    // here while the pair is being disabled for it.)
+    if (BoxFix->checkState() != Qt::Checked || !RegImage.CurrentFixed()) return;
+    const TCurrentView before{true, wasTwenty};
+    Write(0, 2, twenty ? RegImage[4] : 0, before);
 }
 
-void TMForm::Box20Enter() {
-    if (BoxFix->isChecked() && RegImage.CurrentFixed()) WriteRegister(0, 2, RegImage[4]);
+bool TMForm::CurrentOutputKnown() const {
+    if (RxCount == 0) return true;   // nothing read yet: the group as at start
+    const std::optional<uint8_t> slave = SlaveOf(0);
+    return slave && ImageFrom(*slave);
+}
+
+void TMForm::ShowCurrentView(TCurrentView view) {
+    {
+        // Only the screen changes: BoxFixClick must not take it for a click.
+        const QSignalBlocker quiet(BoxFix);
+        BoxFix->setCheckState(view.Fixed ? Qt::Checked : Qt::Unchecked);
+        BoxFix->setTristate(false);
+    }
+    Box4->setEnabled(view.Fixed);
+    Box20->setEnabled(view.Fixed);
+    // Setting one button of the pair is what unchecks the other.
+    (view.Fixed && view.Twenty ? Box20 : Box4)->setChecked(true);
+}
+
+void TMForm::ShowCurrentOutput() {
+    if (!CurrentOutputKnown()) {
+        // Partly checked: the fix state of this instrument is not known.
+        const QSignalBlocker quiet(BoxFix);
+        BoxFix->setCheckState(Qt::PartiallyChecked);
+        Box4->setEnabled(false);
+        Box20->setEnabled(false);
+    } else if (BoxFix->isTristate()) {
+        // Known again (the instrument read, or back in the address box).
+        const bool fixed = IsMB() && RegImage.CurrentFixed();
+        ShowCurrentView({fixed, Box20->isChecked()});
+    }
 }
 
 bool TMForm::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Box4 || watched == Box20) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
+            twentyAtKey_ = Box20->isChecked();
+    } else if ((watched == Box4 || watched == Box20) && event->type() == QEvent::KeyRelease) {
+        twentyAtKey_.reset();
+    }
     if (event->type() == QEvent::FocusIn && (watched == Box4 || watched == Box20)) {
         // Focus coming back with the window is not an entry into the control.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
@@ -609,7 +779,13 @@ bool TMForm::GridColumnSizing(QEvent* event) {
         return true;
     default:
         if (sizingColumn_ >= 0) {
-            Grid->setColumnWidth(sizingColumn_, std::max(1, sizingStartWidth_ + x - sizingStartX_));
+            // The border stays inside the grid with both columns in sight:
+            // the label column leaves room for the values, and the value
+            // column's border does not pass the grid's right edge.
+            const int room = Grid->viewport()->width() - Grid->columnViewportPosition(sizingColumn_) -
+                             (sizingColumn_ == 0 ? GridMinColumn : 0);
+            const int width = sizingStartWidth_ + x - sizingStartX_;
+            Grid->setColumnWidth(sizingColumn_, std::max(GridMinColumn, std::min(width, room)));
             return true;
         }
         if (borderAt(x) >= 0) Grid->viewport()->setCursor(Qt::SplitHCursor);

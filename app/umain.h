@@ -8,6 +8,7 @@
 
 #include "instruments.h"
 #include "modbusm.h"
+#include "port_list.h"
 #include "scheduler.h"
 #include "serial_port.h"
 
@@ -15,7 +16,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -35,8 +38,11 @@ class TMForm : public QWidget {
     Q_OBJECT
 
 public:
-    // Timers come from `scheduler`, ports from `backend`; both outlive the window.
-    TMForm(Scheduler& scheduler, SerialBackend& backend, QWidget* parent = nullptr);
+    // Timers come from `scheduler`, ports from `backend`; both outlive the
+    // window.  `scanPorts` lists the ports the port box offers; empty: the
+    // machine's own (SystemPorts).
+    TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortScan()> scanPorts = {},
+           QWidget* parent = nullptr);
     ~TMForm() override;
 
     // ---- Components, named as in the layout.
@@ -116,7 +122,10 @@ public:
 
     // ---- Requests.  Result codes: 0 handed to the master (or, for a write,
     // dropped while a transaction is open), 1 value out of range (writes),
-    // 2 invalid slave address, 3 the port cannot be opened.
+    // 2 invalid slave address, 3 the port cannot be opened, 4 the write takes
+    // its value, guard or range from RegImage, which was not read from the
+    // addressed instrument as the selected model (nothing sent; status panel
+    // 3 asks for a reading).
     // Address 0 takes the address from CBAddr.
     int ReadRegisters(uint8_t address, uint8_t first, uint8_t count);
     int WriteRegister(uint8_t address, uint8_t reg, int32_t value);
@@ -125,8 +134,14 @@ public:
     // ---- Links and seams.
     // The value entry dialog; set by the program entry once it exists.
     TDlgForm* DlgForm = nullptr;
-    // Shows the port error box (modal).  Tests replace it.
+    // Shows the port error box (modal) with the text PortErrorMessage.  Tests
+    // replace it.
     std::function<void()> ShowPortErrorBox;
+    // The text of the port error box: the fixed message and, when the reason
+    // is known, a line with the reason and what to do.
+    QString PortErrorMessage;
+    // Lists the ports for the port box; asked each time its list opens.
+    std::function<PortScan()> ScanPorts;
     // The regional decimal separator the grid and the dialog use.
     std::string DecimalSeparator;
     // Text of status panel 0..3.
@@ -142,15 +157,52 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // An instrument as the window talks to it: slave address and the model it
+    // is read as.  Slave 0 is none.
+    struct TInstrument {
+        uint8_t Slave = 0;
+        int DevType = -1;
+        bool operator==(const TInstrument& o) const { return Slave == o.Slave && DevType == o.DevType; }
+    };
+    // What the current-output group shows: BoxFix checked, 20 mA selected.
+    struct TCurrentView {
+        bool Fixed;
+        bool Twenty;
+    };
+
     void BuildLayout();
     void SetPanel(int panel, const QString& text);
+    // The slave address a request would go to (address 0: the text of
+    // CBAddr); nullopt when it is no integer from 1 to 247.  Marks nothing.
+    std::optional<uint8_t> SlaveOf(uint8_t address) const;
     bool ParseAddress(uint8_t address, uint8_t& slave);
+    // The user is typing an address that is not complete yet.
+    bool AddressBeingTyped() const;
     bool OpenPort();
+    // Fills the port box anew, keeping the chosen port when it is still there.
+    void RefreshPorts();
     // Opens the port when needed and hands the request to the master:
-    // 0, or 3 when the port cannot be opened.
-    int SendRequest();
+    // 0, or 3 when the port cannot be opened.  `undo` is what the
+    // current-output group showed before the click that made the request.
+    int SendRequest(std::optional<TCurrentView> undo = std::nullopt);
+    // WriteRegister, with what to show again if the request fails.
+    int Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCurrentView> undo);
+    // Whether RegImage was read from `slave` as the selected model.
+    bool ImageFrom(uint8_t slave) const { return imageFrom_ == TInstrument{slave, DevType}; }
+    // Whether a write of `reg` to `address` may rely on RegImage; when not,
+    // status panel 3 asks for a reading.
+    bool ImageServesWrite(uint8_t address, uint8_t reg);
+    // Asks for a reading of the instrument at `address` (0: CBAddr), or
+    // marks CBAddr when it holds no valid address.
+    void ShowReadingNeeded(uint8_t address);
+    // The current-output group: `view` shown without writing anything;
+    // the state as known for the addressed instrument, or unknown.
+    void ShowCurrentView(TCurrentView view);
+    void ShowCurrentOutput();
+    bool CurrentOutputKnown() const;
+    void EnterCurrentOutput(bool twenty);
     bool IsMB() const { return IsMBModel(DevType); }
-    bool CalibrationAllowed() const;
+    bool CalibrationAllowed();
     void OpenValueDialog(int row, const QObject* control);
     void StartSearch();
     void StopSearch();
@@ -158,9 +210,21 @@ private:
 
     Scheduler& scheduler_;
     QLabel* panels_[4];
+    std::vector<PortItem> portItems_;   // the items of CBPortNum
+    std::string chosenPort_;            // key of the port chosen in CBPortNum
     bool portErrorBoxShown_ = false;
     bool startingSearch_ = false;
     bool stoppingSearch_ = false;
+    // The instrument RegImage was last read from; none once an answer of
+    // another instrument has been stored into it.
+    TInstrument imageFrom_;
+    // Of the request handed to the master last: the model it was made for,
+    // and what to show again once if it fails.
+    int requestDevType_ = InitialDevType;
+    std::optional<TCurrentView> undo_;
+    // The selection of the 4/20 mA pair when a key was pressed on it (the
+    // arrow keys select the other button before they move the focus there).
+    std::optional<bool> twentyAtKey_;
     int sizingColumn_ = -1;   // column whose border is being dragged
     int sizingStartX_ = 0;
     int sizingStartWidth_ = 0;

@@ -83,6 +83,9 @@ else
   QT_QPA_PLATFORM=offscreen bash bench/window_costs.sh "$build" "$runs" "$idle" "$auto" >>"$tmp"
 fi
 
+echo "== orn10ctl beside mbpoll" >&2
+bash bench/ctl_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"
+
 elapsed=$(($(date +%s) - started))
 echo "Run time: $((elapsed / 60)) min $((elapsed % 60)) s." >>"$tmp"
 mkdir -p "$(dirname "$out")"

@@ -1,5 +1,6 @@
-# The Debian package: the program with its desktop entry and icon, and the
-# instrument simulator.  In a Release build directory:
+# The Debian package: the program with its desktop entry and icon, orn10ctl
+# (the same from a shell, with its manual page) and the instrument
+# simulator.  In a Release build directory:
 #   cmake --build . && cpack -G DEB
 # gives orn10util_<version>_<arch>.deb; its library dependencies are found
 # by dpkg-shlibdeps (package dpkg-dev).
@@ -22,9 +23,16 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "current output, calibrates and zeroes the concentration reading, drives\n"
   "the current output and searches the line for instruments.\n"
   "\n"
-  "Ports COM1 to COM10 are /dev/ttyS0 to /dev/ttyS9, or the device named by\n"
-  "ORN10_COM1 to ORN10_COM10 (e.g. ORN10_COM1=/dev/ttyUSB0).  The package\n"
-  "also holds orn10sim, a simulator of the instruments on a pseudo-terminal.")
+  "The port list shows the serial ports the machine has, USB RS-485\n"
+  "adapters by product and serial number, and is read again each time it\n"
+  "is opened; an adapter is opened by its /dev/serial/by-id name.  A port\n"
+  "that cannot be opened is reported with the reason (e.g. not in the\n"
+  "dialout group).  Scripts name ports with ORN10_COM<n>, shown as COM<n>.\n"
+  "\n"
+  "The package also holds orn10ctl, which does the same from a shell or a\n"
+  "script (read, watch, write, calibrate, scan the line; JSON and CSV\n"
+  "output), and orn10sim, a simulator of the instruments on a\n"
+  "pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

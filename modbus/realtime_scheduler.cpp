@@ -1,5 +1,7 @@
 #include "realtime_scheduler.h"
 
+#include <cerrno>
+#include <poll.h>
 #include <thread>
 
 namespace orn {
@@ -37,17 +39,45 @@ public:
     Clock::time_point due_{};
 };
 
+class RealtimeScheduler::RWatch : public FdWatch {
+public:
+    RWatch(RealtimeScheduler& owner, int fd, uint64_t id, std::function<void(short)> onReady)
+        : owner_(&owner), fd_(fd), id_(id), onReady_(std::move(onReady)) {}
+    ~RWatch() override {
+        if (owner_) {
+            auto& v = owner_->watches_;
+            v.erase(std::remove(v.begin(), v.end(), this), v.end());
+        }
+    }
+    void setEnabled(bool on) override { enabled_ = on; }
+    bool enabled() const override { return enabled_; }
+    int fd() const override { return fd_; }
+
+    RealtimeScheduler* owner_;
+    int fd_;
+    uint64_t id_;   // tells a watch from a new one made at the same address
+    std::function<void(short)> onReady_;
+    bool enabled_ = true;
+};
+
 RealtimeScheduler::RealtimeScheduler() : start_(Clock::now()) {}
 
 RealtimeScheduler::~RealtimeScheduler() {
-    // Timers that outlive the scheduler just stop.
+    // Timers and watches that outlive the scheduler just stop.
     for (RTimer* t : timers_) t->owner_ = nullptr;
+    for (RWatch* w : watches_) w->owner_ = nullptr;
 }
 
 std::unique_ptr<Timer> RealtimeScheduler::createTimer(std::function<void()> onTick) {
     auto t = std::make_unique<RTimer>(*this, std::move(onTick));
     timers_.push_back(t.get());
     return t;
+}
+
+std::unique_ptr<FdWatch> RealtimeScheduler::watchReadable(int fd, std::function<void(short)> onReady) {
+    auto w = std::make_unique<RWatch>(*this, fd, nextWatchId_++, std::move(onReady));
+    watches_.push_back(w.get());
+    return w;
 }
 
 uint32_t RealtimeScheduler::nowMs() const {
@@ -79,18 +109,59 @@ bool RealtimeScheduler::fireDue(Clock::time_point now) {
     }
 }
 
+bool RealtimeScheduler::waitWatches(Clock::time_point wake) {
+    std::vector<pollfd> fds;
+    std::vector<uint64_t> ids;
+    for (const RWatch* w : watches_)
+        if (w->enabled_) {
+            fds.push_back(pollfd{w->fd_, POLLIN, 0});
+            ids.push_back(w->id_);
+        }
+    if (fds.empty()) {
+        std::this_thread::sleep_until(wake);
+        return false;
+    }
+    // ppoll takes the wait to the nanosecond; poll() would round it to
+    // whole milliseconds.  The far future waits without a limit.
+    const auto left = wake - Clock::now();
+    timespec ts{};
+    timespec* timeout = nullptr;
+    if (left < std::chrono::hours(24)) {
+        const auto ns = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
+        ts.tv_sec = time_t(ns / 1000000000);
+        ts.tv_nsec = long(ns % 1000000000);
+        timeout = &ts;
+    }
+    // A signal ends the wait early (EINTR); the caller looks at its flags.
+    if (::ppoll(fds.data(), nfds_t(fds.size()), timeout, nullptr) <= 0) return false;
+    bool ran = false;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents == 0) continue;
+        // Looked up anew: an earlier handler may have destroyed or disabled it.
+        auto it = std::find_if(watches_.begin(), watches_.end(), [&](const RWatch* w) { return w->id_ == ids[i]; });
+        if (it == watches_.end() || !(*it)->enabled_) continue;
+        RWatch* w = *it;
+        if (fds[i].revents & (POLLHUP | POLLERR | POLLNVAL)) w->enabled_ = false;
+        auto ready = w->onReady_;   // the handler may destroy its watch
+        if (ready) ready(fds[i].revents);
+        ran = true;
+    }
+    return ran;
+}
+
 bool RealtimeScheduler::turn(Clock::time_point limit) {
     if (fireDue(Clock::now())) return true;
     const RTimer* next = nullptr;
     for (const RTimer* t : timers_)
         if (t->enabled_ && (!next || t->due_ < next->due_)) next = t;
     const Clock::time_point wake = next && next->due_ < limit ? next->due_ : limit;
-    std::this_thread::sleep_until(wake);
-    return fireDue(Clock::now());
+    const bool ran = waitWatches(wake);
+    return fireDue(Clock::now()) || ran;
 }
 
 bool RealtimeScheduler::processPendingEvents() {
-    if (runningTimers() == 0) return false;
+    const bool watching = std::any_of(watches_.begin(), watches_.end(), [](const RWatch* w) { return w->enabled_; });
+    if (runningTimers() == 0 && !watching) return false;
     turn(Clock::time_point::max());
     return true;
 }

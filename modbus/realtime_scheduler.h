@@ -6,6 +6,10 @@
 // processPendingEvents(), runFor() and runUntil(), which sleep between them
 // (they never spin).  A tick that falls due while the thread is busy fires
 // late, once; missed periods are skipped, not caught up in a burst.
+//
+// Besides timers it watches file descriptors: a program that talks to a
+// serial port can be woken the moment bytes arrive instead of at its next
+// poll tick.
 #pragma once
 
 #include "scheduler.h"
@@ -18,6 +22,21 @@
 
 namespace orn {
 
+// A watch on a readable file descriptor, made by RealtimeScheduler.  While
+// enabled, its handler runs from the loop whenever the descriptor has bytes
+// to read, has hung up or has failed; it gets poll()'s revents.  A watch
+// whose descriptor hung up or failed (POLLHUP, POLLERR, POLLNVAL) is told so
+// once and then disabled, so a dead descriptor cannot keep the loop busy.
+// Destroying the watch stops it; the descriptor stays open.
+class FdWatch {
+public:
+    virtual ~FdWatch() = default;
+    // Enabled from creation.
+    virtual void setEnabled(bool on) = 0;
+    virtual bool enabled() const = 0;
+    virtual int fd() const = 0;
+};
+
 class RealtimeScheduler : public Scheduler {
 public:
     using Clock = std::chrono::steady_clock;
@@ -28,17 +47,23 @@ public:
     RealtimeScheduler& operator=(const RealtimeScheduler&) = delete;
 
     std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override;
-    // Fires every tick that is due; when none is, sleeps until the next one
-    // and fires it.  False, at once, when no timer is enabled.
+    // An enabled watch on `fd` with the given handler.  The handler may
+    // destroy or change any watch or timer, its own included.
+    std::unique_ptr<FdWatch> watchReadable(int fd, std::function<void(short revents)> onReady);
+    // Fires every tick that is due; when none is, waits until the next one
+    // or until a watched descriptor is ready, and handles that.  False, at
+    // once, when no timer and no watch is enabled.
     bool processPendingEvents() override;
     // Milliseconds since the scheduler was made.
     uint32_t nowMs() const override;
 
-    // Fires ticks as they fall due for ms milliseconds, sleeping between them.
+    // Fires ticks and watches as they fall due for ms milliseconds, sleeping
+    // between them.
     void runFor(int ms);
-    // Fires ticks as they fall due until pred() holds or maxMs have passed;
-    // returns whether pred() held.  pred() is checked after every tick and at
-    // least every 10 ms, so it may also watch another thread's work.
+    // Fires ticks and watches as they fall due until pred() holds or maxMs
+    // have passed; returns whether pred() held.  pred() is checked after
+    // every tick or watch handler and at least every 10 ms, so it may also
+    // watch another thread's work or a flag set by a signal handler.
     template <class P> bool runUntil(P pred, int maxMs) {
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(maxMs, 0));
         while (!pred()) {
@@ -54,19 +79,26 @@ public:
 
 private:
     class RTimer;
+    class RWatch;
     friend class RTimer;
+    friend class RWatch;
     static constexpr std::chrono::milliseconds kPredicateCheck{10};
 
     // Fires every tick due at `now`, each timer at most once; returns whether
     // any fired.
     bool fireDue(Clock::time_point now);
-    // One turn: fires what is due; when nothing is, sleeps until the next
-    // tick or until `limit`, whichever comes first, and fires what is due
-    // then.  Returns whether anything fired.
+    // Waits until `wake` or until a watched descriptor is ready, and runs
+    // the handlers of the ready ones; returns whether any ran.
+    bool waitWatches(Clock::time_point wake);
+    // One turn: fires what is due; when nothing is, waits until the next
+    // tick, a ready watch or `limit`, whichever comes first, and handles
+    // what is due then.  Returns whether anything fired.
     bool turn(Clock::time_point limit);
 
     Clock::time_point start_;
-    std::vector<RTimer*> timers_;   // in creation order
+    std::vector<RTimer*> timers_;    // in creation order
+    std::vector<RWatch*> watches_;   // in creation order
+    uint64_t nextWatchId_ = 1;
 };
 
 } // namespace orn

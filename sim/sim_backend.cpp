@@ -1,6 +1,7 @@
 #include "sim_backend.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace orn::sim {
@@ -58,25 +59,36 @@ private:
 
 SimBackend::~SimBackend() = default;
 
-SimPort& SimBackend::attach(int portNumber, SimLine& line) {
-    auto p = std::unique_ptr<SimPort>(new SimPort(portNumber, line, clock_));
+std::unique_ptr<SimPort> SimBackend::make(int portNumber, SimLine& line) {
     VirtualScheduler* clock = &clock_;
     line.setClock([clock] { return clock->nowUs(); });
-    SimPort& ref = *p;
-    ports_[portNumber] = std::move(p);
-    return ref;
+    return std::unique_ptr<SimPort>(new SimPort(portNumber, line, clock_));
 }
+
+SimPort& SimBackend::attach(int portNumber, SimLine& line) { return *(ports_[portNumber] = make(portNumber, line)); }
+
+SimPort& SimBackend::attach(const std::string& path, SimLine& line) { return *(pathPorts_[path] = make(0, line)); }
 
 SimPort* SimBackend::port(int portNumber) {
     auto it = ports_.find(portNumber);
     return it == ports_.end() ? nullptr : it->second.get();
 }
 
-std::unique_ptr<SerialDevice> SimBackend::open(int portNumber) {
-    SimPort* p = port(portNumber);
+std::unique_ptr<SerialDevice> SimBackend::open(int portNumber) { return open(port(portNumber)); }
+
+std::unique_ptr<SerialDevice> SimBackend::openPath(const std::string& path) {
+    auto it = pathPorts_.find(path);
+    return open(it == pathPorts_.end() ? nullptr : it->second.get());
+}
+
+std::unique_ptr<SerialDevice> SimBackend::open(SimPort* p) {
+    lastOpenError_ = ENOENT;
     if (!p) return nullptr;
     ++p->attempts_;
-    if (p->open_ || p->refuseOpen || p->vanished) return nullptr;
+    if (p->vanished) return nullptr;
+    lastOpenError_ = p->refuseWith ? p->refuseWith : EBUSY;
+    if (p->open_ || p->refuseOpen || p->refuseWith) return nullptr;
+    lastOpenError_ = 0;
     ++p->opens_;
     return std::make_unique<SimDevice>(*p);
 }

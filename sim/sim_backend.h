@@ -20,6 +20,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace orn::sim {
@@ -35,7 +36,7 @@ public:
     };
 
     SimLine& line() { return *line_; }
-    int portNumber() const { return portNumber_; }
+    int portNumber() const { return portNumber_; }   // 0 for a port attached by path
 
     // ---- What the master did.
     int opens() const { return opens_; }            // successful opens
@@ -53,10 +54,12 @@ public:
     }
 
     // ---- Trouble.
-    // open() gives nullptr, as when another program holds the port.
+    // open() gives nullptr, as when another program holds the port (EBUSY).
     bool refuseOpen = false;
+    // When not 0, open() gives nullptr and the backend reports this errno.
+    int refuseWith = 0;
     // The device is gone, as a pulled USB adapter: an open device reads and
-    // writes -1, and open() gives nullptr until it is back.
+    // writes -1, and open() gives nullptr (ENOENT) until it is back.
     bool vanished = false;
 
 private:
@@ -87,18 +90,27 @@ public:
     // Leads port number n (1 for COM1) to the line, which then takes its time
     // from this backend's clock.  Both must outlive every device opened.
     SimPort& attach(int portNumber, SimLine& line);
+    // Leads the device path to the line, as attach(n, line) does.
+    SimPort& attach(const std::string& path, SimLine& line);
     // The port at n, nullptr when none is attached.
     SimPort* port(int portNumber);
 
     // nullptr when no line is attached at n, the port is already open, or it
-    // is refused or vanished.
+    // is refused or vanished; lastOpenError() then says why, as errno.
     std::unique_ptr<SerialDevice> open(int portNumber) override;
+    std::unique_ptr<SerialDevice> openPath(const std::string& path) override;
+    int lastOpenError() const override { return lastOpenError_; }
 
     VirtualScheduler& clock() { return clock_; }
 
 private:
+    std::unique_ptr<SimPort> make(int portNumber, SimLine& line);
+    std::unique_ptr<SerialDevice> open(SimPort* p);
+
     VirtualScheduler& clock_;
     std::map<int, std::unique_ptr<SimPort>> ports_;
+    std::map<std::string, std::unique_ptr<SimPort>> pathPorts_;
+    int lastOpenError_ = 0;
 };
 
 } // namespace orn::sim

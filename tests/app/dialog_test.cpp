@@ -123,11 +123,10 @@ TEST_F(Dialog, TypedValuesBecomeHundredthsExactly) {
         {"2", "3", "00 E6"},       // 230
         {"2", "30", "00 E6"},      // the table's own text comes back unchanged
         {"1", "239", "00 7B"},     // 123: further digits are dropped
-        {"-0", "5", "FF CE"},      // -50
         {"0", "7", "00 46"},       // 70
-        {"-1", nullptr, "FF 9C"},  // -100
-        {"700", nullptr, "11 70"}, // 70000: the low 16 bits, 4464
-        {"655", "35", "FF FF"},
+        {" +5 ", nullptr, "01 F4"},
+        {"655", "35", "FF FF"},    // the largest register value
+        {"480", "59", "BB BB"},    // a threshold, not a command
     };
     for (const Case& c : cases) {
         const QString text = c.fraction ? Dec(c.whole, c.fraction) : QString::fromLatin1(c.whole);
@@ -145,7 +144,9 @@ TEST_F(Dialog, TextThatIsNoNumberOrTooLargeIsRefused) {
     OpenOnX20Threshold();
     const QString otherSeparator = Sep() == "," ? "." : ",";
     const QString texts[] = {"", "abc", "BBBB", "1e30", "99999999999", "-99999999999", "21474836,48",
-                             "2" + otherSeparator + "5"};
+                             "2" + otherSeparator + "5",
+                             // Hexadecimal readings that look like exponents; no register values.
+                             "3E00", "27E5", "2E07", "-1", Dec("-0", "01"), Dec("655", "36"), "700"};
     for (const QString& text : texts) {
         SCOPED_TRACE(text.toStdString());
         dlg->MEdit->setText(text);
@@ -153,30 +154,28 @@ TEST_F(Dialog, TextThatIsNoNumberOrTooLargeIsRefused) {
         EXPECT_TRUE(dlg->isVisible());
         EXPECT_EQ(dlg->MEdit->text(), Dec("0", "0000"));
     }
-    EXPECT_TRUE(com1->written().empty());
-    // The largest that fits is written by its low 16 bits.
-    dlg->MEdit->setText(Dec("21474836", "47"));
-    dlg->OKBtn->click();
+    // A concentration is never a command code: set zero, factory reset.
+    form->BtCalb->click();
+    for (const QString& text : {Dec("480", "59"), Dec("655", "35"), Dec("655", "34")}) {
+        dlg->MEdit->setText(text);
+        dlg->OKBtn->click();
+    }
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(LastValue(), "FF FF");
+    EXPECT_EQ(Sent(), std::vector<std::string>{"01 06 00 05 FF FE 59 BB"});
 }
 
-TEST_F(Dialog, TypedFullStopBecomesACommaWhateverTheLocale) {
+TEST_F(Dialog, TypedPointOrCommaBecomesTheRegionalSeparator) {
     OpenOnX20Threshold();
-    dlg->MEdit->clear();
-    Type("2.5");
-    EXPECT_EQ(dlg->MEdit->text(), "2,5");
-    dlg->OKBtn->click();
-    if (Sep() == ",") {
+    for (const char* typed : {"2.5", "2,5"}) {
+        SCOPED_TRACE(typed);
+        form->SBtWrLimit1->click();
+        dlg->MEdit->clear();
+        Type(QString::fromLatin1(typed));
+        EXPECT_EQ(dlg->MEdit->text(), Dec("2", "5"));
+        dlg->OKBtn->click();
         EXPECT_FALSE(dlg->isVisible());
         EXPECT_EQ(LastValue(), "00 FA");
-    } else {
-        // Under the point a typed fraction is no number; only pasting gets one in.
-        EXPECT_TRUE(dlg->isVisible());
-        EXPECT_EQ(dlg->MEdit->text(), "0.0000");
-        dlg->MEdit->setText("2.5");
-        dlg->OKBtn->click();
-        EXPECT_EQ(LastValue(), "00 FA");
+        clock.advance(600);
     }
 }
 
@@ -235,8 +234,10 @@ TEST_F(Dialog, SecondOpenerRetargetsTheOpenDialog) {
     ReadOnce();
     form->SBtWrLimit1->click();
     dlg->MEdit->setText("1");
+    dlg->showMinimized();   // by the user
     form->SBtWrLimit2->click();
     EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(dlg->isMinimized()) << "brought to the front";
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Порог №2, %об"));
     EXPECT_EQ(dlg->MEdit->text(), Dec("50", "00"));
     EXPECT_EQ(dlg->Tag, 9);

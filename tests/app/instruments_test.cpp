@@ -243,10 +243,11 @@ TEST(ValueConversion, ExactDecimalHundredths) {
         {"2.5", ".", 250},   {"-1,239", ",", -123}, {"-0,001", ",", 0},   {"0,009", ",", 0},
         {"+5", ",", 500},    {",5", ",", 50},      {"5,", ",", 500},     {"007,50", ",", 750},
         {"  12,5\t", ",", 1250}, {"480,59", ",", 48059}, {"655,35", ",", 65535},
-        {"1,5e2", ",", 15000}, {"1,5E+2", ",", 15000}, {"25e-1", ",", 250}, {"1e-2", ",", 1}, {"1e-3", ",", 0},
-        {"0e999999999", ",", 0}, {"1e-999999999", ",", 0}, {"1e-99999999999999999999", ",", 0},
         {"21474836,47", ",", 2147483647}, {"-21474836,48", ",", INT32_MIN},
-        {"21474836,47999999999", ",", 2147483647}, {"0,000000000000000000001e20", ",", 10},
+        {"21474836,47999999999", ",", 2147483647},
+        // No exponent: hexadecimal readings look like one.
+        {"3E00", ",", NaN},  {"27E5", ",", NaN},   {"2E07", ",", NaN},   {"1,5e2", ",", NaN},
+        {"25e-1", ",", NaN}, {"1E+2", ",", NaN},  {"0e0", ",", NaN},
         // Not a number.
         {"", ",", NaN},      {"   ", ",", NaN},    {"abc", ",", NaN},    {"270F", ",", NaN},
         {"BBBB", ",", NaN},  {"2.5", ",", NaN},    {"2,5", ".", NaN},    {",", ",", NaN},
@@ -259,8 +260,15 @@ TEST(ValueConversion, ExactDecimalHundredths) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ParseHundredths(c.text, c.sep), c.h) << '"' << c.text << "\" sep " << c.sep;
-    // 700 reaches the register as its low 16 bits.
-    EXPECT_EQ(static_cast<uint16_t>(*ParseHundredths("700", ",")), 4464);
+    // 700 would reach the register as its low 16 bits (4464): no register value.
+    EXPECT_FALSE(TypedValueWritable(dtX20, 6, *ParseHundredths("700", ",")));
+    // Every gas reading shown in hexadecimal is no number, or (digits only,
+    // from 2710 up) no register value.
+    for (uint32_t v = 9999; v <= 0xFFFF; ++v) {
+        const std::string shown = GasText(static_cast<uint16_t>(v), ",");
+        const std::optional<int32_t> h = ParseHundredths(shown, ",");
+        ASSERT_TRUE(!h || !TypedValueWritable(dtMB4, 2, *h)) << shown;
+    }
     EXPECT_EQ(ZeroFourDecimals(","), "0,0000");
     EXPECT_EQ(ZeroFourDecimals("."), "0.0000");
 }

@@ -40,18 +40,22 @@ protected:
     sim::SimPort* com1 = nullptr;
     std::unique_ptr<TMForm> form;
     std::unique_ptr<TDlgForm> dlg;
+    // The ports the port box finds: none, so it offers COM1 to COM10.
+    PortScan ports;
     int portErrorBoxes = 0;
+    QString portErrorText;
     // Runs while the port error box is "open", like its nested event loop.
     std::function<void()> whilePortErrorBox;
 
     void SetUp() override {
         line.freezeDrift();
         com1 = &backend.attach(1, line);
-        form = std::make_unique<TMForm>(clock, backend);
+        form = std::make_unique<TMForm>(clock, backend, [this] { return ports; });
         dlg = std::make_unique<TDlgForm>(form.get());
         form->DlgForm = dlg.get();
         form->ShowPortErrorBox = [this] {
             ++portErrorBoxes;
+            portErrorText = form->PortErrorMessage;
             if (whilePortErrorBox) whilePortErrorBox();
         };
     }

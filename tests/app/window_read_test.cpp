@@ -3,9 +3,12 @@
 
 #include "application.h"
 
+#include <QMouseEvent>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 
 using namespace orn;
 using namespace orn::test;
@@ -44,8 +47,6 @@ TEST_F(Read, StartState) {
     EXPECT_EQ(form->MB->ComPortSpeed(), br19200);
     EXPECT_EQ(form->MB->ComPortParity(), ptEVEN);
     EXPECT_EQ(form->MB->Timeout(), 1000);
-    EXPECT_EQ(form->Grid->columnWidth(0), 122);
-    EXPECT_EQ(form->Grid->rowHeight(4), 22);
     // Write controls of the initial model and their registers.
     EXPECT_TRUE(form->SBtWrCurrent->isEnabled());
     EXPECT_TRUE(form->GBCur->isEnabled());
@@ -95,6 +96,38 @@ TEST_F(Read, LayoutOfTheControls) {
               QString::fromUtf8("Задать новую концентрацию газа для магнитной градуировки"));
     EXPECT_EQ(form->SBtRead->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(form->size(), QSize(563, 311));
+    EXPECT_FALSE(form->StBar->isSizeGripEnabled()) << "the window has a fixed size";
+
+    // Rows 22 px apart plus their line fill the grid; the values start at 123.
+    form->show();
+    const QTableWidget* grid = form->Grid;
+    EXPECT_EQ(grid->columnViewportPosition(1), 123);
+    EXPECT_EQ(grid->rowViewportPosition(10) + grid->rowHeight(10), grid->viewport()->height());
+    // Each write button stands beside the row of the value it writes: its
+    // centre within 2 px of the row's centre.
+    const QToolButton* writeButtons[] = {form->SBtWrLimit1, form->SBtWrLimit2, form->SBtWrMagnet, form->SBtWrCurrent};
+    for (int row = 5; row <= 8; ++row) {
+        const int top = grid->viewport()->mapTo(form.get(), QPoint(0, grid->rowViewportPosition(row))).y();
+        const int centre = writeButtons[row - 5]->geometry().center().y();
+        EXPECT_LE(std::abs(2 * centre - (2 * top + grid->rowHeight(row) - 1)), 4) << row;
+    }
+
+    // A dragged column border keeps both columns in sight and inside the grid.
+    auto border = [&](int column) { return grid->columnViewportPosition(column) + grid->columnWidth(column); };
+    auto drag = [&](int column, int to) {
+        const std::pair<QEvent::Type, int> steps[] = {
+            {QEvent::MouseButtonPress, border(column)}, {QEvent::MouseMove, to}, {QEvent::MouseButtonRelease, to}};
+        for (const auto& [type, x] : steps) {
+            QMouseEvent event(type, QPointF(x, 5), QPointF(x, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(grid->viewport(), &event);
+        }
+    };
+    const int width = grid->viewport()->width();
+    for (const auto& [column, to, expected] : {std::array{0, 5000, width - 16}, {0, -5000, 16}, {1, 5000, width},
+                                               {1, -5000, 16 + 16}}) {
+        drag(column, to);
+        EXPECT_EQ(border(column), expected) << column << " to " << to;
+    }
 }
 
 struct ModelCase {
@@ -264,6 +297,27 @@ TEST_F(Read, AutoModeReadsEveryTwoSeconds) {
     EXPECT_EQ(Panel(0), "Tx: 4");
 }
 
+TEST_F(Read, AutoReadingLeavesAnAddressBeingTypedAlone) {
+    Add(Model::MB4, 4);
+    ShowActive();
+    form->CBAddr->setFocus();
+    SetAuto(true);
+    TypeAddress("");
+    clock.advance(2500);
+    EXPECT_TRUE(com1->written().empty());
+    EXPECT_FALSE(AddressMarkedRed());
+    EXPECT_EQ(form->CBAddr->currentText(), "");
+    TypeAddress("4");
+    clock.advance(2000);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№4: Ok")) << "reads go on with the next valid address";
+    // Text left behind in the box is no address: marked, and "1" after 200 ms.
+    TypeAddress("4x");
+    form->Grid->setFocus();
+    clock.advance(1700);
+    EXPECT_EQ(form->CBAddr->currentText(), "1");
+    EXPECT_EQ(Sent().size(), 1u);
+}
+
 TEST_F(Read, ModelChangeRelabelsWithoutReading) {
     Add(Model::MB4, 1).setReg(2, 1000);
     ReadOnce();
@@ -334,6 +388,68 @@ TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxAtATime) {
     Add(Model::MB4, 1);
     clock.advance(2500);
     EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok")) << "the next request opens the port again";
+}
+
+TEST_F(Read, PortErrorBoxSaysWhy) {
+    const char* const gone = "Устройство отключено: подключите его и выберите порт в списке.";
+    const char* const busy = "Порт занят другой программой: закройте её или выберите другой порт.";
+    const std::pair<int, const char*> reasons[] = {
+        {EACCES, "Нет доступа к порту: добавьте себя в группу dialout и войдите в систему заново."},
+        {EBUSY, busy},
+        {EWOULDBLOCK, busy},
+        {ENOENT, gone},
+        {ENODEV, gone},
+        {ENOTTY, "Это не последовательный порт: выберите другой порт."},
+    };
+    for (const auto& [error, reason] : reasons) {
+        com1->refuseWith = error;
+        EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
+        EXPECT_EQ(portErrorText, QString::fromUtf8("Ошибка:\n Не могу открыть порт!\n ") + QString::fromUtf8(reason))
+            << error;
+    }
+    EXPECT_EQ(portErrorBoxes, 6);
+}
+
+TEST_F(Read, PortListOffersTheAdapterAndFollowsIt) {
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0";
+    PortRecord adapterPort{"ttyUSB0", "/dev/ttyUSB0", byId, "FT232R USB UART", "FTDI", "A10K1234"};
+    auto& adapter = backend.attach(byId, line);
+    Add(Model::MB4, 1);
+    ports.found = {adapterPort};
+    TMForm started(clock, backend, [this] { return ports; });
+    EXPECT_EQ(started.CBPortNum->currentText(), QString::fromUtf8("ttyUSB0 — FT232R USB UART (A10K1234)"));
+    EXPECT_EQ(started.MB->PortName(), byId) << "an adapter found at start is chosen";
+
+    // Plugged in after the start: offered when the list opens; COM1 is gone.
+    auto openList = [this] {
+        form->CBPortNum->showPopup();
+        form->CBPortNum->hidePopup();
+    };
+    openList();
+    ASSERT_EQ(form->CBPortNum->count(), 1);
+    EXPECT_EQ(form->CBPortNum->currentIndex(), -1);
+    form->CBPortNum->setCurrentIndex(0);
+    form->CBPortNumChange();
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+
+    adapter.vanished = true;   // pulled out
+    ports.found.clear();
+    ClickRead();
+    EXPECT_TRUE(portErrorText.contains(QString::fromUtf8("Устройство отключено"))) << portErrorText.toStdString();
+    openList();
+    EXPECT_EQ(form->CBPortNum->count(), 10) << "COM1 to COM10";
+    EXPECT_EQ(form->CBPortNum->currentIndex(), -1) << "the adapter is not offered";
+
+    adapter.vanished = false;   // back, in another socket
+    adapterPort.name = "ttyUSB1";
+    adapterPort.location = "/dev/ttyUSB1";
+    ports.found = {adapterPort};
+    openList();
+    EXPECT_EQ(form->CBPortNum->currentText(), QString::fromUtf8("ttyUSB1 — FT232R USB UART (A10K1234)"));
+    ReadOnce();
+    EXPECT_EQ(adapter.opens(), 2);
+    EXPECT_EQ(Panel(1), "Rx: 2");
 }
 
 TEST_F(Read, ReadingShowsTheFixedCurrentOutputWithoutWriting) {

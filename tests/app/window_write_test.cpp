@@ -3,6 +3,8 @@
 // to the service protocol.
 #include "window_fixture.h"
 
+#include <QLabel>
+
 using namespace orn;
 using namespace orn::test;
 using sim::Model;
@@ -118,10 +120,12 @@ TEST_F(Write, RangesComeFromTheLastReading) {
     ReadOnce();
     for (int32_t v : {0, 999, 1000, 1500, 2000, 2001, 65535}) EXPECT_EQ(form->WriteRegister(0, 9, v), 1) << v;
 
-    // Another model takes its bounds from the same image until the next answer:
+    // Another model takes its bounds only from a reading as that model:
     // X-22 threshold 1 is bounded by register 7, here the MB's magnetic gas,
     // threshold 2 by register 6, here the MB's serial number high word.
     ChooseModel(dtX22);
+    EXPECT_EQ(form->WriteRegister(0, 6, 0), 4);
+    ReadOnce();
     ClickRead();
     EXPECT_EQ(form->WriteRegister(0, 6, 5000), 0);
     EXPECT_EQ(form->WriteRegister(0, 6, 5001), 1);
@@ -147,26 +151,16 @@ TEST_F(Write, GuardsBeforeTheFirstAnswer) {
     EXPECT_FALSE(form->Box4->isEnabled());
     EXPECT_TRUE(com1->written().empty());
 
-    // Threshold 1 opens on the empty cell; only 0 passes, threshold 2 being 0.
+    // Threshold 1 is bounded by a threshold 2 that nothing has read yet.
     form->SBtWrLimit1->click();
-    ASSERT_TRUE(dlg->isVisible());
-    EXPECT_EQ(dlg->MEdit->text(), "");
-    dlg->OKBtn->click();
-    EXPECT_EQ(dlg->MEdit->text(), Dec("0", "0000"));
-    dlg->MEdit->setText(Dec("0", "01"));
-    dlg->OKBtn->click();
-    EXPECT_TRUE(dlg->isVisible());
-    EXPECT_TRUE(com1->written().empty());
-    dlg->MEdit->setText("0");
-    dlg->OKBtn->click();
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(Head(LastSent()), "01 06 00 08 00 00");
-    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Сначала считайте показания"));
+    EXPECT_TRUE(com1->written().empty());
 
     form->SBtGo->click();
     EXPECT_EQ(Head(LastSent()), "01 06 00 63 6D 2E");
     clock.advance(600);
-    EXPECT_EQ(com1->requests().size(), 2u);
+    EXPECT_EQ(com1->requests().size(), 1u);
     EXPECT_EQ(form->RxCount, 0);
 
     // The calibrate without a reading.
@@ -246,12 +240,11 @@ TEST_F(Write, CalibrationOnAnMbModel) {
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Газ, %об."));
     EXPECT_EQ(dlg->MEdit->text(), Cell(1));
     EXPECT_EQ(dlg->Tag, 2);
-    // The typed concentration 480,59 is the set-zero code itself.
-    dlg->MEdit->setText(Dec("480", "59"));
+    dlg->MEdit->setText(Dec("1", "50"));
     dlg->OKBtn->click();
-    EXPECT_EQ(LastSent(), "01 06 00 02 BB BB 1A 89");
+    EXPECT_EQ(Head(LastSent()), "01 06 00 02 00 96");
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "BBBB");
+    EXPECT_EQ(inst.reg(2), 150);
     clock.advance(2000);
 
     // While the output is fixed, calibration and its commands do nothing.
@@ -351,12 +344,14 @@ TEST_F(Write, CurrentOutputFixDriveAndRelease) {
 
 TEST_F(Write, RefusedOrFailedFixReturnsTheBox) {
     auto& inst = ReadMb4();
-    // Refused before sending: a bad address, a port that cannot be opened.
+    // Refused before sending: a bad address (state unknown), a port that cannot be opened.
     TypeAddress("0");
     form->BoxFix->click();
-    EXPECT_FALSE(form->BoxFix->isChecked());
+    EXPECT_EQ(form->BoxFix->checkState(), Qt::PartiallyChecked);
+    EXPECT_TRUE(AddressMarkedRed());
     EXPECT_FALSE(form->Box20->isEnabled());
     clock.advance(200);
+    EXPECT_EQ(form->BoxFix->checkState(), Qt::Unchecked) << "address 1 again";
     com1->refuseOpen = true;
     form->BoxFix->click();
     EXPECT_FALSE(form->BoxFix->isChecked());
@@ -407,23 +402,77 @@ TEST_F(Write, FixDroppedDuringAReadStaysUntilTheAnswer) {
     EXPECT_EQ(SentCount(), 1u);
 }
 
-TEST_F(Write, FailedRadioWriteRestoresTheSelection) {
-    auto& inst = Add(Model::MB4, 1);
-    inst.setReg(1, 0x0400);   // fixed elsewhere; the reading follows it
+TEST_F(Write, FailedCurrentOutputWriteShowsAgainWhatWasShown) {
+    auto& inst = ReadMb4();
     ShowActive();
+    auto view = [&] {
+        return std::tuple(form->BoxFix->checkState(), form->Box4->isEnabled(), form->Box20->isChecked());
+    };
+    auto enter = [&](QRadioButton* b) { b->setFocus(Qt::MouseFocusReason); b->click(); };   // focus, then check
+    // Fixed and 20 mA before the click, the click, the fault (exception 5, or silent).
+    struct Case { bool fixed, twenty; std::function<void()> click; uint8_t exception; } cases[] = {
+        {false, false, [&] { form->BoxFix->click(); }, 5}, {true, true, [&] { form->BoxFix->click(); }, 5},
+        {true, false, [&] { enter(form->Box20); }, 0},     {true, true, [&] { enter(form->Box4); }, 5},
+        {true, true, [&] { Press(form->Box20, Qt::Key_Left); }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        inst.clearFaults();
+        inst.setReg(1, c.fixed ? CurrentFixedMask : 0);
+        ReadOnce();
+        if (c.fixed) enter(c.twenty ? form->Box20 : form->Box4);
+        clock.advance(2600);
+        const auto before = view();
+        inst.faults().silent = !c.exception;
+        inst.faults().exception = c.exception;
+        const int errors = form->ErrCount;
+        c.click();
+        EXPECT_NE(view(), before);
+        clock.advance(1200);
+        EXPECT_EQ(form->ErrCount, errors + (c.exception ? 2 : 1)) << "exception 5, then the timeout";
+        EXPECT_EQ(view(), before);
+    }
+}
+
+TEST_F(Write, StateOfOneInstrumentGoesToNoOther) {
+    Add(Model::MB4, 2).setReg(1, CurrentFixedMask);
+    Add(Model::MB4, 1);
+    TypeAddress("2");
+    // After a reading: another address, another model, a bus search (found: 1, then 2).
+    std::function<void()> moves[] = {
+        [&] { TypeAddress("1"); },
+        [&] { ChooseModel(dtMB3); },
+        [&] { form->SBtFind->click(); clock.advance(1500); form->SBtFind->click(); },
+    };
+    for (auto& move : moves) {
+        ReadOnce();
+        form->SBtWrLimit2->click();
+        move();
+        // The state is shown as unknown, and nothing that builds on the image goes out.
+        EXPECT_EQ(form->BoxFix->checkState(), Qt::PartiallyChecked);
+        EXPECT_FALSE(form->Box20->isEnabled());
+        com1->clearLog();
+        EXPECT_EQ(dlg->isVisible(), &move != &moves[1]) << "a model change closes it";
+        dlg->MEdit->setText("30");
+        dlg->OKBtn->click();
+        EXPECT_EQ(dlg->MEdit->text(), "30") << "kept for after the reading";
+        dlg->CancelBtn->click();
+        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+                 form->BoxFix, form->BtZero, form->BtInit, form->BtCalb, form->SBtWrLimit1, form->SBtWrMagnet}) {
+            form->findChild<QLabel*>("StBarPanel3")->clear();
+            b->click();
+            EXPECT_EQ(Panel(3), QString::fromUtf8("№") + form->CBAddr->currentText() +
+                                    QString::fromUtf8(": Сначала считайте показания"));
+        }
+        EXPECT_FALSE(dlg->isVisible());
+        form->Box20Enter();
+        clock.advance(3000);
+        EXPECT_TRUE(com1->requests().empty());
+    }
     ReadOnce();
-    ASSERT_TRUE(form->BoxFix->isChecked());
-    com1->clearLog();
-    inst.faults().silent = true;
-    // A click: the focus first, then the check.
-    form->Box20->setFocus(Qt::MouseFocusReason);
-    form->Box20->click();
-    ASSERT_EQ(com1->requests().size(), 1u);
-    EXPECT_TRUE(form->Box20->isChecked());
-    clock.advance(600);
-    EXPECT_TRUE(form->Box4->isChecked());
-    EXPECT_FALSE(form->Box20->isChecked());
-    EXPECT_TRUE(form->BoxFix->isChecked()) << "the fix itself is untouched";
+    EXPECT_EQ(form->BoxFix->checkState(), Qt::Checked);
+    form->Box20Enter();
+    EXPECT_EQ(Head(LastSent()), "02 06 00 02 27 10");
 }
 
 // ---------------------------------------------------------------- service protocol

@@ -213,12 +213,14 @@ TEST(PosixSerial, ClosedPortAndPortsThatCannotOpen) {
     {
         PortEnv env(41, "/nonexistent/tty");
         EXPECT_FALSE(m.mb.Connect());
+        EXPECT_EQ(m.mb.ConnectError(), ENOENT);
         EXPECT_EQ(m.mb.ComHandle(), -1);
         EXPECT_FALSE(m.mb.Connected());
     }
     {
         PortEnv env(41, "/dev/null");   // opens, but is no tty
         EXPECT_FALSE(m.mb.Connect());
+        EXPECT_EQ(m.mb.ConnectError(), ENOTTY);
         EXPECT_EQ(m.mb.ComHandle(), -1);
     }
     EXPECT_EQ(m.clock.runningTimers(), 0) << "no poll without a port";
@@ -246,6 +248,7 @@ TEST(PosixSerial, OnlyOneHolderAtATime) {
 
     // Refused while held, also for root (the lock, not TIOCEXCL, does it).
     EXPECT_FALSE(second.mb.Connect());
+    EXPECT_EQ(second.mb.ConnectError(), EBUSY) << "from open() (TIOCEXCL) or, for root, from the lock";
     EXPECT_EQ(second.mb.ComHandle(), -1);
     EXPECT_EQ(second.backend.open(42), nullptr);
     EXPECT_TRUE(first.mb.Connected());

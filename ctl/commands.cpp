@@ -1,0 +1,387 @@
+#include "commands.h"
+
+#include "instruments.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace orn::ctl {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+// The values of `write`: the model's register for each and whether the
+// model has it, as the window's value buttons carry and enable them, and
+// the readings row that shows it.
+struct TValueSpec {
+    TValue value;
+    const char* what;
+    int row;
+    uint8_t TModelInfo::*reg;
+    bool TModelInfo::*enabled;
+};
+
+constexpr TValueSpec ValueSpecs[] = {
+    {TValue::Threshold1, "threshold 1", 5, &TModelInfo::RegLimit1, &TModelInfo::EnLimit1},
+    {TValue::Threshold2, "threshold 2", 6, &TModelInfo::RegLimit2, &TModelInfo::EnLimit2},
+    {TValue::Magnet, "gas concentration for magnetic calibration", 7, &TModelInfo::RegMagnet, &TModelInfo::EnMagnet},
+    {TValue::Current, "current output value", 8, &TModelInfo::RegCurrent, &TModelInfo::EnCurrent},
+};
+constexpr int GasRow = 1;
+constexpr int StatusRow = 3;
+
+const char* ValueName(TValue v) {
+    switch (v) {
+    case TValue::Threshold1: return "threshold1";
+    case TValue::Threshold2: return "threshold2";
+    case TValue::Magnet: return "magnet";
+    case TValue::Current: return "current";
+    }
+    return "?";
+}
+
+std::string CommandText(const TOptions& o) {
+    switch (o.command) {
+    case TCommand::Write: return std::string("write ") + ValueName(o.value) + " " + o.text;
+    case TCommand::Calibrate: return "calibrate " + o.text;
+    case TCommand::Zero: return "zero";
+    case TCommand::Reset: return "reset";
+    case TCommand::Fix: return o.milliamps ? "fix " + std::to_string(o.milliamps) : "fix";
+    case TCommand::Release: return "release";
+    case TCommand::Service: return "service";
+    default: return "";
+    }
+}
+
+// What a port that cannot be opened usually means.
+std::string OpenErrorText(int err) {
+    std::string text = err ? std::strerror(err) : "unknown reason";
+    switch (err) {
+    case EACCES: return text + " (is the user in the group dialout?)";
+    case EBUSY: return text + " (another program holds the port)";
+    case ENOTTY: return text + " (not a serial port)";
+    default: return text;
+    }
+}
+
+class TRunner {
+public:
+    TRunner(const TOptions& o, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop)
+        : o_(o), out_(out), line_(scheduler_, backend, o.line),
+          timeoutMs_(o.timeoutMs ? o.timeoutMs : DefaultTimeoutMs(o)) {
+        line_.SetStopFlag(stop);
+        if (o.verbose) {
+            const Clock::time_point start = Clock::now();
+            line_.SetListener([this, start](const LineEvent& e) { out_.Traffic(e, MsSince(start)); });
+        }
+    }
+
+    int Run() {
+        // A write or command checks what it can before it needs the port.
+        if (o_.command != TCommand::Read && o_.command != TCommand::Watch && o_.command != TCommand::Scan)
+            return Command();
+        if (!Open()) return exPort;
+        switch (o_.command) {
+        case TCommand::Read: return ReadOnce();
+        case TCommand::Watch: return Watch();
+        default: return Scan();
+        }
+    }
+
+private:
+    bool Open() {
+        if (line_.Open()) return true;
+        out_.Error("cannot open the port " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()));
+        return false;
+    }
+
+    TReadOut Read() {
+        TReadOut r;
+        r.time = TimeNow(out_.Format());
+        r.address = o_.address;
+        r.devType = o_.devType;
+        const TModelInfo& m = *ModelOf(o_.devType);
+        const Clock::time_point start = Clock::now();
+        r.code = line_.Read(uint8_t(o_.address), m.RegOffset, m.RegCount, timeoutMs_);
+        r.ms = MsSince(start);
+        if (r.code == 0) r.image.Store(m.RegOffset, line_.Data());
+        return r;
+    }
+
+    int ReadOnce() {
+        const TReadOut r = Read();
+        if (r.code != Interrupted) out_.Reading(line_.PortLabel(), r);
+        return StatusOf(r.code);
+    }
+
+    int Watch() {
+        int status = exOk;
+        for (int n = 0; (o_.count == 0 || n < o_.count) && !line_.Stopped(); ++n) {
+            const Clock::time_point start = Clock::now();
+            TReadOut r;
+            if (line_.IsOpen() || line_.Open()) {
+                r = Read();
+            } else {
+                r.time = TimeNow(out_.Format());
+                r.address = o_.address;
+                r.devType = o_.devType;
+                r.code = mbPortNotOpen;
+            }
+            if (r.code == Interrupted) break;
+            out_.WatchLine(line_.PortLabel(), r);
+            if (r.code != 0) {
+                status = StatusOf(r.code);
+                // A silent line may be an adapter that was pulled: the next
+                // read opens the port afresh.
+                line_.Close();
+            }
+            if (o_.count != 0 && n + 1 >= o_.count) break;
+            if (!line_.Pause(o_.intervalMs - int(MsSince(start)))) break;
+        }
+        return status;
+    }
+
+    // Probes one address and the model at it.  An instrument answers a read
+    // of one of its registers and refuses one past its last register with
+    // exception 2, so the highest register that it answers is its register
+    // count, and the model whose read block from register 1 has that length
+    // is what it looks like.  Only the last registers of the models' blocks
+    // are asked for, one register each (short answers): the longest block of
+    // each group first (13 of the MB4, then 11 of the X-22), then by halving.
+    // The first question finds the instrument: the register or exception 2
+    // both say that one is there, so an MB4 costs one question, as a plain
+    // probe would.  A later failure other than exception 2 leaves the model
+    // unknown.  Returns the code of the first question (0 for an
+    // instrument), or Interrupted.
+    int Probe(int address, TScanHit& hit) {
+        hit.address = address;
+        std::vector<int> lasts, first;
+        for (const TModelInfo& m : Models) lasts.push_back(m.RegOffset + m.RegCount - 1);
+        std::sort(lasts.begin(), lasts.end());
+        lasts.erase(std::unique(lasts.begin(), lasts.end()), lasts.end());
+        for (const TModelGroup g : {TModelGroup::mgMB, TModelGroup::mgX2x}) {
+            int longest = 0;
+            for (const TModelInfo& m : Models)
+                if (m.Group == g) longest = std::max(longest, m.RegOffset + m.RegCount - 1);
+            first.push_back(int(std::find(lasts.begin(), lasts.end(), longest) - lasts.begin()));
+        }
+        int ok = -1, refused = int(lasts.size());   // indexes known to answer / to be refused
+        bool asked = false;
+        while (refused - ok > 1) {
+            int mid = (ok + refused) / 2;
+            for (int f : first)
+                if (f > ok && f < refused) {
+                    mid = f;
+                    break;
+                }
+            const int code = line_.Read(uint8_t(address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_);
+            if (code == Interrupted) return Interrupted;
+            if (!asked) hit.code = code == mbIllegalAddress ? mbNoError : code;
+            asked = true;
+            if (hit.code != mbNoError) return hit.code;
+            if (code == 0) ok = mid;
+            else if (code == mbIllegalAddress) refused = mid;
+            else return 0;
+        }
+        if (ok < 0) return 0;
+        hit.registers = lasts[size_t(ok)];
+        for (int d = 0; d < DevTypeCount; ++d)
+            if (Models[size_t(d)].RegOffset == 1 && Models[size_t(d)].RegCount == hit.registers) hit.devType = d;
+        return 0;
+    }
+
+    int Scan() {
+        const Clock::time_point start = Clock::now();
+        std::vector<TScanHit> hits;
+        bool interrupted = false;
+        for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted; ++a) {
+            out_.ScanProgress(a);
+            TScanHit hit;
+            const int code = Probe(a, hit);
+            interrupted = code == Interrupted || line_.Stopped();
+            // Silence is no instrument; a damaged answer or an exception is
+            // something that answers, and is shown.
+            if (code == Interrupted || hit.code == mbTimeout) continue;
+            hits.push_back(hit);
+            out_.ScanHit(hit);
+        }
+        const double seconds = MsSince(start) / 1000.0;
+        out_.ScanEnd(line_.PortLabel(), o_.scanFrom, o_.scanTo, timeoutMs_, seconds, hits, interrupted);
+        if (interrupted) return exInterrupted;
+        const bool found = std::any_of(hits.begin(), hits.end(), [](const TScanHit& h) { return h.code == 0; });
+        return found ? exOk : exNoAnswer;
+    }
+
+    // ---- writes and commands
+
+    // Writes one register after the window's range check against the image
+    // as just read; false when refused or failed.
+    bool Step(TWriteOut& w, TRegImage& image, int reg, uint16_t value, int row, const char* what) {
+        const TValueRange range = WriteRange(o_.devType, reg, image);
+        if (!range.Contains(value)) {
+            const char* label = row >= 0 ? RowLabels(o_.devType, row) : "";
+            const std::string name = *label ? std::string("\"") + label + "\"" : what;
+            w.refused = name + " " + ExactHundredths(value, out_.Sep()) + " is outside " +
+                        ExactHundredths(range.Low, out_.Sep()) + " to " + ExactHundredths(range.High, out_.Sep()) +
+                        (range.Low > range.High ? " (no value fits the instrument's present settings)" : "");
+            return false;
+        }
+        TWriteStep s;
+        s.reg = reg;
+        s.value = value;
+        s.code = line_.Write(uint8_t(o_.address), uint16_t(reg), value, timeoutMs_);
+        if (s.code == 0) {
+            image.Store(uint16_t(reg), line_.Data());   // the echo; register 99 has no place
+            s.row = row;
+            if (row >= 0) s.shown = ReadingText(o_.devType, row, image, out_.Sep()).value_or("");
+        }
+        w.steps.push_back(s);
+        return s.code == 0;
+    }
+
+    int Finish(const TWriteOut& w) {
+        out_.Write(line_.PortLabel(), w);
+        if (w.readCode != 0) return StatusOf(w.readCode);
+        for (const TWriteStep& s : w.steps)
+            if (s.code != 0) return StatusOf(s.code);
+        return w.refused.empty() ? exOk : exRefused;
+    }
+
+    int Command() {
+        const int dev = o_.devType;
+        const TModelInfo& m = *ModelOf(dev);
+        TWriteOut w;
+        w.time = TimeNow(out_.Format());
+        w.address = o_.address;
+        w.devType = dev;
+        w.command = CommandText(o_);
+
+        // What is written where, before anything is sent.
+        const TValueSpec* spec = nullptr;
+        int reg = 0;
+        int row = -1;
+        const char* what = "";
+        bool has = true;
+        switch (o_.command) {
+        case TCommand::Write:
+            spec = &*std::find_if(std::begin(ValueSpecs), std::end(ValueSpecs),
+                                  [&](const TValueSpec& s) { return s.value == o_.value; });
+            reg = m.*(spec->reg);
+            row = spec->row;
+            what = spec->what;
+            has = m.*(spec->enabled);
+            break;
+        case TCommand::Calibrate:
+        case TCommand::Zero:
+        case TCommand::Reset:
+            reg = m.RegCalb;
+            row = GasRow;
+            what = "concentration calibration";
+            break;
+        case TCommand::Fix:
+        case TCommand::Release:
+            reg = m.RegFix;
+            row = StatusRow;
+            what = "current output to fix";
+            has = m.EnGBCur;
+            break;
+        default:
+            reg = m.RegService;
+            what = "service protocol";
+            break;
+        }
+        if (!has) {
+            w.refused = std::string("the ") + m.ItemText + " has no " + what;
+            return Finish(w);
+        }
+        int32_t typed = 0;
+        if (o_.command == TCommand::Write || o_.command == TCommand::Calibrate) {
+            const auto v = ParseShown(o_.text);
+            if (!v) {
+                out_.Error("bad value '" + o_.text + "': expected a number such as 20.5 or 20,5");
+                return exUsage;
+            }
+            typed = *v;
+            if (!TypedValueWritable(dev, reg, typed)) {
+                w.refused = ExactHundredths(typed, out_.Sep()) +
+                            (typed < 0 || typed > 0xFFFF ? " is no register value (0" + out_.Sep() + "00 to 655" +
+                                                               out_.Sep() + "35)"
+                                                         : " is the code of a command: use zero or reset");
+                return Finish(w);
+            }
+        }
+
+        // The instrument's state, read now from this instrument.
+        if (!Open()) return exPort;
+        const TReadOut r = Read();
+        if (r.code == Interrupted) return exInterrupted;
+        w.readCode = r.code;
+        if (r.code != 0) return Finish(w);
+        TRegImage image = r.image;
+
+        const bool calibration =
+            o_.command == TCommand::Calibrate || o_.command == TCommand::Zero || o_.command == TCommand::Reset;
+        if (calibration && IsMBModel(dev) && image.CurrentFixed()) {
+            w.refused = "the current output is fixed: release it before calibrating";
+            return Finish(w);
+        }
+        switch (o_.command) {
+        case TCommand::Write:
+        case TCommand::Calibrate: Step(w, image, reg, uint16_t(typed), row, what); break;
+        case TCommand::Zero: Step(w, image, reg, CmdSetZero, row, what); break;
+        case TCommand::Reset: Step(w, image, reg, CmdResetCalibration, row, what); break;
+        case TCommand::Service: Step(w, image, reg, CmdServiceProtocol, -1, what); break;
+        case TCommand::Release:
+            if (!image.CurrentFixed()) w.note = "the current output is not fixed; nothing sent";
+            else Step(w, image, reg, uint16_t(image[1] & ~CurrentFixedMask), row, what);
+            break;
+        case TCommand::Fix:
+            if (!image.CurrentFixed()) {
+                if (!Step(w, image, reg, uint16_t(image[1] | CurrentFixedMask), row, what)) break;
+            } else if (!o_.milliamps) {
+                w.note = "the current output is already fixed; nothing sent";
+            }
+            if (!o_.milliamps) break;
+            // As the window's 4 mA and 20 mA: only once the instrument says
+            // its output is fixed.
+            if (!image.CurrentFixed()) {
+                w.refused = "the instrument did not report its current output fixed";
+                break;
+            }
+            Step(w, image, m.RegFixedOutput, o_.milliamps == 4 ? 0 : image[4], GasRow, what);
+            break;
+        default: break;
+        }
+        return Finish(w);
+    }
+
+    const TOptions& o_;
+    TOutput& out_;
+    RealtimeScheduler scheduler_;
+    TCtlLine line_;
+    int timeoutMs_;
+};
+
+} // namespace
+
+int StatusOf(int code) {
+    switch (code) {
+    case mbNoError: return exOk;
+    case Interrupted: return exInterrupted;
+    case mbTimeout: return exNoAnswer;
+    case mbPortNotOpen: return exPort;
+    default: return exBadAnswer;
+    }
+}
+
+int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop) {
+    TRunner runner(options, out, backend, stop);
+    return runner.Run();
+}
+
+} // namespace orn::ctl

@@ -1,0 +1,142 @@
+#include "line.h"
+
+#include "posix_serial.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <iterator>
+#include <poll.h>
+#include <sys/ioctl.h>
+
+namespace orn::ctl {
+
+namespace {
+
+// Once an answer has begun, the rest of it gets its wire time plus this:
+// many USB adapters hand received bytes over only every 16 ms.
+constexpr int AnswerSlackMs = 20;
+
+// The master's timeout is 11 ms to 65535 ms (it ignores 10 and less).
+uint16_t MasterTimeout(double ms) {
+    return uint16_t(std::clamp(std::ceil(ms), 11.0, 65535.0));
+}
+
+} // namespace
+
+std::string PortDevice(const std::string& port) {
+    if (port.size() > 3 && std::toupper(static_cast<unsigned char>(port[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(port[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(port[2])) == 'M' && port.size() <= 6 &&
+        std::all_of(port.begin() + 3, port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const int n = std::stoi(port.substr(3));
+        if (n >= 1 && n <= 255) return PortPath(n);
+    }
+    return port;
+}
+
+double WireMs(const TLineSettings& line, int bytes) {
+    LineSettings s;
+    s.parity = line.parity;
+    return bytes * bitsPerCharacter(s) * 1000.0 / double(line.speed);
+}
+
+TCtlLine::TCtlLine(RealtimeScheduler& scheduler, SerialBackend& backend, const TLineSettings& settings)
+    : scheduler_(scheduler), settings_(settings), mb_(scheduler, backend) {
+    const auto rate = std::find(std::begin(BaudRates), std::end(BaudRates), settings.speed);
+    mb_.SetComPortBaudRate(rate == std::end(BaudRates) ? br19200 : TComPortBaudRate(rate - std::begin(BaudRates)));
+    mb_.SetComPortParity(settings.parity);
+    mb_.SetComPortPath(PortDevice(settings.port));
+    mb_.OnResponseReady = [this](TModbusM*) {
+        if (!pending_) return;   // bytes that came while no request of ours was open
+        result_ = mbNoError;
+        pending_ = false;
+    };
+    mb_.OnError = [this](TModbusM* m, const std::string&) {
+        // Exception 5 keeps the transaction open for the real answer.
+        if (!pending_ || m->ErrorCode() == mbMoreTime) return;
+        result_ = m->ErrorCode();
+        pending_ = false;
+    };
+    mb_.OnLine = [this](const LineEvent& e) { OnLine(e); };
+}
+
+TCtlLine::~TCtlLine() { Close(); }
+
+std::string TCtlLine::PortLabel() const {
+    const std::string device = PortDevice(settings_.port);
+    return device == settings_.port ? device : settings_.port + " (" + device + ")";
+}
+
+bool TCtlLine::Open() {
+    if (IsOpen()) return true;
+    if (!mb_.Connect()) return false;
+    // Bytes are taken the moment they arrive; the master's own 100 ms poll
+    // goes on beside this and finds nothing left.
+    watch_ = scheduler_.watchReadable(mb_.ComHandle(), [this](short revents) {
+        if (revents & POLLIN) mb_.TimerWndProc();
+    });
+    return true;
+}
+
+void TCtlLine::Close() {
+    watch_.reset();
+    mb_.Disconnect();
+}
+
+void TCtlLine::OnLine(const LineEvent& e) {
+    if (e.kind == LineEventKind::Received && pending_ && !answering_) {
+        // The answer has begun: from now on it has its own wire time.
+        answering_ = true;
+        mb_.SetFTimeout(answerMs_);
+    }
+    if (listener_) listener_(e);
+}
+
+int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_t quantity, const TDataByte& data,
+                       int timeoutMs, int answerBytes) {
+    if (!IsOpen()) return mbPortNotOpen;
+    mb_.SlaveId = slave;
+    mb_.FunctionCode = function;
+    mb_.Offset = offset;
+    mb_.Quantity = quantity;
+    mb_.RegisterDim = 2;
+    mb_.RequestData = data;
+    const uint16_t firstByte = MasterTimeout(timeoutMs);
+    answerMs_ = MasterTimeout(WireMs(settings_, answerBytes) + AnswerSlackMs);
+    // Setting the same value again would not restart the wait.
+    if (answerMs_ == firstByte) ++answerMs_;
+    mb_.SetFTimeout(firstByte);
+    // Whatever waits in the queue now came before the request: no answer to
+    // it.  Flushed only when there is some: a flush before every request
+    // made each answer some 30 us later on a pseudo-terminal.
+    int waiting = 0;
+    if (::ioctl(mb_.ComHandle(), FIONREAD, &waiting) == 0 && waiting > 0) mb_.FlushBuffers(true, false);
+    if (watch_) watch_->setEnabled(true);
+    pending_ = true;
+    answering_ = false;
+    result_ = mbTimeout;
+    mb_.Query();
+    if (pending_) scheduler_.runUntil([this] { return !pending_ || Stopped(); }, INT_MAX);
+    if (pending_) {
+        pending_ = false;
+        return Interrupted;
+    }
+    return result_;
+}
+
+int TCtlLine::Read(uint8_t slave, uint16_t first, uint16_t count, int timeoutMs) {
+    return Transact(slave, 3, first, count, {}, timeoutMs, ReadAnswerBytes(count));
+}
+
+int TCtlLine::Write(uint8_t slave, uint16_t reg, uint16_t value, int timeoutMs) {
+    return Transact(slave, 6, reg, 1, {uint8_t(value >> 8), uint8_t(value & 0xFF)}, timeoutMs, WriteAnswerBytes);
+}
+
+bool TCtlLine::Pause(int ms) {
+    if (ms > 0) scheduler_.runUntil([this] { return Stopped(); }, ms);
+    return !Stopped();
+}
+
+} // namespace orn::ctl

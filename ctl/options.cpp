@@ -1,0 +1,358 @@
+#include "options.h"
+
+#include "instruments.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+
+namespace orn::ctl {
+
+namespace {
+
+bool ParseInt(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty() || s.size() > 10 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    out = std::stol(s);
+    return out >= lo && out <= hi;
+}
+
+// Upper-case ASCII without dashes and blanks, for names typed loosely.
+std::string Loose(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != '-' && c != ' ' && c != '_') out += char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+struct TCommandName {
+    const char* name;
+    TCommand command;
+};
+
+constexpr TCommandName CommandNames[] = {
+    {"help", TCommand::Help},           {"read", TCommand::Read},     {"watch", TCommand::Watch},
+    {"scan", TCommand::Scan},           {"write", TCommand::Write},   {"calibrate", TCommand::Calibrate},
+    {"zero", TCommand::Zero},           {"reset", TCommand::Reset},   {"fix", TCommand::Fix},
+    {"release", TCommand::Release},     {"service", TCommand::Service},
+};
+
+struct TValueName {
+    const char* name;
+    TValue value;
+};
+
+constexpr TValueName ValueNames[] = {
+    {"threshold1", TValue::Threshold1},
+    {"threshold2", TValue::Threshold2},
+    {"magnet", TValue::Magnet},
+    {"current", TValue::Current},
+};
+
+// The positional arguments of a command, checked and stored.
+bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::string& error) {
+    auto count = [&](size_t lo, size_t hi) {
+        if (pos.size() >= lo && pos.size() <= hi) return true;
+        error = pos.size() < lo ? "missing argument" : "unexpected argument '" + pos[hi] + "'";
+        return false;
+    };
+    switch (o.command) {
+    case TCommand::Write: {
+        if (!count(2, 2)) return false;
+        auto it = std::find_if(std::begin(ValueNames), std::end(ValueNames),
+                               [&](const TValueName& v) { return pos[0] == v.name; });
+        if (it == std::end(ValueNames)) {
+            error = "unknown value '" + pos[0] + "': expected threshold1, threshold2, magnet or current";
+            return false;
+        }
+        o.value = it->value;
+        o.text = pos[1];
+        return true;
+    }
+    case TCommand::Calibrate:
+        if (!count(1, 1)) return false;
+        o.text = pos[0];
+        return true;
+    case TCommand::Fix:
+        if (!count(0, 1)) return false;
+        if (pos.empty()) return true;
+        if (pos[0] != "4" && pos[0] != "20") {
+            error = "bad output '" + pos[0] + "': expected 4 or 20 (mA)";
+            return false;
+        }
+        o.milliamps = pos[0] == "4" ? 4 : 20;
+        return true;
+    case TCommand::Scan: {
+        if (!count(0, 1)) return false;
+        if (pos.empty()) return true;
+        const std::string& r = pos[0];
+        const size_t dash = r.find_first_of("-:");
+        const std::string first = r.substr(0, dash);
+        const std::string last = dash == std::string::npos ? first : r.substr(dash + 1);
+        long from = 0, to = 0;
+        if (!ParseInt(first, 1, 247, from) || !ParseInt(last, 1, 247, to) || from > to) {
+            error = "bad address range '" + r + "': expected A or A-B within 1 to 247";
+            return false;
+        }
+        o.scanFrom = int(from);
+        o.scanTo = int(to);
+        return true;
+    }
+    default:
+        return count(0, 0);
+    }
+}
+
+} // namespace
+
+std::optional<int32_t> ParseShown(const std::string& text) {
+    if (auto v = ParseHundredths(text, ",")) return v;
+    return ParseHundredths(text, ".");
+}
+
+std::string ModelShortName(int devType) {
+    const TModelInfo* m = ModelOf(devType);
+    if (!m) return "?";
+    const std::string item = m->ItemText;
+    const size_t blank = item.rfind(' ');
+    return blank != std::string::npos ? item.substr(blank + 1) : item.substr(item.find('-') + 1);
+}
+
+int ParseModel(const std::string& text) {
+    for (int d = 0; d < DevTypeCount; ++d)
+        if (Loose(text) == Loose(ModelShortName(d)) || Loose(text) == Loose(Models[size_t(d)].ItemText)) return d;
+    return -1;
+}
+
+int DefaultTimeoutMs(const TOptions& o) {
+    if (o.command != TCommand::Scan) return 500;
+    return int(WireMs(o.line, RequestBytes)) + 40;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& error) {
+    std::vector<std::string> pos;
+    bool haveCommand = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        // A negative number is a value, not an option.
+        const bool option = name.size() > 1 && name[0] == '-' && !(name[1] >= '0' && name[1] <= '9');
+        if (!option) {
+            if (haveCommand) {
+                pos.push_back(name);
+                continue;
+            }
+            auto it = std::find_if(std::begin(CommandNames), std::end(CommandNames),
+                                   [&](const TCommandName& c) { return name == c.name; });
+            if (it == std::end(CommandNames)) {
+                error = "unknown command '" + name + "'";
+                return false;
+            }
+            o.command = it->command;
+            haveCommand = true;
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        const size_t eq = name.find('=');
+        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasValue = true;
+        }
+        auto take = [&]() {
+            if (hasValue) return true;
+            if (i + 1 >= args.size()) {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        auto flag = [&]() {
+            if (hasValue) error = "option " + name + " takes no value";
+            return !hasValue;
+        };
+        // Refuses the value of this option.
+        auto bad = [&](const char* what, const std::string& expected) {
+            error = std::string("bad ") + what + " '" + value + "': expected " + expected;
+            return false;
+        };
+        auto takeInt = [&](long lo, long hi, const char* what, const char* expected, int& out) {
+            long n = 0;
+            if (!take()) return false;
+            if (!ParseInt(value, lo, hi, n)) return bad(what, expected);
+            out = int(n);
+            return true;
+        };
+        if (name == "-h" || name == "--help") {
+            if (!flag()) return false;
+            o.command = TCommand::Help;
+            return true;
+        } else if (name == "--version") {
+            if (!flag()) return false;
+            o.command = TCommand::Version;
+            return true;
+        } else if (name == "-p" || name == "--port") {
+            if (!take()) return false;
+            if (value.empty()) return bad("port", "a device path or COM<n>");
+            o.line.port = value;
+        } else if (name == "-s" || name == "--speed") {
+            int speed = 0;
+            const char* speeds = "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
+            if (!takeInt(1, 4000000, "speed", speeds, speed)) return false;
+            if (std::find(std::begin(BaudRates), std::end(BaudRates), uint32_t(speed)) == std::end(BaudRates))
+                return bad("speed", speeds);
+            o.line.speed = uint32_t(speed);
+        } else if (name == "-P" || name == "--parity") {
+            if (!take()) return false;
+            const std::string p = Loose(value);
+            if (p == "NONE" || p == "N") o.line.parity = ptNONE;
+            else if (p == "ODD" || p == "O") o.line.parity = ptODD;
+            else if (p == "EVEN" || p == "E") o.line.parity = ptEVEN;
+            else return bad("parity", "none, odd or even");
+        } else if (name == "-a" || name == "--address") {
+            if (!takeInt(1, 247, "address", "1 to 247", o.address)) return false;
+        } else if (name == "-m" || name == "--model") {
+            if (!take()) return false;
+            o.devType = ParseModel(value);
+            if (o.devType < 0) return bad("model", "MB1, MB2, MB3, MB4, X-20 or X-22");
+        } else if (name == "-t" || name == "--timeout") {
+            if (!takeInt(11, 60000, "timeout", "milliseconds from 11 to 60000", o.timeoutMs)) return false;
+        } else if (name == "-i" || name == "--interval") {
+            if (!take()) return false;
+            const auto h = ParseShown(value);
+            if (!h || *h < 0 || *h > 8640000) return bad("interval", "seconds from 0 to 86400");
+            o.intervalMs = *h * 10;
+        } else if (name == "-n" || name == "--count") {
+            if (!takeInt(1, 1000000000, "count", "a number of reads from 1", o.count)) return false;
+        } else if (name == "--json" || name == "--csv") {
+            if (!flag()) return false;
+            o.format = name == "--json" ? TFormat::Json : TFormat::Csv;
+        } else if (name == "-v" || name == "--verbose") {
+            if (!flag()) return false;
+            o.verbose = true;
+        } else {
+            error = "unknown option '" + args[i] + "'";
+            return false;
+        }
+    }
+    if (!haveCommand) {
+        error = "no command given";
+        return false;
+    }
+    return TakePositionals(pos, o, error);
+}
+
+std::string VersionText() { return "orn10ctl " ORN10_VERSION "\n"; }
+
+std::string UsageText() {
+    return R"(Usage: orn10ctl [OPTION]... COMMAND [ARGUMENT]...
+Reads, sets and calibrates ORN10 gas detectors over a MODBUS RTU serial line,
+and finds them on it: the service utility's window for scripts and shells.
+Values are decoded, labelled and range-checked exactly as the window does.
+
+Commands:
+  read                 read the instrument once and show its readings
+  watch                read it every --interval seconds, one line per read,
+                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
+                       a failed read prints its error and the watch goes on
+  scan [A[-B]]         find the instruments at addresses A to B (default
+                       1-247) and the model each looks like
+  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
+  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
+  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
+  write current V      tell the current output value, in mA (MB3, MB4)
+  calibrate V          calibrate the concentration reading at V %
+  zero                 set the zero of the concentration reading
+  reset                reset the concentration calibration to the factory one
+  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
+                       drive it at 4 mA or 20 mA
+  release              release the fixed current output
+  service              switch the instrument to its service protocol (it stops
+                       answering MODBUS until it is restarted)
+  help                 show this help
+
+  V is given in the units the readings show, with a point or a comma: 20.5 or
+  20,5.  Every write and command first reads the instrument, then checks the
+  value and the instrument's state as the window does, and refuses with the
+  reason what the window would refuse: a threshold 1 above threshold 2, a
+  threshold 2 below threshold 1 or above the measuring range, a magnetic
+  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
+  a value that is not a register value (below 0 or above 655.35) or that would
+  be a command code; calibration, zero and reset while the current output is
+  fixed; a value the model does not have.  Then it writes the register and
+  shows the instrument's echo.
+
+Line:
+  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
+                       /dev/serial/by-id/...), or COM<n>, the device named by
+                       the environment variable ORN10_COM<n>, else
+                       /dev/ttyS<n-1> (default COM1).  Taken exclusively.
+  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
+                       or 115200
+  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
+  -a, --address N      the instrument's address, 1 to 247 (default 1)
+  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
+                       registers are read and how they are shown
+  -t, --timeout MS     time the instrument has to begin its answer (default 500;
+                       scan: the request's wire time + 40 ms); the answer's own
+                       wire time is granted on top once it has begun
+
+Watch:
+  -i, --interval S     seconds from one read's start to the next (default 2;
+                       0: no pause)
+  -n, --count N        stop after N reads
+
+Output:
+      --json           JSON (one object; watch: one object per line)
+      --csv            CSV with a header line
+  -v, --verbose        show the line traffic on standard error: each request
+                       sent, bytes received, echoes removed, bytes skipped,
+                       foreign and late frames dropped, and each outcome
+  -h, --help           show this help and exit
+      --version        show the version and exit
+
+By default the output is for people: labels as in the window, aligned,
+numbers with the decimal separator of the locale (LC_NUMERIC).  JSON and CSV
+always use a point.  Errors of the instrument are shown with the window's
+texts ("Нет связи").
+
+Scan: each address is asked for register 13 alone, the last of the MB4's block.
+The register or exception 2 (no such register) says that an instrument is
+there; it is then asked for the last registers of the other models' blocks (11
+of the X-22 next, then by halving).  An instrument refuses a register past its
+last one with exception 2, so the highest register it answers is its register
+count, and the model whose read block has that length is the one it looks like
+(MB1 6, X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a guess: read with the
+model it names, or with the one you know.  A device that stays silent instead
+of refusing a register it lacks is not found.
+
+Exit status:
+  0  everything asked for succeeded (scan: at least one instrument found)
+  1  the instrument answered with an exception or a damaged answer
+  2  bad arguments
+  3  the port cannot be opened (the reason is shown)
+  4  no answer in time (scan: no instrument found)
+  5  a value or command refused; nothing was sent
+  130  interrupted before the command had finished (a watch ends normally when
+       interrupted: 0 when every read succeeded, else the status of its last
+       failed read)
+
+Examples:
+  orn10ctl -p /dev/ttyUSB0 -a 5 read
+  orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
+  orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
+  orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
+  orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
+  orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 && orn10ctl -p /dev/ttyUSB0 -a 5 release
+  for a in $(seq 1 40); do orn10ctl -p /dev/ttyUSB0 -a $a write threshold2 50
+  done
+
+With the simulator:
+  orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &
+  ORN10_COM1=/tmp/orn10/com1 orn10ctl scan
+)";
+}
+
+} // namespace orn::ctl

@@ -1,0 +1,76 @@
+// The command line of orn10ctl.
+#pragma once
+
+#include "line.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orn::ctl {
+
+// Exit statuses.  0 only when everything asked for succeeded.
+enum ExitStatus : int {
+    exOk = 0,
+    exBadAnswer = 1,     // the instrument answered, but with an exception or a damaged answer
+    exUsage = 2,         // bad arguments
+    exPort = 3,          // the port cannot be opened
+    exNoAnswer = 4,      // no answer in time (scan: no instrument found)
+    exRefused = 5,       // a value or command refused before anything was sent
+    exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished
+};
+
+enum class TCommand {
+    Help, Version, Read, Watch, Scan,
+    Write,       // a value: threshold 1 or 2, magnetic calibration gas, current output
+    Calibrate, Zero, Reset, Fix, Release, Service,
+};
+
+enum class TFormat { Human, Json, Csv };
+
+// The values that `write` sets, by the name given on the command line.
+enum class TValue { Threshold1, Threshold2, Magnet, Current };
+
+struct TOptions {
+    TCommand command = TCommand::Help;
+    TLineSettings line;
+    int address = 1;         // 1 to 247
+    int devType = 3;         // the model (TDevType); MB4 as the window starts
+    int timeoutMs = 0;       // until the answer begins; 0: the command's default
+    TFormat format = TFormat::Human;
+    bool verbose = false;
+    // watch
+    int intervalMs = 2000;
+    int count = 0;           // reads; 0: until interrupted
+    // write, calibrate
+    TValue value = TValue::Threshold1;
+    std::string text;        // the value as typed, in the shown units
+    // fix
+    int milliamps = 0;       // 4 or 20 to drive the fixed output; 0: leave it
+    // scan
+    int scanFrom = 1;
+    int scanTo = 247;
+};
+
+// Parses the arguments after the program name; false with a message.
+bool ParseArgs(const std::vector<std::string>& args, TOptions& options, std::string& error);
+
+// The model (DevType) named MB1..MB4, X-20, X-22 (any case, dash optional)
+// or by its full name; -1 when none is.
+int ParseModel(const std::string& text);
+// A value typed in the shown units, with a comma or a point, in hundredths
+// (ParseHundredths); nullopt when it is no number.
+std::optional<int32_t> ParseShown(const std::string& text);
+
+// The short name of a model: "MB4", "X-22".
+std::string ModelShortName(int devType);
+
+// The answer timeout a command uses when none is given: 500 ms as the
+// window, and for a scan the request's wire time plus 40 ms.
+int DefaultTimeoutMs(const TOptions& options);
+
+std::string UsageText();
+std::string VersionText();
+
+} // namespace orn::ctl

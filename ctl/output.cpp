@@ -1,0 +1,345 @@
+#include "output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <unistd.h>
+
+namespace orn::ctl {
+
+namespace {
+
+// Characters on screen of a UTF-8 text (every one of ours is one column wide).
+size_t Width(const std::string& s) {
+    return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string Pad(const std::string& s, size_t width) {
+    const size_t w = Width(s);
+    return w >= width ? s : s + std::string(width - w, ' ');
+}
+
+std::string JsonText(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(static_cast<unsigned char>(c)));
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string CsvText(const std::string& s) {
+    if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string Number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+// The rows a model shows, in order.
+std::vector<int> UsedRows(int devType) {
+    std::vector<int> rows;
+    for (int r = 0; r < GridRowCount; ++r)
+        if (RowUsed(devType, r)) rows.push_back(r);
+    return rows;
+}
+
+std::string ModelText(int devType) {
+    const TModelInfo* m = ModelOf(devType);
+    return m ? m->ItemText : "?";
+}
+
+std::string Address(int address) { return "№" + std::to_string(address); }
+
+const char* KindName(LineEventKind k) {
+    switch (k) {
+    case LineEventKind::Sent: return "sent";
+    case LineEventKind::Received: return "received";
+    case LineEventKind::EchoRemoved: return "echo removed";
+    case LineEventKind::Skipped: return "skipped";
+    case LineEventKind::Foreign: return "foreign";
+    case LineEventKind::Late: return "late";
+    case LineEventKind::Outcome: return "outcome";
+    }
+    return "?";
+}
+
+} // namespace
+
+std::string TimeNow(TFormat format) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buf[64];
+    if (format == TFormat::Human) {
+        std::strftime(buf, sizeof buf, "%H:%M:%S", &local);
+        return buf;
+    }
+    const int ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    char zone[8];
+    std::strftime(zone, sizeof zone, "%z", &local);   // +0300
+    const std::string z = zone;
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &local);
+    char frac[8];
+    std::snprintf(frac, sizeof frac, ".%03d", ms);
+    return buf + std::string(frac) + (z.size() == 5 ? z.substr(0, 3) + ":" + z.substr(3) : z);
+}
+
+std::string OutcomeText(int code) {
+    if (code == 0) return "Ok";
+    if (code == Interrupted) return "interrupted";
+    return MBErrorText(code);
+}
+
+std::string ExactHundredths(int32_t v, const std::string& sep) {
+    const int64_t a = v < 0 ? -int64_t(v) : v;
+    char frac[4];
+    std::snprintf(frac, sizeof frac, "%02d", int(a % 100));
+    return (v < 0 ? "-" : "") + std::to_string(a / 100) + sep + frac;
+}
+
+TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
+    : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? std::move(sep) : ".") {}
+
+void TOutput::Error(const std::string& text) {
+    std::fprintf(err_, "orn10ctl: %s\n", text.c_str());
+    std::fflush(err_);
+}
+
+std::string TOutput::Json(const std::string& port, const TReadOut& r) const {
+    std::string j = "{\"time\":" + JsonText(r.time) + ",\"port\":" + JsonText(port) +
+                    ",\"address\":" + std::to_string(r.address) + ",\"model\":" + JsonText(ModelText(r.devType)) +
+                    ",\"ok\":" + (r.code == 0 ? "true" : "false") + ",\"ms\":" + Number(r.ms);
+    if (r.code != 0) return j + ",\"code\":" + std::to_string(r.code) + ",\"error\":" + JsonText(OutcomeText(r.code)) + "}";
+    j += ",\"readings\":{";
+    bool first = true;
+    for (int row : UsedRows(r.devType)) {
+        j += std::string(first ? "" : ",") + JsonText(RowLabels(r.devType, row)) + ":" +
+             JsonText(ReadingText(r.devType, row, r.image, sep_).value_or(""));
+        first = false;
+    }
+    const TModelInfo& m = *ModelOf(r.devType);
+    j += "},\"registers\":{\"first\":" + std::to_string(m.RegOffset) + ",\"values\":[";
+    for (int k = 0; k < m.RegCount; ++k) j += (k ? "," : "") + std::to_string(r.image[m.RegOffset + k]);
+    return j + "]}}";
+}
+
+void TOutput::ReadingCsvHeader(int devType) {
+    std::string h = "time,address,model,status,ms";
+    for (int row : UsedRows(devType)) h += "," + CsvText(RowLabels(devType, row));
+    std::fprintf(out_, "%s\n", h.c_str());
+}
+
+void TOutput::Reading(const std::string& port, const TReadOut& r) {
+    if (format_ == TFormat::Human) {
+        if (r.code != 0) {
+            Error(Address(r.address) + ": " + OutcomeText(r.code));
+            return;
+        }
+        std::fprintf(out_, "%s %s: Ok\n", Address(r.address).c_str(), ModelText(r.devType).c_str());
+        size_t width = 0;
+        for (int row : UsedRows(r.devType)) width = std::max(width, Width(RowLabels(r.devType, row)));
+        for (int row : UsedRows(r.devType))
+            std::fprintf(out_, "%s  %s\n", Pad(RowLabels(r.devType, row), width).c_str(),
+                         ReadingText(r.devType, row, r.image, sep_).value_or("").c_str());
+        std::fflush(out_);
+        return;
+    }
+    WatchLine(port, r);
+}
+
+void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
+    const std::vector<int> rows = UsedRows(r.devType);
+    switch (format_) {
+    case TFormat::Json: std::fprintf(out_, "%s\n", Json(port, r).c_str()); break;
+    case TFormat::Csv: {
+        if (!headerDone_) ReadingCsvHeader(r.devType);
+        std::string line = CsvText(r.time) + "," + std::to_string(r.address) + "," + CsvText(ModelText(r.devType)) +
+                           "," + CsvText(OutcomeText(r.code)) + "," + Number(r.ms);
+        for (int row : rows)
+            line += "," + (r.code == 0 ? CsvText(ReadingText(r.devType, row, r.image, sep_).value_or("")) : "");
+        std::fprintf(out_, "%s\n", line.c_str());
+        break;
+    }
+    case TFormat::Human: {
+        // Each value under its label; a column is at least 6 wide (655,35).
+        auto widthOf = [&](int row) { return std::max<size_t>(Width(RowLabels(r.devType, row)), 6); };
+        if (!headerDone_) {
+            std::string h = Pad("Время", 8) + "  " + Pad("№", 4);
+            for (int row : rows) h += "  " + Pad(RowLabels(r.devType, row), widthOf(row));
+            std::fprintf(out_, "%s\n", h.c_str());
+        }
+        std::string line = Pad(r.time, 8) + "  " + Pad(std::to_string(r.address), 4);
+        if (r.code != 0) {
+            line += "  " + OutcomeText(r.code);
+        } else {
+            for (int row : rows)
+                line += "  " + Pad(ReadingText(r.devType, row, r.image, sep_).value_or(""), widthOf(row));
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        std::fprintf(out_, "%s\n", line.c_str());
+        break;
+    }
+    }
+    headerDone_ = true;
+    std::fflush(out_);
+}
+
+void TOutput::Write(const std::string& port, const TWriteOut& w) {
+    const bool ok = w.refused.empty() && w.readCode == 0 &&
+                    std::all_of(w.steps.begin(), w.steps.end(), [](const TWriteStep& s) { return s.code == 0; });
+    switch (format_) {
+    case TFormat::Human: {
+        if (w.readCode != 0) {
+            Error(Address(w.address) + ": " + OutcomeText(w.readCode) + " (the read before the write)");
+            break;
+        }
+        for (const TWriteStep& s : w.steps) {
+            if (s.code != 0) {
+                Error(Address(w.address) + ": " + OutcomeText(s.code) + " (register " + std::to_string(s.reg) + ")");
+                continue;
+            }
+            if (s.reg == RegServiceProtocol) {
+                std::fprintf(out_, "%s: Переключен на служебный протокол\n", Address(w.address).c_str());
+                continue;
+            }
+            std::fprintf(out_, "%s: Ok\n", Address(w.address).c_str());
+            if (s.row >= 0)
+                std::fprintf(out_, "%s  %s\n", RowLabels(w.devType, s.row), s.shown.c_str());
+        }
+        if (!w.note.empty()) std::fprintf(out_, "%s: %s\n", Address(w.address).c_str(), w.note.c_str());
+        if (!w.refused.empty()) Error("refused: " + w.refused);
+        break;
+    }
+    case TFormat::Json: {
+        std::string j = "{\"time\":" + JsonText(w.time) + ",\"port\":" + JsonText(port) +
+                        ",\"address\":" + std::to_string(w.address) + ",\"model\":" + JsonText(ModelText(w.devType)) +
+                        ",\"command\":" + JsonText(w.command) + ",\"ok\":" + (ok ? "true" : "false");
+        if (w.readCode != 0)
+            j += ",\"code\":" + std::to_string(w.readCode) + ",\"error\":" + JsonText(OutcomeText(w.readCode));
+        j += ",\"writes\":[";
+        for (size_t k = 0; k < w.steps.size(); ++k) {
+            const TWriteStep& s = w.steps[k];
+            j += std::string(k ? "," : "") + "{\"register\":" + std::to_string(s.reg) +
+                 ",\"value\":" + std::to_string(s.value) + ",\"ok\":" + (s.code == 0 ? "true" : "false");
+            if (s.code != 0) j += ",\"code\":" + std::to_string(s.code) + ",\"error\":" + JsonText(OutcomeText(s.code));
+            if (s.code == 0 && s.row >= 0)
+                j += ",\"label\":" + JsonText(RowLabels(w.devType, s.row)) + ",\"shown\":" + JsonText(s.shown);
+            j += "}";
+        }
+        j += "]";
+        if (!w.refused.empty()) j += ",\"refused\":" + JsonText(w.refused);
+        if (!w.note.empty()) j += ",\"note\":" + JsonText(w.note);
+        std::fprintf(out_, "%s}\n", j.c_str());
+        break;
+    }
+    case TFormat::Csv: {
+        std::fprintf(out_, "time,address,model,command,register,value,status,label,shown\n");
+        const std::string head = CsvText(w.time) + "," + std::to_string(w.address) + "," +
+                                 CsvText(ModelText(w.devType)) + "," + CsvText(w.command) + ",";
+        if (w.readCode != 0) std::fprintf(out_, "%s,,%s,,\n", head.c_str(), CsvText(OutcomeText(w.readCode)).c_str());
+        for (const TWriteStep& s : w.steps)
+            std::fprintf(out_, "%s%d,%u,%s,%s,%s\n", head.c_str(), s.reg, unsigned(s.value),
+                         CsvText(OutcomeText(s.code)).c_str(),
+                         s.row >= 0 ? CsvText(RowLabels(w.devType, s.row)).c_str() : "", CsvText(s.shown).c_str());
+        if (!w.refused.empty()) std::fprintf(out_, "%s,,%s,,\n", head.c_str(), CsvText("refused: " + w.refused).c_str());
+        if (!w.note.empty()) std::fprintf(out_, "%s,,%s,,\n", head.c_str(), CsvText(w.note).c_str());
+        break;
+    }
+    }
+    std::fflush(out_);
+}
+
+void TOutput::ScanProgress(int address) {
+    if (format_ != TFormat::Human || !isatty(fileno(err_))) return;
+    std::fprintf(err_, "\r%s   ", Address(address).c_str());
+    std::fflush(err_);
+    progress_ = true;
+}
+
+void TOutput::ScanHit(const TScanHit& hit) {
+    if (progress_) {
+        std::fprintf(err_, "\r        \r");
+        progress_ = false;
+    }
+    std::string model = hit.devType >= 0 ? ModelText(hit.devType) : "?";
+    if (format_ == TFormat::Human) {
+        if (!headerDone_) std::fprintf(out_, "Адрес  Прибор\n");
+        if (hit.code != 0) model += "  " + OutcomeText(hit.code);
+        else if (hit.devType < 0 && hit.registers > 0) model += "  (" + std::to_string(hit.registers) + " registers)";
+        std::fprintf(out_, "%5d  %s\n", hit.address, model.c_str());
+    } else if (format_ == TFormat::Csv) {
+        if (!headerDone_) std::fprintf(out_, "address,model,registers,status\n");
+        std::fprintf(out_, "%d,%s,%s,%s\n", hit.address, CsvText(model).c_str(),
+                     hit.registers ? std::to_string(hit.registers).c_str() : "", CsvText(OutcomeText(hit.code)).c_str());
+    } else {
+        return;   // JSON comes whole at the end
+    }
+    headerDone_ = true;
+    std::fflush(out_);
+}
+
+void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
+                      const std::vector<TScanHit>& hits, bool interrupted) {
+    if (progress_) std::fprintf(err_, "\r        \r");
+    progress_ = false;
+    const int found = int(std::count_if(hits.begin(), hits.end(), [](const TScanHit& h) { return h.code == 0; }));
+    if (format_ == TFormat::Human) {
+        std::fprintf(out_, "Найдено приборов: %d\n", found);
+        if (interrupted) Error("scan interrupted");
+    } else if (format_ == TFormat::Json) {
+        std::string j = "{\"port\":" + JsonText(port) + ",\"from\":" + std::to_string(from) + ",\"to\":" +
+                        std::to_string(to) + ",\"timeout_ms\":" + std::to_string(timeoutMs) +
+                        ",\"seconds\":" + Number(seconds) + ",\"complete\":" + (interrupted ? "false" : "true") +
+                        ",\"found\":[";
+        bool first = true;
+        for (const TScanHit& h : hits) {
+            if (h.code != 0) continue;
+            j += std::string(first ? "" : ",") + "{\"address\":" + std::to_string(h.address) + ",\"model\":" +
+                 (h.devType >= 0 ? JsonText(ModelText(h.devType)) : "null") +
+                 ",\"registers\":" + (h.registers ? std::to_string(h.registers) : "null") + "}";
+            first = false;
+        }
+        j += "],\"errors\":[";
+        first = true;
+        for (const TScanHit& h : hits) {
+            if (h.code == 0) continue;
+            j += std::string(first ? "" : ",") + "{\"address\":" + std::to_string(h.address) +
+                 ",\"code\":" + std::to_string(h.code) + ",\"error\":" + JsonText(OutcomeText(h.code)) + "}";
+            first = false;
+        }
+        std::fprintf(out_, "%s]}\n", j.c_str());
+    }
+    std::fflush(out_);
+}
+
+void TOutput::Traffic(const LineEvent& e, double ms) {
+    std::string text;
+    if (e.kind == LineEventKind::Outcome) {
+        text = std::to_string(e.code) + " " + OutcomeText(e.code);
+    } else {
+        char hex[4];
+        for (size_t k = 0; k < e.size; ++k) {
+            std::snprintf(hex, sizeof hex, k ? " %02X" : "%02X", unsigned(e.data[k]));
+            text += hex;
+        }
+    }
+    std::fprintf(err_, "%10.3f ms  %-12s %s\n", ms, KindName(e.kind), text.c_str());
+    std::fflush(err_);
+}
+
+} // namespace orn::ctl

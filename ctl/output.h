@@ -1,0 +1,99 @@
+// What orn10ctl prints: for people (aligned, the window's labels and texts,
+// the locale's decimal separator), as JSON, or as CSV.
+#pragma once
+
+#include "instruments.h"
+#include "line_events.h"
+#include "options.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace orn::ctl {
+
+// One read of one instrument.
+struct TReadOut {
+    std::string time;     // local time of the read
+    int address = 1;
+    int devType = 3;
+    int code = 0;         // 0: answered; else the master's error code
+    double ms = 0;        // request to answer
+    TRegImage image;      // the registers read (valid when code is 0)
+};
+
+// One register written by a command.
+struct TWriteStep {
+    int reg = 0;
+    uint16_t value = 0;
+    int code = 0;         // 0: the instrument echoed it
+    int row = -1;         // the readings row that shows the register, -1: none
+    std::string shown;    // that row's text after the echo
+};
+
+// A write or command: what was done, or why nothing was.
+struct TWriteOut {
+    std::string time;
+    int address = 1;
+    int devType = 3;
+    std::string command;  // as given: "write threshold1", "zero", "fix 20", ...
+    int readCode = 0;     // the read before the writes
+    std::vector<TWriteStep> steps;
+    std::string refused;  // the reason nothing (more) was sent; empty: not refused
+    std::string note;     // why nothing needed to be sent
+};
+
+// One address of a scan that answered.
+struct TScanHit {
+    int address = 0;
+    int code = 0;         // 0: a good answer; else what the address answered with
+    int registers = 0;    // the longest block it answered, 0: not known
+    int devType = -1;     // the model it looks like, -1: none
+};
+
+class TOutput {
+public:
+    // `sep`: the decimal separator for people.
+    TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep);
+
+    // The separator of the chosen format: the locale's for people, else ".".
+    const std::string& Sep() const { return sep_; }
+    TFormat Format() const { return format_; }
+
+    // read: the readings of one instrument, or its error.
+    void Reading(const std::string& port, const TReadOut& r);
+    // watch: one line per read (a header before the first).
+    void WatchLine(const std::string& port, const TReadOut& r);
+    void Write(const std::string& port, const TWriteOut& w);
+    // scan: each address as it is found, then the summary.
+    void ScanHit(const TScanHit& hit);
+    void ScanProgress(int address);
+    void ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
+                 const std::vector<TScanHit>& hits, bool interrupted);
+    // A message for people on standard error, "orn10ctl: " first.
+    void Error(const std::string& text);
+    // The line traffic (-v), on standard error.
+    void Traffic(const LineEvent& e, double ms);
+
+private:
+    void ReadingCsvHeader(int devType);
+    std::string Json(const std::string& port, const TReadOut& r) const;
+
+    TFormat format_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::string sep_;
+    bool headerDone_ = false;
+    bool progress_ = false;
+};
+
+// Local time now: "12:00:01" for people, ISO 8601 with milliseconds otherwise.
+std::string TimeNow(TFormat format);
+
+// The window's text for a transaction's end ("Ok", "Нет связи", ...).
+std::string OutcomeText(int code);
+
+// v hundredths written exactly, with two decimals: 5000 -> 50,00.
+std::string ExactHundredths(int32_t v, const std::string& sep);
+
+} // namespace orn::ctl

@@ -1,0 +1,270 @@
+// orn10ctl against the simulator on a real pseudo-terminal, in real time:
+// the arguments and the refusals as one table, then one run of each command.
+#include "commands.h"
+#include "options.h"
+#include "output.h"
+#include "posix_serial.h"
+#include "pty_server.h"
+#include "realtime_scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace orn;
+using namespace orn::ctl;
+using namespace orn::sim;
+
+namespace {
+
+class Ctl : public ::testing::Test {
+protected:
+    SimLine line;
+    PtyServer server{line};
+    std::thread thread;
+
+    void SetUp() override {
+        line.add(Model::MB4, 1);
+        line.add(Model::X22, 5);
+        line.add(Model::MB1, 9);
+        line.freezeDrift();
+        std::string error;
+        ASSERT_TRUE(server.open(error)) << error;
+        thread = std::thread([this] { server.run(); });
+    }
+    void TearDown() override {
+        server.stop();
+        thread.join();
+    }
+
+    struct Result {
+        int status;
+        std::string out, err;
+    };
+    // orn10ctl on the simulator's port (a later -p wins), output captured.
+    Result Run(std::vector<std::string> args, const std::string& sep = ".") {
+        args.insert(args.begin(), {"-p", server.devicePath()});
+        TOptions o;
+        std::string error;
+        if (!ParseArgs(args, o, error)) return {exUsage, "", error};
+        char *out = nullptr, *err = nullptr;
+        size_t outSize = 0, errSize = 0;
+        std::FILE* fout = open_memstream(&out, &outSize);
+        std::FILE* ferr = open_memstream(&err, &errSize);
+        int status = 0;
+        {
+            TOutput output(o.format, fout, ferr, sep);
+            PosixSerialBackend backend;
+            status = ctl::Run(o, output, backend, nullptr);
+        }
+        std::fclose(fout);
+        std::fclose(ferr);
+        Result r{status, out, err};
+        std::free(out);
+        std::free(err);
+        return r;
+    }
+    uint16_t SimReg(uint8_t address, int reg) {
+        uint16_t v = 0;
+        server.withLine([&](SimLine& l) { v = l.at(address).reg(reg); });
+        return v;
+    }
+};
+
+TEST_F(Ctl, ArgumentsAndRefusals) {
+    // The simulated MB4 has range 100,00, threshold 1 20,00 and threshold 2 50,00.
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;   // in the output or the error
+        bool fixed = false; // with the MB4's current output fixed
+    } cases[] = {
+        {{}, exUsage, "no command"},
+        {{"frobnicate"}, exUsage, "unknown command"},
+        {{"read", "extra"}, exUsage, "unexpected argument"},
+        {{"-a", "0", "read"}, exUsage, "bad address"},
+        {{"-a", "248", "read"}, exUsage, "bad address"},
+        {{"-s", "12345", "read"}, exUsage, "bad speed"},
+        {{"-P", "mark", "read"}, exUsage, "bad parity"},
+        {{"-m", "MB5", "read"}, exUsage, "bad model"},
+        {{"-t", "10", "read"}, exUsage, "bad timeout"},
+        {{"-i", "-1", "watch"}, exUsage, "bad interval"},
+        {{"--json=yes", "read"}, exUsage, "takes no value"},
+        {{"read", "-a"}, exUsage, "needs a value"},
+        {{"scan", "20-10"}, exUsage, "bad address range"},
+        {{"fix", "12"}, exUsage, "bad output"},
+        {{"write", "threshold3", "1"}, exUsage, "unknown value"},
+        {{"write", "threshold1"}, exUsage, "missing argument"},
+        {{"write", "threshold1", "12,5,0"}, exUsage, "bad value"},
+        // Refused before anything is sent.
+        {{"-m", "MB1", "write", "threshold1", "1"}, exRefused, "has no threshold 1"},
+        {{"-m", "X-20", "write", "threshold2", "1"}, exRefused, "has no threshold 2"},
+        {{"-m", "MB2", "fix", "20"}, exRefused, "has no current output to fix"},
+        {{"write", "threshold1", "-1"}, exRefused, "-1.00 is no register value"},
+        {{"write", "magnet", "655,36"}, exRefused, "655.36 is no register value"},
+        {{"calibrate", "480.59"}, exRefused, "code of a command"},
+        // Refused on the state just read, as the window's range checks.
+        {{"write", "threshold1", "50,01"}, exRefused, "50.01 is outside 0.00 to 50.00"},
+        {{"write", "threshold2", "19.99"}, exRefused, "19.99 is outside 20.00 to 100.00"},
+        {{"write", "magnet", "0"}, exRefused, "0.00 is outside 0.01 to 100.00"},
+        {{"write", "current", "50.01"}, exRefused, "50.01 is outside 0.01 to 50.00"},
+        {{"-a", "5", "-m", "x22", "write", "threshold1", "50.01"}, exRefused, "outside 0.00 to 50.00"},
+        {{"zero"}, exRefused, "current output is fixed", true},
+        {{"--json", "calibrate", "2"}, exRefused, "\"refused\":\"the current output is fixed", true},
+        // What the line says.
+        {{"-a", "2", "-t", "30", "read"}, exNoAnswer, "№2: Нет связи"},
+        {{"-a", "5", "read"}, exBadAnswer, "№5: Ошибка 02"},
+        {{"-a", "2", "-t", "30", "write", "threshold1", "1"}, exNoAnswer, "Нет связи"},
+        {{"-p", "/nonexistent/port", "read"}, exPort, "No such file or directory"},
+        {{"-p", "/dev/null", "zero"}, exPort, "not a serial port"},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (const auto& a : c.args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        if (c.fixed) server.withLine([](SimLine& l) { l.at(1).setReg(1, CurrentFixedMask); });
+        const Result r = Run(c.args);
+        if (c.fixed) server.withLine([](SimLine& l) { l.at(1).setReg(1, 0); });
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+    }
+    // Nothing refused reached the instruments.
+    EXPECT_EQ(SimReg(1, 8), 2000);
+    EXPECT_EQ(SimReg(1, 9), 5000);
+    EXPECT_EQ(SimReg(1, 7), 5000);
+    EXPECT_EQ(SimReg(5, 6), 2000);
+    EXPECT_EQ(SimReg(1, 2) == CmdSetZero, false);
+}
+
+TEST(CtlArgs, NamesAndUnits) {
+    TOptions o;
+    std::string e;
+    ASSERT_TRUE(ParseArgs({"--port=COM3", "-s", "9600", "-P", "odd", "-a", "17", "-m", "ОРН10-X-22", "-i", "0,5",
+                           "-n", "3", "--csv", "watch"},
+                          o, e))
+        << e;
+    EXPECT_EQ(o.line.speed, 9600u);
+    EXPECT_EQ(o.line.parity, ptODD);
+    EXPECT_EQ(o.address, 17);
+    EXPECT_EQ(o.devType, dtX22);
+    EXPECT_EQ(o.intervalMs, 500);
+    EXPECT_EQ(o.count, 3);
+    EXPECT_EQ(o.format, TFormat::Csv);
+    setenv("ORN10_COM3", "/tmp/orn10-ctl-test", 1);
+    EXPECT_EQ(PortDevice(o.line.port), "/tmp/orn10-ctl-test");
+    unsetenv("ORN10_COM3");
+    EXPECT_EQ(PortDevice("com2"), "/dev/ttyS1");
+    EXPECT_EQ(PortDevice("/dev/serial/by-id/usb-x"), "/dev/serial/by-id/usb-x");
+    TOptions s;
+    ASSERT_TRUE(ParseArgs({"scan", "5", "-m", "x-20"}, s, e));
+    EXPECT_EQ(s.scanFrom, 5);
+    EXPECT_EQ(s.scanTo, 5);
+    EXPECT_EQ(s.devType, dtX20);
+    // A scan waits the request's wire time plus 40 ms by default: 1-247 in
+    // seconds at 19200 bit/s.
+    EXPECT_EQ(DefaultTimeoutMs(s), 44);
+}
+
+TEST_F(Ctl, ReadShowsTheWindowsTable) {
+    const Result r = Run({"read"}, ",");
+    ASSERT_EQ(r.status, exOk) << r.err;
+    EXPECT_NE(r.out.find("№1 ОРН10-X-X1 MB4: Ok\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Сер. номер              " + std::to_string(SimReg(1, 6) * 65536 + SimReg(1, 5)) + "\n"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Порог №2, %об           50,00\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Статус                  0000\n"), std::string::npos) << r.out;
+
+    const Result j = Run({"-a", "5", "-m", "X-22", "--json", "read"}, ",");
+    ASSERT_EQ(j.status, exOk) << j.err;
+    EXPECT_NE(j.out.find("\"Порог №1, %об\":\"20.00\""), std::string::npos) << j.out;
+    EXPECT_NE(j.out.find("\"registers\":{\"first\":1,\"values\":[" + std::to_string(SimReg(5, 1)) + "," +
+                         std::to_string(SimReg(5, 2)) + ","),
+              std::string::npos) << j.out;
+}
+
+TEST_F(Ctl, WritesAndCommandsAreReadBack) {
+    Result r = Run({"write", "threshold1", "12,5"}, ",");
+    ASSERT_EQ(r.status, exOk) << r.err;
+    EXPECT_NE(r.out.find("Порог №1, %об  12,50"), std::string::npos) << r.out;
+    EXPECT_EQ(SimReg(1, 8), 1250);
+    r = Run({"--csv", "read"});
+    EXPECT_NE(r.out.find(",12.50,50.00,"), std::string::npos) << r.out;
+
+    r = Run({"fix", "20"});
+    ASSERT_EQ(r.status, exOk) << r.err;
+    server.withLine([](SimLine& l) { EXPECT_TRUE(l.at(1).currentFixed()); });
+    EXPECT_EQ(SimReg(1, 10), 2000);   // 20,00 mA
+    EXPECT_EQ(Run({"release"}).status, exOk);
+    server.withLine([](SimLine& l) { EXPECT_FALSE(l.at(1).currentFixed()); });
+    r = Run({"--json", "release"});
+    EXPECT_NE(r.out.find("\"writes\":[],\"note\":\"the current output is not fixed"), std::string::npos) << r.out;
+
+    r = Run({"-a", "9", "-m", "MB1", "service"});
+    EXPECT_EQ(r.status, exOk) << r.err;
+    EXPECT_NE(r.out.find("№9: Переключен на служебный протокол"), std::string::npos) << r.out;
+    server.withLine([](SimLine& l) { EXPECT_TRUE(l.at(9).serviceMode()); });
+}
+
+TEST_F(Ctl, ScanFindsExactlyTheInstrumentsAndTheirModels) {
+    // Timeouts with room for a loaded machine: the simulator answers in about 10 ms.
+    Result r = Run({"--json", "-t", "100", "scan", "1-10"});
+    ASSERT_EQ(r.status, exOk) << r.err;
+    EXPECT_NE(r.out.find("\"found\":[{\"address\":1,\"model\":\"ОРН10-X-X1 MB4\",\"registers\":13},"
+                         "{\"address\":5,\"model\":\"ОРН10-X-22\",\"registers\":11},"
+                         "{\"address\":9,\"model\":\"ОРН10-X-X1 MB1\",\"registers\":6}],\"errors\":[]"),
+              std::string::npos) << r.out;
+    r = Run({"-t", "30", "scan", "2-4"});
+    EXPECT_EQ(r.status, exNoAnswer);
+    EXPECT_NE(r.out.find("Найдено приборов: 0"), std::string::npos) << r.out;
+}
+
+TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {
+    server.withLine([](SimLine& l) {
+        l.at(1).faults().silent = true;
+        l.at(1).faults().count = 2;   // the next two requests go unheard
+    });
+    const Result r = Run({"--csv", "-t", "200", "watch", "-i", "0", "-n", "5"});
+    // The status is that of the last failed read.
+    EXPECT_EQ(r.status, exNoAnswer) << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        lines.push_back(r.out.substr(at, nl - at));
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    EXPECT_EQ(lines[0].rfind("time,address,model,status,ms,Сер. номер,", 0), 0u) << lines[0];
+    for (size_t k = 1; k < lines.size(); ++k)
+        EXPECT_NE(lines[k].find(k <= 2 ? ",Нет связи," : ",Ok,"), std::string::npos) << lines[k];
+}
+
+TEST(CtlScheduler, AWatchWakesAtOnceAndADeadDescriptorIsToldOnce) {
+    RealtimeScheduler clock;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::vector<short> seen;
+    auto watch = clock.watchReadable(fds[0], [&](short revents) {
+        seen.push_back(revents);
+        char buf[8];
+        (void)!::read(fds[0], buf, sizeof buf);
+    });
+    auto timer = clock.createTimer([] {});
+    timer->setInterval(5000);
+    timer->setEnabled(true);
+    std::thread writer([&] { (void)!::write(fds[1], "x", 1); });
+    const auto start = RealtimeScheduler::Clock::now();
+    EXPECT_TRUE(clock.runUntil([&] { return !seen.empty(); }, 3000));
+    EXPECT_LT(RealtimeScheduler::Clock::now() - start, std::chrono::milliseconds(1000));
+    writer.join();
+    ::close(fds[1]);   // hung up: told once, then the watch stops
+    timer->setEnabled(false);
+    while (clock.processPendingEvents()) {}
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[1] & POLLHUP);
+    EXPECT_FALSE(watch->enabled());
+    ::close(fds[0]);
+}
+
+} // namespace
