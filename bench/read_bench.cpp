@@ -316,6 +316,9 @@ int main(int argc, char** argv) {
     orn::ShowErrorBox = [](const QString& text) { std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData()); };
     orn::QtScheduler scheduler;
     orn::PosixSerialBackend backend;
+    // The window lists COM1 first, opened by number, when ORN10_COM1 is set
+    // as it starts; each cell then points it at its simulator.
+    if (qEnvironmentVariableIsEmpty("ORN10_COM1")) qputenv("ORN10_COM1", "/dev/null");
     orn::TMForm form(scheduler, backend);
     int portErrors = 0;
     form.ShowPortErrorBox = [&] { ++portErrors; };
