@@ -436,11 +436,11 @@ TEST(CycleHandlers, MayDestroyDisconnectAskAgainOrThrow) {
             auto* mb = new TModbusM(clock, backend);
             bool destroyed = false;
             const auto act = [&](TModbusM* m) {
-                if (action == 0) delete m;
-                destroyed = action == 0;
                 if (action == 1) m->Disconnect();
                 if (action == 2) m->Query();   // refused: the transaction is still open
                 if (action == 3) throw std::runtime_error("from a handler");
+                destroyed = action == 0;
+                if (destroyed) delete m;   // last: this handler goes with the master
             };
             mb->OnResponseReady = act;
             mb->OnError = [&](TModbusM* m, const std::string&) {
