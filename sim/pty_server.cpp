@@ -100,7 +100,7 @@ bool PtyServer::open(std::string& error) {
     return true;
 }
 
-void PtyServer::takeOpenCloseEvents() {
+void PtyServer::takeCloseEvents() {
     // The kernel merges a close with the one before it while neither has
     // been read, so the events cannot be counted: they only say when to
     // look who still holds the device.
@@ -136,8 +136,8 @@ void PtyServer::takeMasterBytes() {
 }
 
 bool PtyServer::othersHoldDevice() const {
-    // Every descriptor of every process we may look at, ours but our own
-    // hold included.  A process we may not look at cannot have opened our
+    // Every descriptor of every process we may look at, ours included but
+    // not our own hold.  A process we may not look at cannot have opened our
     // device either, unless it is root's.
     DIR* proc = ::opendir("/proc");
     if (!proc) return false;
@@ -269,7 +269,7 @@ int PtyServer::run() {
         }
         if (fds[1].revents) break;
         if (fds[0].revents & POLLIN) takeMasterBytes();
-        if (watch_ >= 0 && (fds[2].revents & POLLIN)) takeOpenCloseEvents();
+        if (watch_ >= 0 && (fds[2].revents & POLLIN)) takeCloseEvents();
         if (!(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR))) {
             // Should not happen while we hold the device side; do not spin.
             ::poll(nullptr, 0, 20);

@@ -58,7 +58,7 @@ public:
 private:
     int64_t nowUs() const;
     void writeAnswer(const uint8_t* data, size_t n);
-    void takeOpenCloseEvents();
+    void takeCloseEvents();
     void takeMasterBytes();
     bool othersHoldDevice() const;
 
