@@ -9,9 +9,13 @@
 // cleared after ShowReadings), beside the wire time of the request and the
 // answer.  A second part injects noise bytes, split answers and random
 // faults and checks that every read ends with exactly one answer or error.
+// A third part reproduces what real RS-485 lines and adapters do (stray
+// bytes at the turnaround, an adapter that echoes the request, another
+// slave's frame first) and counts reads and writes answered "Ok", false
+// ones included.
 //
 //   read_bench --sim PATH [--reads N] [--fault-reads N] [--speeds LIST]
-//              [--no-sweep] [--no-faults]
+//              [--no-sweep] [--no-faults] [--no-quirks]
 //
 // Prints markdown tables on standard output and progress on standard error.
 // Runs on the offscreen Qt platform unless QT_QPA_PLATFORM says otherwise.
@@ -126,15 +130,17 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 
-    // One press of "Читать"; with settleMs > 0 the events that come after the
-    // read ended (until settleMs after the click, and at least one poll
-    // interval after the end) are counted with it.
-    ReadResult Read(int settleMs = 0) {
+    // One press of "Читать" (or, with `write`, a write of 0 to the first
+    // threshold of the instrument at address 1); with settleMs > 0 the
+    // events that come after the request ended (until settleMs after the
+    // click, and at least one poll interval after the end) are counted with it.
+    ReadResult Read(int settleMs = 0, bool write = false) {
         ReadResult r;
         const int tx0 = form_.TxCount;
         const int events0 = Events();
         const qint64 start = clock_.nsecsElapsed();
-        form_.SBtRead->click();
+        if (write) form_.WriteRegister(1, 8, 0);
+        else form_.SBtRead->click();
         r.sent = form_.TxCount > tx0;
         if (!r.sent) return r;
         const qint64 hang = start + qint64(HangMs) * 1000000;
@@ -215,8 +221,10 @@ QString Fixed(double v, int decimals = 1) { return std::isnan(v) ? QStringLitera
 
 void Print(const QString& s) { std::fputs(s.toUtf8().constData(), stdout); std::fflush(stdout); }
 
+// `writes`: after one read (not counted, it lets the master learn whether
+// the port echoes) the requests are writes.
 Cell RunCell(Driver& driver, const QString& simProgram, int speed, int turnaroundMs, int reads,
-             const QStringList& extraArgs = {}, int settleMs = 0) {
+             const QStringList& extraArgs = {}, int settleMs = 0, bool writes = false) {
     Cell cell;
     cell.speed = speed;
     cell.turnaroundMs = turnaroundMs;
@@ -232,9 +240,10 @@ Cell RunCell(Driver& driver, const QString& simProgram, int speed, int turnaroun
     }
     qputenv("ORN10_COM1", sim.path().toLocal8Bit());
     driver.SelectSpeed(speed);
+    if (writes) driver.Read();
     const int events0 = driver.Events();
     for (int i = 0; i < reads; ++i) {
-        const ReadResult r = driver.Read(settleMs);
+        const ReadResult r = driver.Read(settleMs, writes);
         ++cell.reads;
         if (!r.sent) continue;
         ++cell.sent;
@@ -276,6 +285,7 @@ int main(int argc, char** argv) {
     int faultReads = 50;
     bool sweep = true;
     bool faults = true;
+    bool quirks = true;
     std::vector<int> speeds(std::begin(AllSpeeds), std::end(AllSpeeds));
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -288,10 +298,11 @@ int main(int argc, char** argv) {
             for (const QString& s : QString::fromLatin1(argv[++i]).split(',', Qt::SkipEmptyParts)) speeds.push_back(s.toInt());
         } else if (a == "--no-sweep") sweep = false;
         else if (a == "--no-faults") faults = false;
+        else if (a == "--no-quirks") quirks = false;
         else {
             std::fprintf(stderr,
                          "usage: %s --sim PATH [--reads N] [--fault-reads N] [--speeds 1200,2400,...] "
-                         "[--no-sweep] [--no-faults]\n",
+                         "[--no-sweep] [--no-faults] [--no-quirks]\n",
                          argv[0]);
             return 2;
         }
@@ -305,6 +316,9 @@ int main(int argc, char** argv) {
     orn::ShowErrorBox = [](const QString& text) { std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData()); };
     orn::QtScheduler scheduler;
     orn::PosixSerialBackend backend;
+    // The window lists COM1 first, opened by number, when ORN10_COM1 is set
+    // as it starts; each cell then points it at its simulator.
+    if (qEnvironmentVariableIsEmpty("ORN10_COM1")) qputenv("ORN10_COM1", "/dev/null");
     orn::TMForm form(scheduler, backend);
     int portErrors = 0;
     form.ShowPortErrorBox = [&] { ++portErrors; };
@@ -327,9 +341,10 @@ int main(int argc, char** argv) {
         std::vector<Cell> fast, slow;
         for (int speed : speeds) {
             fast.push_back(RunCell(driver, simProgram, speed, 5, reads));
-            // At 1200 bit/s a 13-register read with 80 ms of turnaround ends
-            // after the answer timeout's first chance to see it.
-            if (speed >= 2400) slow.push_back(RunCell(driver, simProgram, speed, 80, reads));
+            // At 1200 bit/s a 13-register read with 80 ms of turnaround is
+            // whole at about 437 ms, after the last poll before the answer
+            // timeout: the timeout's own look at the port must find it.
+            slow.push_back(RunCell(driver, simProgram, speed, 80, reads));
         }
         auto find = [](const std::vector<Cell>& cells, int speed) -> const Cell* {
             for (const Cell& c : cells)
@@ -436,6 +451,48 @@ int main(int argc, char** argv) {
                                .arg(one)
                                .arg(c.reads)
                                .arg(c.strayEvents ? QStringLiteral(", %1 stray").arg(c.strayEvents) : QString()))
+                      .arg(c.hung));
+        }
+        Print(QStringLiteral("\n"));
+    }
+    if (quirks) {
+        std::fprintf(stderr, "Field quirks, %d requests per case\n", reads);
+        struct Quirk {
+            const char* what;
+            QStringList args;
+            bool writes;
+        };
+        const QString fault = QStringLiteral("--fault"), echo = QStringLiteral("--echo");
+        const Quirk cases[] = {
+            {"one stray 00 before every answer (a driver switching at the turnaround)", {fault, "1:stray=00"}, false},
+            {"one stray FF before every answer", {fault, "1:stray=FF"}, false},
+            {"the adapter echoes the request (2-wire, no echo suppression)", {echo}, false},
+            {"another slave's whole frame before every answer", {fault, "1:foreign=7"}, false},
+            {"all three at once", {echo, fault, "1:stray=00,foreign=7"}, false},
+            {"**write to a silent instrument** through the echoing adapter", {echo, fault, "1:silent"}, true},
+            {"write answered, through the echoing adapter", {echo}, true},
+            {"write answered, adapter without echo", {}, true},
+        };
+        const int speed = 19200;
+        Print(QStringLiteral("### Field quirks at %1 bit/s, turnaround 5 ms (%2 requests each)\n\n"
+                             "Reads are clicks on \"Читать\"; writes set threshold 1 of address 1 to 0 through "
+                             "`WriteRegister`, each write row after one read that is not counted (from it the "
+                             "master learns whether the port echoes). Target: every read and every answered "
+                             "write \"Ok\"; no \"Ok\" for the silent instrument.\n\n"
+                             "| what the line does | requests | \"Ok\" | other outcomes | exactly one answer or error | hung |\n"
+                             "|---|---|---:|---|:---:|---:|\n")
+                  .arg(speed)
+                  .arg(reads));
+        for (const Quirk& q : cases) {
+            const Cell c = RunCell(driver, simProgram, speed, 5, reads, q.args, 0, q.writes);
+            Print(QStringLiteral("| %1 (%2) | %3 | %4 | %5 | %6/%7 | %8 |\n")
+                      .arg(QString::fromUtf8(q.what))
+                      .arg(q.args.isEmpty() ? QStringLiteral("no options") : "`" + q.args.join(' ') + "`")
+                      .arg(q.writes ? QStringLiteral("writes") : QStringLiteral("reads"))
+                      .arg(OkText(c))
+                      .arg(ErrorsText(c.errors))
+                      .arg(c.sent - c.hung - c.notOneEvent)
+                      .arg(c.reads)
                       .arg(c.hung));
         }
         Print(QStringLiteral("\n"));

@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) and runs them all: read reliability and
-# latency across line speeds, reads under injected faults, and the cost of
-# the running window.  Writes the figures as markdown.
+# latency across line speeds, reads under injected faults, reads and writes
+# on the quirks of real lines and adapters (stray bytes, echo, foreign
+# frames), and the cost of the running window.  Writes the figures as
+# markdown.
 #
 #   bench/run.sh [--quick] [--out FILE] [BUILD_DIR]
 #
-#   --quick     a smoke run: 10 reads per cell, 5 per fault, 5 s idle and
-#               6 s auto; written to BUILD_DIR/results-quick.md unless --out
-#               is given, so that it does not replace the full figures
+#   --quick     a smoke run: 10 reads per cell and quirk, 5 per fault, 5 s
+#               idle and 6 s auto; written to BUILD_DIR/results-quick.md
+#               unless --out is given, so that it does not replace the full
+#               figures
 #   --out FILE  where to write the results (default bench/results.md)
 #   BUILD_DIR   build directory (default build/bench)
 #
-# The full run takes about 13 minutes; --quick about one and a half.
+# The full run takes about 20 minutes; --quick about two.
 # Needs cmake, a C++17 compiler, Qt 6 Widgets, and xvfb-run for the window
 # costs (without it they run on Qt's offscreen platform).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; }
 
 quick=0
 out=
@@ -66,7 +69,7 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
   echo
 } >"$tmp"
 
-echo "== Reads: $reads per speed and turnaround, $fault_reads per fault" >&2
+echo "== Reads: $reads per speed and turnaround and per quirk, $fault_reads per fault" >&2
 QT_QPA_PLATFORM=offscreen "$build/bench/read_bench" --sim "$build/sim/orn10sim" \
   --reads "$reads" --fault-reads "$fault_reads" >>"$tmp"
 

@@ -1,5 +1,7 @@
 #include "frames.h"
 
+#include <algorithm>
+
 namespace orn {
 
 uint16_t Crc16(const uint8_t* data, size_t n) {
@@ -105,6 +107,16 @@ size_t AnnouncedLength(const uint8_t* rx, size_t n, uint8_t registerDim) {
     }
 }
 
+size_t AnswerLength(uint8_t function, uint16_t quantity, uint8_t registerDim) {
+    switch (function) {
+    case 1: case 2: return size_t(CoilBytes(quantity)) + 5;
+    case 3: case 4: return size_t(quantity) * registerDim + 5;
+    case 5: case 15: case 16: return 8;
+    case 6: return size_t(registerDim) + 6;
+    default: return 0;
+    }
+}
+
 uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim, TDataByte& response) {
     const size_t n = rx.size();
     if (n < 2 || !FrameCRCValid(rx.data(), n)) return mbCommError;
@@ -122,14 +134,8 @@ uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim,
         }
     }
 
-    size_t required = 0;
-    switch (f) {
-    case 1: case 2: required = size_t(CoilBytes(quantity)) + 5; break;
-    case 3: case 4: required = size_t(quantity) * registerDim + 5; break;
-    case 5: case 15: case 16: required = 8; break;
-    case 6: required = size_t(registerDim) + 6; break;
-    default: return mbIllegalFunction;
-    }
+    const size_t required = AnswerLength(f, quantity, registerDim);
+    if (required == 0) return mbIllegalFunction;
     if (n != required) return mbSlaveFailure;
 
     if (f <= 4) {
@@ -143,6 +149,92 @@ uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim,
         response.assign(rx.begin() + 4, rx.begin() + 6);
     }
     return mbNoError;
+}
+
+// ---------------------------------------------------------------- receive path
+
+namespace {
+
+constexpr size_t NotYet = 0;          // too few bytes to tell the length
+constexpr size_t NoFrame = SIZE_MAX;  // no frame we know starts here
+
+// The length of the frame whose first bytes are p[0..n): NotYet, NoFrame for
+// an unknown function byte or a length beyond any frame, else the length.
+size_t FrameLength(const uint8_t* p, size_t n, uint8_t registerDim) {
+    if (n < 2 || (n < 3 && p[1] >= 1 && p[1] <= 4)) return NotYet;
+    const uint8_t f = p[1];
+    if (!IsExceptionFunction(f) && AnswerLength(f, 0, 0) == 0) return NoFrame;
+    const size_t length = AnnouncedLength(p, n, registerDim);
+    return length > MaxRtuFrame ? NoFrame : length;
+}
+
+// Slave and function (or its exception) of the request: could begin its answer.
+bool From(const uint8_t* p, size_t n, const RequestFields& r) {
+    return p[0] == r.SlaveId && (n < 2 || p[1] == r.FunctionCode || p[1] == (r.FunctionCode | 0x80));
+}
+
+bool WholeAnswerAt(const uint8_t* p, size_t n, const RxContext& c) {
+    if (!From(p, n, c.request)) return false;
+    const size_t length = FrameLength(p, n, c.request.RegisterDim);
+    return length != NotYet && length != NoFrame && length <= n && FrameCRCValid(p, length);
+}
+
+bool WholeEchoAt(const uint8_t* p, size_t n, const RxContext& c) {
+    return c.echoPending && c.sentSize > 0 && n >= c.sentSize && std::equal(c.sent, c.sent + c.sentSize, p);
+}
+
+// The front may still grow into something.  A whole answer or echo further
+// on means it will not: the bytes before are skipped.
+RxStep Incomplete(const uint8_t* rx, size_t n, const RxContext& c) {
+    if (c.open)
+        for (size_t p = 1; p < n; ++p)
+            if (WholeEchoAt(rx + p, n - p, c) || WholeAnswerAt(rx + p, n - p, c)) return {RxVerdict::Skip, p};
+    return {RxVerdict::Wait, 0};
+}
+
+} // namespace
+
+RxStep ScanReceived(const uint8_t* rx, size_t n, const RxContext& c) {
+    if (n == 0) return {RxVerdict::Wait, 0};
+    const uint8_t dim = c.request.RegisterDim;
+
+    if (c.open && c.echoPending && c.sentSize > 0) {
+        const size_t common = std::min(n, c.sentSize);
+        if (std::equal(rx, rx + common, c.sent)) {
+            if (n >= c.sentSize) return {RxVerdict::Echo, c.sentSize};
+            if (!c.final) return Incomplete(rx, n, c);
+        }
+    }
+
+    const size_t length = FrameLength(rx, n, dim);
+    if (c.open && From(rx, n, c.request)) {
+        if (length == NotYet || (length != NoFrame && n < length)) {
+            if (!c.final) return Incomplete(rx, n, c);
+            return n < 2 ? RxStep{RxVerdict::Skip, 1} : RxStep{RxVerdict::Cut, n};
+        }
+        if (length == NoFrame || !FrameCRCValid(rx, length)) return {RxVerdict::Damaged, 1};
+        // The same slave and function asked before with another length:
+        // the answer to that request, come late.
+        const RequestFields& e = c.earlier;
+        const bool earlierShape = c.hasEarlier && rx[0] == e.SlaveId && rx[1] == e.FunctionCode &&
+                                  length == AnswerLength(e.FunctionCode, e.Quantity, e.RegisterDim);
+        if (earlierShape && length != AnswerLength(c.request.FunctionCode, c.request.Quantity, dim))
+            return {RxVerdict::Late, length};
+        return {RxVerdict::Answer, length};
+    }
+
+    if (length == NotYet || (length != NoFrame && n < length))
+        return c.final ? RxStep{RxVerdict::Skip, 1} : Incomplete(rx, n, c);
+    if (length == NoFrame || !FrameCRCValid(rx, length)) return {RxVerdict::Skip, 1};
+    const bool late = (!c.open && From(rx, 2, c.request)) || (c.hasEarlier && From(rx, 2, c.earlier));
+    return {late ? RxVerdict::Late : RxVerdict::Foreign, length};
+}
+
+bool EchoPassesAsAnswer(const TDataByte& frame, const RequestFields& request) {
+    RxContext c;
+    c.open = true;
+    c.request = request;
+    return ScanReceived(frame.data(), frame.size(), c).verdict == RxVerdict::Answer;
 }
 
 } // namespace orn

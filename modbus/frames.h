@@ -64,19 +64,70 @@ uint8_t BuildRequest(const RequestFields& f, const TDataByte& data, TDataByte& f
 // they are (n).  Fewer bytes than this mean the answer is still arriving.
 size_t AnnouncedLength(const uint8_t* rx, size_t n, uint8_t registerDim);
 
-inline bool AnswerIncomplete(const TDataByte& rx, uint8_t registerDim) {
-    return rx.size() < AnnouncedLength(rx.data(), rx.size(), registerDim);
-}
-
 // True for the exception function bytes that are understood (0x81-0x86,
 // 0x8F, 0x90).
 bool IsExceptionFunction(uint8_t f);
+
+// The length of the normal answer to a request of `function` (0 for a
+// function without one).
+size_t AnswerLength(uint8_t function, uint16_t quantity, uint8_t registerDim);
 
 // Checks the collected answer (CRC first, then length, then decoding by its
 // own function byte) against the request's Quantity and RegisterDim.
 // Returns 0 for a good answer, with `response` set to its data part;
 // mbMoreTime when the slave asks for more time; otherwise the error code.
-// `response` changes only for a good answer.
+// `response` changes only for a good answer.  Whose answer it is (slave,
+// function) is ScanReceived's business.
 uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim, TDataByte& response);
+
+// ---- Finding the answer in what the port delivered.
+//
+// A line delivers more than the answer: the adapter's copy of the request,
+// a stray byte while a driver turns round, noise, another slave's frame, the
+// late answer to an earlier request, a frame cut off.  ScanReceived says what
+// the bytes at the front of the collected ones are; the master takes them off
+// and asks again, until the answer is whole or the front may still grow into
+// it.  Only a frame from the request's slave with its function (or the
+// function's exception) is the answer.
+
+enum class RxVerdict : uint8_t {
+    Wait,      // the front may still grow into the answer or the echo: more bytes are needed
+    Echo,      // `size` bytes: the adapter's copy of the request
+    Skip,      // `size` bytes that begin nothing whole (stray bytes, noise, a cut-off frame)
+    Damaged,   // 1 byte: the start of an answer whose frame fails its CRC; skipped, since the
+               // answer may still start later, but an answer was damaged
+    Foreign,   // `size` bytes: a whole frame of another slave or function
+    Late,      // `size` bytes: a whole frame that answers the earlier request
+    Answer,    // `size` bytes: the answer, whole by its announced length, with a good CRC
+    Cut,       // the answer began and will not be completed (only when `final`)
+};
+
+struct RxStep {
+    RxVerdict verdict;
+    size_t size;
+};
+
+struct RxContext {
+    bool open = false;               // a transaction waits: its answer is looked for
+    RequestFields request;           // the open request, or the last one
+    const uint8_t* sent = nullptr;   // the open request's frame as written
+    size_t sentSize = 0;
+    bool echoPending = false;        // a copy of the request may still come first
+    bool hasEarlier = false;         // the request before, whose answer may come late
+    RequestFields earlier;
+    bool final = false;              // nothing more will arrive: decide what waits
+};
+
+// What the bytes at the front of rx[0..n) are.  Wait only when the front may
+// still grow into something whole and no whole answer (or echo) starts
+// further on; with `final` never, except for n = 0.  Every other verdict
+// takes at least one byte, so a caller that takes them off and asks again
+// ends.  The work is bounded by n times the longest frame.
+RxStep ScanReceived(const uint8_t* rx, size_t n, const RxContext& c);
+
+// True when a copy of the request frame would be taken for its answer (a
+// write of function 5 or 6 is answered by a copy of itself): only knowing
+// that the port echoes then tells the echo from the answer.
+bool EchoPassesAsAnswer(const TDataByte& frame, const RequestFields& request);
 
 } // namespace orn

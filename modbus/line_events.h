@@ -2,7 +2,8 @@
 // a traffic view, a readings log, a verbose command line.
 //
 // The master fires one event per thing that happens, synchronously, in the
-// order it happens.  While nobody listens nothing is built or stored.
+// order it happens.  While nobody listens nothing is built or stored.  A
+// listener only watches: it must not destroy the master or start requests.
 #pragma once
 
 #include <cstddef>

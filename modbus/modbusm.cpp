@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <set>
 
 namespace orn {
 
@@ -23,8 +25,14 @@ const char* const TModbusM::ErrorTexts[12] = {
     " 11-Puerto no iniciado",
 };
 
+// Whether the master still exists, for code that runs after a handler,
+// which may have destroyed it.
+struct TModbusM::Life {
+    bool alive = true;
+};
+
 TModbusM::TModbusM(Scheduler& scheduler, SerialBackend& backend)
-    : scheduler_(scheduler), backend_(backend) {
+    : scheduler_(scheduler), backend_(backend), life_(std::make_shared<Life>()) {
     readBuffer_.reset(new uint8_t[InBufferSize]);
     pollTimer_ = scheduler_.createTimer([this] { TimerWndProc(); });
     pollTimer_->setInterval(PollInterval);
@@ -33,6 +41,7 @@ TModbusM::TModbusM(Scheduler& scheduler, SerialBackend& backend)
 }
 
 TModbusM::~TModbusM() {
+    life_->alive = false;
     // No event fires from here on: the timeout goes first, then the port.
     timeoutTimer_.reset();
     Disconnect();
@@ -195,11 +204,50 @@ void TModbusM::Note(LineEventKind kind, const uint8_t* data, size_t size, uint8_
     OnLine(e);
 }
 
-void TModbusM::RaiseError(uint8_t code) {
+RequestFields TModbusM::requestFields() const {
+    RequestFields f;
+    f.SlaveId = SlaveId;
+    f.FunctionCode = FunctionCode;
+    f.Offset = Offset;
+    f.Quantity = Quantity;
+    f.RegisterDim = RegisterDim;
+    return f;
+}
+
+// Fires an outcome and, when it ends the transaction, turns the master idle
+// afterwards: also when the handler throws, and never when the handler has
+// destroyed the master.
+class TModbusM::Ending {
+public:
+    Ending(TModbusM& m, bool ends) : m_(m), life_(m.life_), ends_(ends) {
+        if (!ends_) return;
+        m_.ended_ = m_.requestFields();
+        m_.hasEnded_ = true;
+    }
+    ~Ending() {
+        if (life_->alive && ends_) m_.busy_ = false;
+    }
+    bool alive() const { return life_->alive; }
+
+private:
+    TModbusM& m_;
+    std::shared_ptr<Life> life_;
+    bool ends_;
+};
+
+bool TModbusM::RaiseError(uint8_t code) {
     errorCode_ = code;
+    Ending ending(*this, code != mbMoreTime && code != mbMasterBusy && code != mbPortNotOpen);
     Note(LineEventKind::Outcome, nullptr, 0, code);
     if (OnError) OnError(this, ErrorTexts[code]);
-    if (code != mbMoreTime && code != mbMasterBusy && code != mbPortNotOpen) busy_ = false;
+    return ending.alive();
+}
+
+bool TModbusM::Answered() {
+    Ending ending(*this, true);
+    Note(LineEventKind::Outcome, nullptr, 0, mbNoError);
+    if (OnResponseReady) OnResponseReady(this);
+    return ending.alive();
 }
 
 void TModbusM::Query() {
@@ -214,21 +262,17 @@ void TModbusM::Query() {
     busy_ = true;
     errorCode_ = mbNoError;
     rxBuffer_.clear();
+    echoTaken_ = othersFirst_ = damaged_ = false;
 
-    TDataByte frame;
-    RequestFields fields;
-    fields.SlaveId = SlaveId;
-    fields.FunctionCode = FunctionCode;
-    fields.Offset = Offset;
-    fields.Quantity = Quantity;
-    fields.RegisterDim = RegisterDim;
-    if (const uint8_t refused = BuildRequest(fields, RequestData, frame)) {
+    const RequestFields fields = requestFields();
+    if (const uint8_t refused = BuildRequest(fields, RequestData, sent_)) {
         RaiseError(refused);
         return;
     }
-    const int32_t sent = SendData(frame.data(), int32_t(frame.size()));
-    Note(LineEventKind::Sent, frame.data(), size_t(sent < 0 ? -sent : sent));
-    if (sent != int32_t(frame.size())) {
+    echoAmbiguous_ = EchoPassesAsAnswer(sent_, fields);
+    const int32_t sent = SendData(sent_.data(), int32_t(sent_.size()));
+    Note(LineEventKind::Sent, sent_.data(), size_t(sent < 0 ? -sent : sent));
+    if (sent != int32_t(sent_.size())) {
         RaiseError(mbCommError);
         return;
     }
@@ -240,55 +284,152 @@ void TModbusM::Query() {
 void TModbusM::Response(TModbusM* /*Sender*/, const uint8_t* data, int32_t count) {
     if (count <= 0) return;
     Note(LineEventKind::Received, data, size_t(count));
-    rxBuffer_.insert(rxBuffer_.end(), data, data + count);
+    // At most one frame's worth is held: what is judged is taken off before
+    // more is appended, and what waits is shorter than the frame it begins.
+    for (size_t at = 0; at < size_t(count);) {
+        const size_t take = std::min(size_t(count) - at, MaxRtuFrame - rxBuffer_.size());
+        rxBuffer_.insert(rxBuffer_.end(), data + at, data + at + take);
+        at += take;
+        if (!Judge(false)) return;
+    }
+}
 
-    if (rxBuffer_.size() > MaxRtuFrame) {
-        // No answer is this long: a noisy line.  Judge and drop what came so
-        // that it cannot pile up.
-        timeoutTimer_->setEnabled(false);
-        rxBuffer_.clear();
-        RaiseError(mbCommError);
-        return;
+bool TModbusM::Judge(bool final) {
+    RxContext c;
+    size_t skipped = 0;   // stray bytes at the front, reported together
+    const bool portEchoes = echoAmbiguous_ && PortEchoes();
+    for (;;) {
+        // Outside a transaction every frame is late or foreign.
+        c.open = busy_;
+        c.request = busy_ ? requestFields() : ended_;
+        c.sent = sent_.data();
+        c.sentSize = sent_.size();
+        c.echoPending = !echoTaken_ && (!echoAmbiguous_ || portEchoes);
+        c.hasEarlier = busy_ && hasEnded_;
+        c.earlier = ended_;
+        c.final = final;
+        const RxStep step = ScanReceived(rxBuffer_.data() + skipped, rxBuffer_.size() - skipped, c);
+        if (step.verdict == RxVerdict::Skip || step.verdict == RxVerdict::Damaged) {
+            damaged_ = damaged_ || (busy_ && step.verdict == RxVerdict::Damaged);
+            skipped += step.size;
+            continue;
+        }
+        if (skipped > 0) {
+            othersFirst_ = true;
+            Note(LineEventKind::Skipped, rxBuffer_.data(), skipped);
+            rxBuffer_.erase(rxBuffer_.begin(), rxBuffer_.begin() + long(skipped));
+            skipped = 0;
+        }
+        const auto drop = [&](LineEventKind kind) {
+            Note(kind, rxBuffer_.data(), step.size);
+            rxBuffer_.erase(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size));
+        };
+        switch (step.verdict) {
+        case RxVerdict::Wait:
+            return true;
+        case RxVerdict::Echo:
+            // A copy of a request that no answer looks like proves the echo.
+            if (!echoAmbiguous_) LearnEcho(true);
+            echoTaken_ = true;
+            drop(LineEventKind::EchoRemoved);
+            break;
+        case RxVerdict::Foreign:
+            othersFirst_ = true;
+            drop(LineEventKind::Foreign);
+            break;
+        case RxVerdict::Late:
+            othersFirst_ = true;
+            drop(LineEventKind::Late);
+            break;
+        case RxVerdict::Cut:
+            rxBuffer_.clear();
+            timeoutTimer_->setEnabled(false);
+            return RaiseError(mbCommError);
+        case RxVerdict::Answer: {
+            // An answer with nothing before it where the echo belonged: the
+            // port does not echo (any more).
+            if (!echoTaken_ && !echoAmbiguous_ && !othersFirst_) LearnEcho(false);
+            const TDataByte frame(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size));
+            rxBuffer_.erase(rxBuffer_.begin(), rxBuffer_.begin() + long(step.size));
+            timeoutTimer_->setEnabled(false);
+            const uint8_t outcome = CheckAnswer(frame, Quantity, RegisterDim, responseData_);
+            if (outcome == mbMoreTime) {
+                // The transaction stays open: a fresh interval for the answer.
+                othersFirst_ = true;
+                timeoutTimer_->setEnabled(true);
+            }
+            if (!(outcome == mbNoError ? Answered() : RaiseError(outcome))) return false;
+            break;
+        }
+        case RxVerdict::Skip:
+        case RxVerdict::Damaged:
+            break;
+        }
     }
-    // An answer still arriving is judged when it is whole; the answer timeout
-    // keeps running from the send.
-    if (AnswerIncomplete(rxBuffer_, RegisterDim)) return;
-
-    timeoutTimer_->setEnabled(false);
-    const uint8_t outcome = CheckAnswer(rxBuffer_, Quantity, RegisterDim, responseData_);
-    if (outcome == mbMoreTime) {
-        errorCode_ = mbMoreTime;
-        timeoutTimer_->setEnabled(true);
-        Note(LineEventKind::Outcome, nullptr, 0, mbMoreTime);
-        if (OnError) OnError(this, ErrorTexts[mbMoreTime]);
-        return;
-    }
-    if (outcome != mbNoError) {
-        RaiseError(outcome);
-        return;
-    }
-    Note(LineEventKind::Outcome, nullptr, 0, mbNoError);
-    if (OnResponseReady) OnResponseReady(this);
-    busy_ = false;
 }
 
 void TModbusM::OnTimeout() {
     timeoutTimer_->setEnabled(false);
-    const bool partial = !rxBuffer_.empty() && AnswerIncomplete(rxBuffer_, RegisterDim);
-    RaiseError(partial ? mbCommError : mbTimeout);
+    // What the port holds was complete before now; judge it before the verdict.
+    if (!busy_) {
+        RaiseError(mbTimeout);
+        return;
+    }
+    if (!ReadPort() || !busy_) return;
+    if (!Judge(true) || !busy_) return;
+    RaiseError(damaged_ ? mbCommError : mbTimeout);
 }
 
-void TModbusM::TimerWndProc() {
+bool TModbusM::ReadPort() {
     // A handler that runs the event loop from inside an event (a modal box)
     // must not see the next poll nested in it; the bytes wait in the queue.
-    if (!device_ || inResponse_) return;
+    if (!device_ || inResponse_) return true;
     const long n = device_->read(readBuffer_.get(), InBufferSize);
     // A device that is gone delivers nothing; the transaction then ends by
     // its timeout, and the caller's next Connect finds the port missing.
-    if (n <= 0) return;
+    if (n <= 0) return true;
+    const std::shared_ptr<Life> life = life_;
     inResponse_ = true;
+    struct Reset {
+        TModbusM& m;
+        const std::shared_ptr<Life>& life;
+        ~Reset() {
+            if (life->alive) m.inResponse_ = false;
+        }
+    } reset{*this, life};
     Response(this, readBuffer_.get(), int32_t(n));
-    inResponse_ = false;
+    return life->alive;
+}
+
+void TModbusM::TimerWndProc() { ReadPort(); }
+
+// ---------------------------------------------------------------- echo
+
+namespace {
+
+// Ports known to echo, by name, for the life of the program.
+std::mutex echoMutex;
+std::set<std::string>& EchoingPorts() {
+    static std::set<std::string> ports;
+    return ports;
+}
+
+} // namespace
+
+bool TModbusM::PortEchoes() const {
+    std::lock_guard<std::mutex> lock(echoMutex);
+    return EchoingPorts().count(PortName()) > 0;
+}
+
+void TModbusM::LearnEcho(bool echoes) {
+    std::lock_guard<std::mutex> lock(echoMutex);
+    if (echoes) EchoingPorts().insert(PortName());
+    else EchoingPorts().erase(PortName());
+}
+
+void TModbusM::ForgetEchoes() {
+    std::lock_guard<std::mutex> lock(echoMutex);
+    EchoingPorts().clear();
 }
 
 } // namespace orn

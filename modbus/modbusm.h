@@ -111,25 +111,49 @@ public:
     uint8_t ErrorCode() const { return errorCode_; }
     // Data part of the last good answer.
     const TDataByte& ResponseData() const { return responseData_; }
-    // Every byte received since the last accepted Query.
+    // The bytes received since the last accepted Query that are not yet
+    // accounted for (an answer still arriving); the echo, stray bytes and
+    // frames for others are taken off as they are recognised.
     const TDataByte& RxBuffer() const { return rxBuffer_; }
 
     // Starts a transaction for the request fields.  Refusals (port closed 11,
     // busy 10, function 1, data too short 3, short send 9) fire OnError
     // before Query returns.
     void Query();
-    // Takes received bytes (called by the poll).  An answer is judged once it
-    // has the length it announces; until then nothing fires.
+    // Takes received bytes (called by the poll).  Only a frame from SlaveId
+    // with FunctionCode (or its exception) answers; the adapter's echo, stray
+    // bytes and frames for other slaves, other functions or earlier requests
+    // are dropped and the wait goes on.  The answer is judged once it has the
+    // length it announces; until then nothing fires.
     void Response(TModbusM* Sender, const uint8_t* data, int32_t count);
-    // The answer timeout: code 9 when an incomplete answer waits, else 7.
+    // The answer timeout: takes what the port holds first, then ends the
+    // transaction with code 9 when an answer began or came damaged, else 7.
     void OnTimeout();
     // The receive poll: hands what has arrived to Response.
     void TimerWndProc();
 
+    // Whether the port (by PortName) is known to return what is sent, as a
+    // 2-wire adapter without echo suppression does.  Learnt from the
+    // traffic, kept for the life of the program, shared by every master.
+    bool PortEchoes() const;
+    // Forgets what was learnt of every port.
+    static void ForgetEchoes();
+
 private:
-    void RaiseError(uint8_t code);
+    struct Life;
+    class Ending;
+    // Fire the outcome; false when a handler destroyed the master.
+    bool RaiseError(uint8_t code);
+    bool Answered();
+    // Judges rxBuffer_: fires what it recognises, ends the transaction when
+    // the answer is there (or, `final`, when nothing more will come).
+    // False when a handler destroyed the master.
+    bool Judge(bool final);
+    bool ReadPort();
+    void LearnEcho(bool echoes);
     void Note(LineEventKind kind, const uint8_t* data = nullptr, size_t size = 0, uint8_t code = 0);
     LineSettings lineSettings() const;
+    RequestFields requestFields() const;
 
     Scheduler& scheduler_;
     SerialBackend& backend_;
@@ -145,6 +169,7 @@ private:
     TComPortParity comPortParity_ = ptNONE;
     TComPortHwHandshaking comPortHwHandshaking_ = hhNONE;
 
+    std::shared_ptr<Life> life_;
     std::unique_ptr<uint8_t[]> readBuffer_;
     std::unique_ptr<Timer> pollTimer_;
     std::unique_ptr<Timer> timeoutTimer_;
@@ -154,6 +179,17 @@ private:
     bool inResponse_ = false;
     TDataByte rxBuffer_;
     TDataByte responseData_;
+
+    // The open transaction's receive state.
+    TDataByte sent_;              // its request frame as written
+    bool echoAmbiguous_ = false;  // a copy of it would pass as its answer
+    bool echoTaken_ = false;      // its echo has come
+    bool othersFirst_ = false;    // bytes that were not its answer came first
+    bool damaged_ = false;        // an answer came damaged
+    // The last ended request, and whether there is one: frames answering it
+    // are late.
+    RequestFields ended_;
+    bool hasEnded_ = false;
 };
 
 } // namespace orn

@@ -7,6 +7,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -54,6 +56,31 @@ tcflag_t dataBitsFlag(int bits) {
 void setModemLine(int fd, int line, bool on) {
     // A pseudo-terminal has no modem lines and refuses; that is fine.
     (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+// write(), except that a reader gone from an adopted pipe or socket gives
+// EPIPE instead of a SIGPIPE that would end the program.  The signal is held
+// back for this thread only and, when the write raised it, taken off again;
+// a SIGPIPE that was already pending stays pending.
+ssize_t WriteWithoutSigpipe(int fd, const uint8_t* buf, size_t n) {
+    sigset_t pipe, old;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    const ssize_t r = ::write(fd, buf, n);
+    const int err = errno;
+    if (r < 0 && err == EPIPE && !wasPending) {
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+    return r;
 }
 
 } // namespace
@@ -179,7 +206,7 @@ long PosixSerialDevice::write(const uint8_t* buf, size_t n) {
         if (ready & (POLLHUP | POLLERR | POLLNVAL)) return -1;
         if (!(ready & POLLOUT)) return 0;
     }
-    const ssize_t r = ::write(fd_, buf, n);
+    const ssize_t r = WriteWithoutSigpipe(fd_, buf, n);
     if (r >= 0) return long(r);
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
     return -1;

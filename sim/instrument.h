@@ -41,11 +41,14 @@ struct Faults {
     int splitGapMs = 0;       // pause of this length inside the answer (0: off)
     int splitAfter = -1;      // answer bytes before the pause (-1: half of them)
     int noiseBytes = 0;       // junk bytes sent just before the answer
+    std::vector<uint8_t> stray;   // these bytes just before the answer (a driver turning round)
+    uint8_t foreign = 0;      // a copy of the answer from this address comes first (0: off)
     int turnaroundMs = -1;    // the instrument's own turnaround (-1: the line's)
     int count = -1;           // requests the faults last for (-1: until cleared)
 
     bool any() const {
-        return silent || badCrc || exception || splitGapMs > 0 || noiseBytes > 0 || turnaroundMs >= 0;
+        return silent || badCrc || exception || splitGapMs > 0 || noiseBytes > 0 || !stray.empty() || foreign ||
+               turnaroundMs >= 0;
     }
 };
 

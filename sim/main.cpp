@@ -75,9 +75,9 @@ int main(int argc, char** argv) {
 
     std::printf("ORN10_COM%d=%s\n", o.comNumber, server.path().c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "orn10sim: %s on %s (%s), %u bit/s, parity %s, turnaround %d ms; Ctrl+C ends\n",
+    std::fprintf(stderr, "orn10sim: %s on %s (%s), %u bit/s, parity %s, turnaround %d ms%s; Ctrl+C ends\n",
                  names.c_str(), server.path().c_str(), server.devicePath().c_str(), o.line.baudRate,
-                 ParityName(o.line.parity), o.line.turnaroundMs);
+                 ParityName(o.line.parity), o.line.turnaroundMs, o.line.echo ? ", requests echoed" : "");
 
     const int rc = server.run();
     g_server = nullptr;

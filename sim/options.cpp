@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <set>
@@ -24,6 +25,20 @@ bool ParseProbability(const std::string& s, double& out) {
     const double v = std::strtod(s.c_str(), &end);
     if (*end != '\0' || !(v >= 0 && v <= 1)) return false;
     out = v;
+    return true;
+}
+
+// "00FF" into bytes: 1 to 16 of them, two hex digits each.
+bool ParseHexBytes(const std::string& s, std::vector<uint8_t>& out) {
+    if (s.empty() || s.size() % 2 || s.size() > 32) return false;
+    out.clear();
+    for (size_t i = 0; i < s.size(); i += 2) {
+        char* end = nullptr;
+        const std::string pair = s.substr(i, 2);
+        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+        if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(pair[0]))) return false;
+        out.push_back(uint8_t(v));
+    }
     return true;
 }
 
@@ -81,9 +96,13 @@ bool ParseFault(const std::string& s, Options& o, std::string& error) {
             f.noiseBytes = int(v);
         else if (kind == "slow" && ParseInt(value, 0, 60000, v))
             f.turnaroundMs = int(v);
+        else if (kind == "stray" && ParseHexBytes(value, f.stray)) {
+        } else if (kind == "foreign" && ParseInt(value, 1, 247, v) && v != address)
+            f.foreign = uint8_t(v);
         else {
             error = "bad fault '" + kind + (value.empty() ? "" : "=" + value) +
-                    "': kinds are silent, bad-crc, exception=CODE, split=MS, split-after=BYTES, noise=BYTES, slow=MS";
+                    "': kinds are silent, bad-crc, exception=CODE, split=MS, split-after=BYTES, noise=BYTES, "
+                    "stray=HEX, foreign=ADDR (another address), slow=MS";
             return false;
         }
     }
@@ -128,10 +147,15 @@ std::string UsageText() {
            "                           speed gets no answer\n"
            "  -p, --parity none|odd|even  line parity (default even)\n"
            "  -t, --turnaround MS      pause before each answer (default 5)\n"
+           "  -e, --echo               every request comes back to the master as it is sent, as\n"
+           "                           from a 2-wire RS-485 adapter without echo suppression\n"
            "  -f, --fault ADDR:KIND[=VALUE][,...]  faults of the instrument at ADDR:\n"
            "                           silent, bad-crc, exception=CODE, split=MS (pause inside\n"
-           "                           the answer), split-after=BYTES, noise=BYTES (junk before\n"
-           "                           the answer), slow=MS (turnaround)\n"
+           "                           the answer), split-after=BYTES, noise=BYTES (random junk\n"
+           "                           before the answer), stray=HEX (these bytes before the\n"
+           "                           answer, e.g. stray=00 or stray=FF), foreign=ADDR (a copy\n"
+           "                           of the answer from another address first), slow=MS (a\n"
+           "                           late answer: turnaround)\n"
            "  -r, --random KIND=P[,...]  faults by chance for every instrument: drop, corrupt,\n"
            "                           split, delay, garble (P from 0 to 1); split-gap=MS and\n"
            "                           delay-ms=MS set their sizes (default 50 and 300)\n"
@@ -227,6 +251,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                 return false;
             }
             o.line.turnaroundMs = int(n);
+        } else if (name == "-e" || name == "--echo") {
+            if (!flag()) return false;
+            o.line.echo = true;
         } else if (name == "-f" || name == "--fault") {
             if (!take(v) || !ParseFault(v, o, error)) return false;
         } else if (name == "-r" || name == "--random") {

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -88,37 +89,80 @@ bool PtyServer::open(std::string& error) {
     // Settings a master leaves behind stay on a pseudo-terminal, and the
     // next master that asks for the same ones is told EINVAL by tcsetattr()
     // (the pty drops the parity bit, and the C library then sees nothing of
-    // the request applied).  Watching opens and closes lets us put the
-    // line's settings back when the last master has gone.  Without the
+    // the request applied).  Watching closes lets us put the line's
+    // settings back when the last master has gone.  Without the
     // watch everything else still works.
     watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
         ::close(watch_);
         watch_ = -1;
     }
     return true;
 }
 
-void PtyServer::takeOpenCloseEvents() {
+void PtyServer::takeCloseEvents() {
+    // The kernel merges a close with the one before it while neither has
+    // been read, so the events cannot be counted: they only say when to
+    // look who still holds the device.
     alignas(inotify_event) char buf[4096];
     bool closed = false;
+    while (::read(watch_, buf, sizeof buf) > 0) closed = true;
+    if (!closed) return;
+    // What the master wrote before it closed is in the pseudo-terminal by
+    // now.  It is taken before looking: a master that opens while we look
+    // has its request read later, and it is not dropped below.
+    takeMasterBytes();
+    if (othersHoldDevice()) return;
+    MakeRawAt(ownPts_, line_.config().baudRate);
+    ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
+    // What the last master wrote and the line has not carried goes with it.
+    std::lock_guard<std::mutex> lock(mutex_);
+    line_.discardUnsent(nowUs());
+}
+
+void PtyServer::takeMasterBytes() {
+    uint8_t buf[4096];
     for (;;) {
-        const ssize_t n = ::read(watch_, buf, sizeof buf);
+        const ssize_t n = ::read(ptm_, buf, sizeof buf);
         if (n <= 0) break;
-        for (ssize_t i = 0; i + ssize_t(sizeof(inotify_event)) <= n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buf + i);
-            if (e->mask & IN_OPEN) ++masters_;
-            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
-                masters_ = masters_ > 0 ? masters_ - 1 : 0;
-                closed = true;
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A pseudo-terminal keeps the speed the master set, though it
+        // ignores it; the parity it drops.  A master at another speed is
+        // heard as garbage.
+        LineSettings master = line_.settings();
+        if (const uint32_t speed = TerminalSpeed(ownPts_)) master.baudRate = speed;
+        line_.send(buf, size_t(n), nowUs(), &master);
+    }
+}
+
+bool PtyServer::othersHoldDevice() const {
+    // Every descriptor of every process we may look at, ours included but
+    // not our own hold.  A process we may not look at cannot have opened our
+    // device either, unless it is root's.
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    const std::string self = std::to_string(::getpid());
+    bool held = false;
+    while (const dirent* p = ::readdir(proc)) {
+        if (held) break;
+        if (p->d_name[0] < '1' || p->d_name[0] > '9') continue;
+        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds) continue;
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.') continue;
+            if (self == p->d_name && std::to_string(ownPts_) == f->d_name) continue;
+            char target[PATH_MAX];
+            const ssize_t n = ::readlinkat(::dirfd(fds), f->d_name, target, sizeof target - 1);
+            if (n > 0 && devicePath_ == std::string(target, size_t(n))) {
+                held = true;
+                break;
             }
-            i += ssize_t(sizeof(inotify_event) + e->len);
         }
+        ::closedir(fds);
     }
-    if (closed && masters_ == 0) {
-        MakeRawAt(ownPts_, line_.config().baudRate);
-        ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
-    }
+    ::closedir(proc);
+    return held;
 }
 
 bool PtyServer::link(const std::string& path, std::string& error) {
@@ -224,20 +268,9 @@ int PtyServer::run() {
             return 1;
         }
         if (fds[1].revents) break;
-        if (watch_ >= 0 && (fds[2].revents & POLLIN)) takeOpenCloseEvents();
-        if (fds[0].revents & POLLIN) {
-            for (;;) {
-                const ssize_t n = ::read(ptm_, buf, sizeof buf);
-                if (n <= 0) break;
-                std::lock_guard<std::mutex> lock(mutex_);
-                // A pseudo-terminal keeps the speed the master set, though
-                // it ignores it; the parity it drops.  A master at another
-                // speed is heard as garbage.
-                LineSettings master = line_.settings();
-                if (const uint32_t speed = TerminalSpeed(ownPts_)) master.baudRate = speed;
-                line_.send(buf, size_t(n), nowUs(), &master);
-            }
-        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+        if (fds[0].revents & POLLIN) takeMasterBytes();
+        if (watch_ >= 0 && (fds[2].revents & POLLIN)) takeCloseEvents();
+        if (!(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR))) {
             // Should not happen while we hold the device side; do not spin.
             ::poll(nullptr, 0, 20);
         }

@@ -6,8 +6,9 @@
 // port for every request; it waits in poll() for the master's bytes or the
 // next due answer byte, and writes each answer byte when its paced arrival
 // time has come, since a pseudo-terminal itself ignores speed.  When the last
-// master closes the device side its settings go back to the line's, so the
-// next master starts from a fresh port as it would on a real one.
+// master closes the device side its settings go back to the line's and what
+// it sent but the line has not yet carried is dropped, so the next master
+// starts from a fresh port as it would on a real one.
 #pragma once
 
 #include "sim_line.h"
@@ -57,7 +58,9 @@ public:
 private:
     int64_t nowUs() const;
     void writeAnswer(const uint8_t* data, size_t n);
-    void takeOpenCloseEvents();
+    void takeCloseEvents();
+    void takeMasterBytes();
+    bool othersHoldDevice() const;
 
     SimLine& line_;
     std::mutex mutex_;
@@ -65,8 +68,7 @@ private:
     int ptm_ = -1;         // our side
     int ownPts_ = -1;      // our hold on the device side
     int wake_[2] = {-1, -1};
-    int watch_ = -1;       // inotify on the device side: masters opening and closing it
-    int masters_ = 0;      // masters holding the device side now
+    int watch_ = -1;       // inotify on the device side: masters closing it
     std::string devicePath_;
     std::string linkPath_;
     std::string error_;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
 namespace orn::sim {
@@ -113,9 +114,16 @@ void SimLine::send(const uint8_t* data, size_t n, int64_t atUs, const LineSettin
     const bool garbage = m.baudRate != line.baudRate || m.parity != line.parity || m.dataBits != line.dataBits;
     const double cu = CharUs(m);
     const int64_t start = std::max(atUs, sendEndUs_);
-    for (size_t i = 0; i < n; ++i)
-        in_.push_back({data[i], start + std::llround(double(i + 1) * cu), garbage});
-    sendEndUs_ = in_.back().at;
+    const size_t room = MaxInputBacklog - std::min(in_.size(), MaxInputBacklog);
+    stats_.overrun += int(n - std::min(n, room));
+    n = std::min(n, room);
+    for (size_t i = 0; i < n; ++i) {
+        const int64_t at = start + std::llround(double(i + 1) * cu);
+        in_.push_back({data[i], at, garbage});
+        // The adapter hands each byte back as it goes out, at its own speed.
+        if (config_.echo) queueOut(data[i], at);
+    }
+    if (n > 0) sendEndUs_ = in_.back().at;
 }
 
 void SimLine::advanceTo(int64_t us) {
@@ -248,11 +256,23 @@ void SimLine::answer(Instrument& inst, const std::vector<uint8_t>& request, int6
 
     std::vector<uint8_t> wire;
     for (int i = 0; i < noise; ++i) wire.push_back(uint8_t(noiseRng_.next()));
+    wire.insert(wire.end(), now.stray.begin(), now.stray.end());
+    if (splitGapMs > 0) splitAt += wire.size();
     wire.insert(wire.end(), frame.begin(), frame.end());
-    if (splitGapMs > 0) splitAt += size_t(noise);
 
     const int turnaroundMs = (now.turnaroundMs >= 0 ? now.turnaroundMs : config_.turnaroundMs) + extraTurnaroundMs;
-    const int64_t start = std::max(at + int64_t(turnaroundMs) * 1000, outEndUs_);
+    int64_t start = std::max(at + int64_t(turnaroundMs) * 1000, outEndUs_);
+    if (now.foreign) {
+        // Another slave's whole frame first (as if it answered too), then
+        // the pause that ends a frame.
+        std::vector<uint8_t> other(frame.size());
+        other[0] = now.foreign;
+        std::copy(pdu.begin(), pdu.end(), other.begin() + 1);
+        SetFrameCRC(other);
+        emit(other, start, other.size(), 0);
+        note(start, "foreign frame (fault)", other);
+        start = outEndUs_ + gapUs();
+    }
     emit(wire, start, splitGapMs > 0 ? splitAt : wire.size(), int64_t(splitGapMs) * 1000);
     ++stats_.answers;
     note(start, "answer", wire);
@@ -262,9 +282,17 @@ void SimLine::emit(const std::vector<uint8_t>& bytes, int64_t startUs, size_t ga
     const double cu = charUs();
     for (size_t i = 0; i < bytes.size(); ++i) {
         const int64_t t = startUs + std::llround(double(i + 1) * cu) + (i >= gapAfter ? gapUs : 0);
-        out_.push_back({bytes[i], t});
+        queueOut(bytes[i], t);
+        outEndUs_ = std::max(outEndUs_, t);
     }
-    if (!out_.empty()) outEndUs_ = out_.back().at;
+}
+
+void SimLine::queueOut(uint8_t b, int64_t at) {
+    // The echo of a request may be on its way while an earlier answer still
+    // is: keep the arrivals in time order.
+    auto pos = out_.end();
+    while (pos != out_.begin() && std::prev(pos)->at > at) --pos;
+    out_.insert(pos, {b, at});
 }
 
 size_t SimLine::receive(uint8_t* buf, size_t max, int64_t atUs) {

@@ -28,7 +28,13 @@ struct LineConfig {
     uint32_t baudRate = 19200;
     TComPortParity parity = ptEVEN;
     int turnaroundMs = 5;   // from the end of a request to the start of the answer
+    bool echo = false;      // the master's adapter hands back every byte it sends (a 2-wire
+                            // RS-485 adapter without echo suppression)
 };
+
+// The master's bytes on their way that the line holds at most; more are
+// lost, as a UART overrun loses them.
+constexpr size_t MaxInputBacklog = 4096;
 
 // What the instruments' side saw, for tests and the program's trace.
 struct LineStats {
@@ -40,6 +46,7 @@ struct LineStats {
     int garbled = 0;      // bursts heard at the wrong speed or parity
     int broken = 0;       // incomplete frames dropped at a silence gap
     int unheard = 0;      // requests an instrument left unanswered (service protocol, silence fault, drop)
+    int overrun = 0;      // bytes of the master lost beyond MaxInputBacklog
 };
 
 class SimLine {
@@ -77,10 +84,11 @@ public:
 
     // ---- The master's side.  Times are microseconds of the line's clock and
     // never go back.
-    // Puts bytes on the wire from atUs on (after any still being sent).
-    // `master` is what the master's port is configured to; when its speed,
-    // parity or data bits differ from the line's the instruments hear
-    // garbage.  nullptr: configured as the line.
+    // Puts bytes on the wire from atUs on (after any still being sent); with
+    // more than MaxInputBacklog on their way the rest is lost.  `master` is
+    // what the master's port is configured to; when its speed, parity or
+    // data bits differ from the line's the instruments hear garbage.
+    // nullptr: configured as the line.
     void send(const uint8_t* data, size_t n, int64_t atUs, const LineSettings* master = nullptr);
     // Takes every request that has arrived by `us` and schedules the answers.
     void advanceTo(int64_t us);
@@ -118,6 +126,7 @@ private:
     void processFrame(int64_t at);
     void answer(Instrument& inst, const std::vector<uint8_t>& request, int64_t at);
     void emit(const std::vector<uint8_t>& bytes, int64_t startUs, size_t gapAfter, int64_t gapUs);
+    void queueOut(uint8_t b, int64_t at);
     void note(int64_t us, const std::string& what, const std::vector<uint8_t>& frame);
 
     LineConfig config_;
@@ -133,8 +142,8 @@ private:
     std::vector<uint8_t> frame_;   // the request being collected
     int64_t lastByteUs_ = 0;
     bool skipping_ = false;     // garbage heard: ignore until silence
-    std::deque<OutByte> out_;   // answer bytes on their way, in time order
-    int64_t outEndUs_ = 0;
+    std::deque<OutByte> out_;   // bytes on their way to the master (answers, echo), in time order
+    int64_t outEndUs_ = 0;      // when the last answer byte arrives
     Rng noiseRng_;
     LineStats stats_;
 };

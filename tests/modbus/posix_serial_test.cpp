@@ -307,6 +307,17 @@ TEST(PosixSerial, AdoptedBlockingHandleDoesNotBlock) {
     EXPECT_EQ(dev->write(buf, 2), -1);
 }
 
+TEST(PosixSerial, AdoptedPipeWithoutAReaderFailsTheSendNotTheProgram) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    Master m(49);
+    m.mb.SetComHandle(fds[1]);
+    m.mb.FunctionCode = 3;
+    m.mb.Query();   // a SIGPIPE would end the test program here
+    EXPECT_EQ(m.mb.ErrorCode(), mbCommError);
+}
+
 // ---------------------------------------------------------------- settings
 
 TEST(PosixSerial, EveryRateIsTaken) {

@@ -287,12 +287,42 @@ TEST_F(SimMaster, NoiseCannotWedgeTheParser) {
     EXPECT_EQ(read(1, 1, 2).code, 0);
     EXPECT_EQ(line.stats().broken, 1);
 
+    // A flood is not held beyond what the line can take.
+    {
+        auto dev = backend.open(1);
+        const std::vector<uint8_t> flood(100000, 0x55);
+        dev->write(flood.data(), flood.size());
+    }
+    EXPECT_EQ(line.stats().overrun, 100000 - int(MaxInputBacklog));
+    clock.advance(3000);
+    EXPECT_EQ(read(1, 1, 2).code, 0);
+
     // A function whose length only silence tells is answered after it.
     EXPECT_EQ(HexText(rawExchange({1, 0x08, 0, 0, 0x12, 0x34})), HexText([] {
                   std::vector<uint8_t> e{1, 0x88, 1, 0, 0};
                   SetFrameCRC(e);
                   return e;
               }()));
+}
+
+TEST_F(SimMaster, EchoingAdapterWritesAreNeverFalselyOk) {
+    TModbusM::ForgetEchoes();
+    Instrument& inst = line.add(Model::MB4, 1);
+    LineConfig echoing = line.config();
+    echoing.echo = true;
+    line.setConfig(echoing);
+    EXPECT_EQ(read(1, 1, 1).code, 0);
+    EXPECT_TRUE(mb.PortEchoes()) << "learnt from the read";
+    inst.faults().silent = true;
+    EXPECT_EQ(write(1, 8, 111).code, mbTimeout) << "the echo of the write is not its answer";
+    inst.clearFaults();
+    EXPECT_EQ(write(1, 8, 222).code, 0);
+    EXPECT_EQ(inst.reg(8), 222);
+    // Another adapter on the same port: the first read forgets the echo.
+    line.setConfig(LineConfig{});
+    EXPECT_EQ(read(1, 1, 1).code, 0);
+    EXPECT_FALSE(mb.PortEchoes());
+    EXPECT_EQ(write(1, 8, 333).code, 0);
 }
 
 TEST_F(SimMaster, MasterAtAnotherSpeedOrParityIsNotHeard) {
@@ -326,8 +356,17 @@ TEST_F(SimMaster, FaultsOnDemand) {
     EXPECT_EQ(read(1, 1, 1).code, mbSlaveBusy);
     inst.clearFaults();
 
+    // Junk, chosen stray bytes and another slave's frame before the answer:
+    // the master drops them and finds the answer.
     f.noiseBytes = 2;
-    EXPECT_NE(read(1, 1, 13).code, 0);
+    f.stray = {0x00, 0xFF};
+    f.foreign = 7;
+    std::string kinds;
+    mb.OnLine = [&](const LineEvent& e) { kinds += "SREKFLO"[int(e.kind)]; };
+    EXPECT_EQ(read(1, 1, 13).code, 0);
+    EXPECT_NE(kinds.find('F'), std::string::npos);
+    EXPECT_NE(kinds.find('K'), std::string::npos);
+    mb.OnLine = nullptr;
     inst.clearFaults();
 
     // A pause inside the answer: still whole before the 500 ms timeout...

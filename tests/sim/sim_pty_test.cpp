@@ -4,6 +4,7 @@
 #include "modbusm.h"
 #include "posix_serial.h"
 #include "pty_server.h"
+#include "pty_termios.h"
 #include "realtime_scheduler.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -129,6 +131,43 @@ TEST_F(PtyLine, TheUtilitysOwnLinkOpensAndClosesForEveryRequest) {
     ASSERT_TRUE(clock.runUntil([&] { return code >= 0; }, 2000));
     EXPECT_EQ(code, mbTimeout);
     ::unsetenv("ORN10_COM1");
+}
+
+TEST_F(PtyLine, LastCloseRestoresSettingsAndDropsPendingInputEveryTime) {
+    modbus_close(ctx);
+    const std::string path = server.devicePath();
+    const auto restored = [&] {
+        for (int waited = 0; waited < 1000; waited += 5) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const bool at19200 = fd >= 0 && TerminalSpeed(fd) == 19200;
+            if (fd >= 0) ::close(fd);
+            if (at19200) return true;
+            ::poll(nullptr, 0, 5);
+        }
+        return false;
+    };
+    // Two masters, one changes the speed and floods the line; both close
+    // back to back.  Their close notifications may merge into one.
+    const std::vector<uint8_t> flood(3000, 0x55);
+    for (int cycle = 0; cycle < 40; ++cycle) {
+        const int a = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const int b = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(a, 0);
+        ASSERT_GE(b, 0);
+        termios t{};
+        ASSERT_EQ(tcgetattr(a, &t), 0);
+        cfsetspeed(&t, B9600);
+        ASSERT_EQ(tcsetattr(a, TCSANOW, &t), 0);
+        EXPECT_GT(::write(b, flood.data(), flood.size()), 0);
+        ::close(a);
+        ::close(b);
+        ASSERT_TRUE(restored()) << "cycle " << cycle;
+    }
+    // The next master is answered at once, not after the flood.
+    ASSERT_EQ(modbus_connect(ctx), 0);
+    modbus_set_slave(ctx, 4);
+    uint16_t v = 0;
+    EXPECT_EQ(modbus_read_registers(ctx, 1, 1, &v), 1) << modbus_strerror(errno);
 }
 
 // ---------------------------------------------------------------- the program
@@ -254,7 +293,8 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--instrument", "MB5@1"}, {"--instrument", "MB4@0"}, {"--speed", "fast"}, {"--parity", "mark"},
              {"--turnaround"}, {"--fault", "3:silent"}, {"--fault", "1:explode"}, {"--bogus"},
-             {"-i", "MB4@1", "-i", "X-20@1"}, {"--random", "drop=2"}}) {
+             {"-i", "MB4@1", "-i", "X-20@1"}, {"--random", "drop=2"}, {"--fault", "1:stray=0"},
+             {"--fault", "1:foreign=1"}, {"--echo=1"}}) {
         Child c = Spawn(args);
         ASSERT_GT(c.pid, 0);
         const std::string err = ReadFrom(c.err, 3000, false);
@@ -267,7 +307,8 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     Child h = Spawn({"--help"});
     const std::string help = ReadFrom(h.out, 3000, false);
     EXPECT_EQ(WaitExit(h.pid, 3000), 0);
-    EXPECT_NE(help.find("--instrument MODEL@ADDR"), std::string::npos);
+    for (const char* option : {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
     ::close(h.out);
     ::close(h.err);
 }

@@ -1,7 +1,7 @@
 // The serial port disappears while the window uses it, as when a USB adapter
 // is pulled: in-process on the virtual clock (the simulated port vanishes),
 // then on a real pseudo-terminal whose other side is closed, with the POSIX
-// link and the Qt event loop.
+// link and the Qt event loop.  Last, a search on orn10sim's troubled line.
 #include "window_fixture.h"
 
 #include "posix_serial.h"
@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -317,6 +318,36 @@ TEST_F(VanishPty, HungUpInTheMiddleOfTheAnswerEndsWithTheIncompleteAnswer) {
     EXPECT_EQ(form->PanelText(1), "Rx: 0");
     EXPECT_LE(backend.reads, 8);
     ExpectQuietAndOneBox();
+}
+
+// ---------------------------------------------------------------- a late instrument
+
+// orn10sim with an instrument at 5 that answers 1.2 s late, and one at 3
+// whose answers come after a stray 00 and another slave's frame: the search,
+// on the Qt event loop with the POSIX link, lists 3, and 5 or nothing, never
+// 6, though the answer of 5 arrives while 6 is probed.
+TEST(SearchPty, ALateAnswerIsNeverCountedForTheNextAddress) {
+    QProcess sim;
+    sim.start(QStringLiteral(ORN10SIM_PATH), {"-i", "MB4@3", "-i", "MB4@5", "-f", "3:stray=00,foreign=9",
+                                              "-f", "5:slow=1200"});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QByteArray printed = sim.readLine().trimmed();
+    ASSERT_TRUE(printed.startsWith("ORN10_COM1=")) << printed.toStdString();
+    PortEnv com1(1, printed.mid(11).toStdString());
+    QtScheduler qt;
+    PosixSerialBackend backend;
+    TMForm form(qt, backend);
+    form.ShowPortErrorBox = [] { ADD_FAILURE() << "the port could not be opened"; };
+    int late = 0;
+    form.MB->OnLine = [&](const LineEvent& e) { late += e.kind == LineEventKind::Late; };
+    form.SBtFind->click();
+    ASSERT_TRUE(RunQt([&] { return form.FindAddr >= 7; }, 10000));
+    form.SBtFind->click();   // waits for the probe of 7
+    EXPECT_FALSE(form.Finding);
+    EXPECT_GE(late, 1) << "the late answer came while 6 was probed";
+    QStringList found;
+    for (int i = 0; i < form.CBAddr->count(); ++i) found << form.CBAddr->itemText(i);
+    EXPECT_TRUE(found == QStringList{"3"} || found == (QStringList{"3", "5"})) << found.join(' ').toStdString();
 }
 
 } // namespace
