@@ -75,7 +75,9 @@ bool TCtlLine::Open() {
     // Bytes are taken the moment they arrive; the master's own 100 ms poll
     // goes on beside this and finds nothing left.
     watch_ = scheduler_.watchReadable(mb_.ComHandle(), [this](short revents) {
-        if (revents & POLLIN) mb_.TimerWndProc();
+        if (!(revents & POLLIN)) return;
+        mb_.TimerWndProc();
+        NoteAnswerBegun();
     });
     return true;
 }
@@ -86,12 +88,21 @@ void TCtlLine::Close() {
 }
 
 void TCtlLine::OnLine(const LineEvent& e) {
-    if (e.kind == LineEventKind::Received && pending_ && !answering_) {
-        // The answer has begun: from now on it has its own wire time.
-        answering_ = true;
-        mb_.SetFTimeout(answerMs_);
-    }
     if (listener_) listener_(e);
+}
+
+void TCtlLine::NoteAnswerBegun() {
+    const bool held = pending_ && !mb_.RxBuffer().empty();
+    const bool began = held && !held_;
+    held_ = held;
+    if (!began) return;
+    // Never shorter than the time the answer had to begin: a partial echo
+    // also looks like a beginning until it is whole.
+    const uint32_t now = scheduler_.nowMs();
+    if (now + answerMs_ <= deadlineMs_) return;
+    deadlineMs_ = now + answerMs_;
+    // Setting the value the master has would not restart its wait.
+    mb_.SetFTimeout(answerMs_ == mb_.Timeout() ? answerMs_ + 1 : answerMs_);
 }
 
 int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_t quantity, const TDataByte& data,
@@ -105,8 +116,6 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     mb_.RequestData = data;
     const uint16_t firstByte = MasterTimeout(timeoutMs);
     answerMs_ = MasterTimeout(WireMs(settings_, answerBytes) + AnswerSlackMs);
-    // Setting the same value again would not restart the wait.
-    if (answerMs_ == firstByte) ++answerMs_;
     mb_.SetFTimeout(firstByte);
     // Whatever waits in the queue now came before the request: no answer to
     // it.  Flushed only when there is some: a flush before every request
@@ -115,10 +124,19 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     if (::ioctl(mb_.ComHandle(), FIONREAD, &waiting) == 0 && waiting > 0) mb_.FlushBuffers(true, false);
     if (watch_) watch_->setEnabled(true);
     pending_ = true;
-    answering_ = false;
+    held_ = false;
     result_ = mbTimeout;
+    deadlineMs_ = scheduler_.nowMs() + firstByte;
     mb_.Query();
-    if (pending_) scheduler_.runUntil([this] { return !pending_ || Stopped(); }, INT_MAX);
+    // The master's own poll may take bytes too; the check after each tick
+    // sees them.
+    if (pending_)
+        scheduler_.runUntil(
+            [this] {
+                NoteAnswerBegun();
+                return !pending_ || Stopped();
+            },
+            INT_MAX);
     if (pending_) {
         pending_ = false;
         return Interrupted;

@@ -80,6 +80,10 @@ private:
     int Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_t quantity, const TDataByte& data,
                  int timeoutMs, int answerBytes);
     void OnLine(const LineEvent& e);
+    // Each time bytes that may begin the answer appear (not an echo, stray
+    // bytes or another's frame: those the master has dropped by then), the
+    // wait is made long enough for the rest of the answer's wire time.
+    void NoteAnswerBegun();
 
     RealtimeScheduler& scheduler_;
     TLineSettings settings_;
@@ -88,7 +92,8 @@ private:
     LineListener listener_;
     const volatile std::sig_atomic_t* stop_ = nullptr;
     bool pending_ = false;      // a transaction of ours is open
-    bool answering_ = false;    // its answer has begun
+    bool held_ = false;         // the master held bytes at the last look
+    uint32_t deadlineMs_ = 0;   // when the open transaction times out (scheduler clock)
     int result_ = 0;
     uint16_t answerMs_ = 0;     // the wait granted once the answer has begun
 };

@@ -185,6 +185,17 @@ TEST_F(Ctl, ReadShowsTheWindowsTable) {
     EXPECT_NE(j.out.find("\"registers\":{\"first\":1,\"values\":[" + std::to_string(SimReg(5, 1)) + "," +
                          std::to_string(SimReg(5, 2)) + ","),
               std::string::npos) << j.out;
+
+    // An echoing adapter and a slow instrument: the echo is not the start of
+    // the answer, which still has the whole timeout to begin.
+    server.withLine([](SimLine& l) {
+        LineConfig c = l.config();
+        c.echo = true;
+        c.turnaroundMs = 80;
+        l.setConfig(c);
+    });
+    const Result e = Run({"-v", "read"});
+    EXPECT_EQ(e.status, exOk) << e.err;
 }
 
 TEST_F(Ctl, WritesAndCommandsAreReadBack) {
