@@ -262,19 +262,19 @@ private:
         w.command = CommandText(o_);
 
         // What is written where, before anything is sent.
-        const TValueSpec* spec = nullptr;
+        const TValueSpec* written = nullptr;
         int reg = 0;
         int row = -1;
         const char* what = "";
         bool has = true;
         switch (o_.command) {
         case TCommand::Write:
-            spec = &*std::find_if(std::begin(ValueSpecs), std::end(ValueSpecs),
-                                  [&](const TValueSpec& s) { return s.value == o_.value; });
-            reg = m.*(spec->reg);
-            row = spec->row;
-            what = spec->what;
-            has = m.*(spec->enabled);
+            written = &*std::find_if(std::begin(ValueSpecs), std::end(ValueSpecs),
+                                     [&](const TValueSpec& s) { return s.value == o_.value; });
+            reg = m.*(written->reg);
+            row = written->row;
+            what = written->what;
+            has = m.*(written->enabled);
             break;
         case TCommand::Calibrate:
         case TCommand::Zero:
