@@ -6,11 +6,7 @@
 #include "application.h"
 #include "frame.h"
 #include "icons.h"
-#include "posix_serial.h"
-#include "qt_scheduler.h"
-#include "service_tools.h"
-#include "ueditdialog.h"
-#include "umain.h"
+#include "program.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -36,13 +32,8 @@ int main(int argc, char** argv) {
     orn::TApplication app(argc, argv);
     app.setWindowIcon(QIcon(QPixmap::fromImage(orn::ProgramIcon())));
     orn::RunGuarded([] {
-        orn::QtScheduler scheduler;
-        orn::PosixSerialBackend backend;
-        orn::TMForm MForm(scheduler, backend);
-        orn::TDlgForm DlgForm(&MForm);
-        MForm.DlgForm = &DlgForm;
-        // Traffic view, readings log and trend: a context menu and shortcuts on the window.
-        orn::TServiceTools tools(MForm, scheduler);
+        orn::TProgram program;
+        orn::TMForm& MForm = program.MForm;
         // Centred on the desktop when first shown, by its frame as soon as
         // the window manager has added one.
         CentreOnDesktop(MForm);

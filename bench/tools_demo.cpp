@@ -9,13 +9,9 @@
 //
 //   tools_demo DIR [--seconds S] [--record FILE]
 #include "application.h"
-#include "posix_serial.h"
-#include "qt_scheduler.h"
-#include "service_tools.h"
+#include "program.h"
 #include "traffic_view.h"
 #include "trend_view.h"
-#include "ueditdialog.h"
-#include "umain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,12 +54,10 @@ int main(int argc, char** argv) {
     }
 
     orn::TApplication app(argc, argv);
-    orn::QtScheduler scheduler;
-    orn::PosixSerialBackend backend;
-    orn::TMForm form(scheduler, backend);
-    orn::TDlgForm dlg(&form);
-    form.DlgForm = &dlg;
-    orn::TServiceTools tools(form, scheduler);
+    orn::TProgram program;
+    orn::TMForm& form = program.MForm;
+    orn::TDlgForm& dlg = program.DlgForm;
+    orn::TServiceTools& tools = program.tools;
     tools.ShowMessage = [](const QString& text) { std::printf("message: %s\n", text.toUtf8().constData()); };
     form.move(40, 40);
     form.show();

@@ -15,11 +15,7 @@
 //
 // Exit status: 0 when the read was answered "Ok" (or --no-read), 1 otherwise.
 #include "application.h"
-#include "posix_serial.h"
-#include "qt_scheduler.h"
-#include "service_tools.h"
-#include "ueditdialog.h"
-#include "umain.h"
+#include "program.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -129,13 +125,10 @@ int main(int argc, char** argv) {
     }
 
     orn::TApplication app(argc, argv);
-    orn::QtScheduler scheduler;
-    orn::PosixSerialBackend backend;
-    orn::TMForm form(scheduler, backend);
-    orn::TDlgForm dlg(&form);
-    form.DlgForm = &dlg;
+    orn::TProgram program;
+    orn::TMForm& form = program.MForm;
+    orn::TServiceTools& tools = program.tools;
     form.ShowPortErrorBox = [] { std::printf("port error box: the port cannot be opened\n"); };
-    orn::TServiceTools tools(form, scheduler);
     tools.ShowMessage = [](const QString& text) { std::printf("message: %s\n", text.toUtf8().constData()); };
     if (traffic) tools.ShowTraffic();
     if (trend) tools.ShowTrend();

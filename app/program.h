@@ -1,0 +1,26 @@
+// The program's windows as the program entry makes them: the main window on
+// the Qt event loop and the POSIX serial ports, its value dialog, and the
+// service tools (traffic view, readings log, trend) attached to it.  The
+// benchmarks and demos drive the same set.
+#pragma once
+
+#include "posix_serial.h"
+#include "qt_scheduler.h"
+#include "service_tools.h"
+#include "ueditdialog.h"
+#include "umain.h"
+
+namespace orn {
+
+struct TProgram {
+    QtScheduler scheduler;
+    PosixSerialBackend backend;
+    TMForm MForm{scheduler, backend};
+    TDlgForm DlgForm{&MForm};
+    // A context menu and shortcuts on the window lead to the tools.
+    TServiceTools tools{MForm, scheduler};
+
+    TProgram() { MForm.DlgForm = &DlgForm; }
+};
+
+} // namespace orn
