@@ -93,31 +93,55 @@ bool PtyServer::open(std::string& error) {
     // settings back when the last master has gone.  Without the
     // watch everything else still works.
     watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
         ::close(watch_);
         watch_ = -1;
     }
     return true;
 }
 
+int PtyServer::takeWatchEvents() {
+    alignas(inotify_event) char buf[4096];
+    int seen = 0;
+    for (;;) {
+        const ssize_t n = ::read(watch_, buf, sizeof buf);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) seen |= MasterClosed;
+            if (e->mask & IN_OPEN) seen |= MasterOpened;
+            at += ssize_t(sizeof(inotify_event) + e->len);
+        }
+    }
+    return seen;
+}
+
 void PtyServer::takeCloseEvents() {
-    // The kernel merges a close with the one before it while neither has
+    // The kernel merges an event with the one before it while neither has
     // been read, so the events cannot be counted: they only say when to
     // look who still holds the device.
-    alignas(inotify_event) char buf[4096];
-    bool closed = false;
-    while (::read(watch_, buf, sizeof buf) > 0) closed = true;
-    if (!closed) return;
-    // What the master wrote before it closed is in the pseudo-terminal by
-    // now.  It is taken before looking: a master that opens while we look
-    // has its request read later, and it is not dropped below.
-    takeMasterBytes();
-    if (othersHoldDevice()) return;
+    if (!(takeWatchEvents() & MasterClosed)) return;
+    for (;;) {
+        // What the masters wrote so far goes to the line; a master that
+        // opens while we look has its request read later.
+        takeMasterBytes();
+        if (othersHoldDevice()) return;
+        // Looking takes a while: a master that opened meanwhile may have
+        // been missed, so look once more.
+        if (!(takeWatchEvents() & MasterOpened)) break;
+    }
+    // Nobody holds the device.  Bytes a master wrote just before it closed
+    // may still be on their way through the pseudo-terminal; they are the
+    // last master's, not the next one's, and go with it.  (A read that
+    // finds nothing waits for what the kernel has in flight.)
+    uint8_t buf[4096];
+    while (::read(ptm_, buf, sizeof buf) > 0) {
+    }
     MakeRawAt(ownPts_, line_.config().baudRate);
     ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
     // What the last master wrote and the line has not carried goes with it.
     std::lock_guard<std::mutex> lock(mutex_);
-    line_.discardUnsent(nowUs());
+    line_.discardUnsent(nowUs(), true);
 }
 
 void PtyServer::takeMasterBytes() {

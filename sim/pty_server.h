@@ -58,6 +58,9 @@ public:
 private:
     int64_t nowUs() const;
     void writeAnswer(const uint8_t* data, size_t n);
+    // What the watch reported since the last look: MasterOpened, MasterClosed.
+    enum : int { MasterOpened = 1, MasterClosed = 2 };
+    int takeWatchEvents();
     void takeCloseEvents();
     void takeMasterBytes();
     bool othersHoldDevice() const;

@@ -310,11 +310,18 @@ void SimLine::discardArrived(int64_t atUs) {
     while (!out_.empty() && out_.front().at <= atUs) out_.pop_front();
 }
 
-void SimLine::discardUnsent(int64_t atUs) {
+void SimLine::discardUnsent(int64_t atUs, bool masterGone) {
     // A byte that has started on the wire finishes; later ones are dropped.
     const int64_t started = atUs + std::llround(charUs());
-    while (!in_.empty() && in_.back().at > started) in_.pop_back();
+    bool dropped = false;
+    while (!in_.empty() && in_.back().at > started) {
+        in_.pop_back();
+        dropped = true;
+    }
     sendEndUs_ = in_.empty() ? std::min(sendEndUs_, atUs) : in_.back().at;
+    // A master that has gone left the line silent: whatever the next one
+    // sends is a frame of its own, not the tail of the one cut off.
+    if (masterGone && dropped) sendEndUs_ += gapUs();
 }
 
 int SimLine::unsentCount(int64_t atUs) const {

@@ -97,8 +97,10 @@ public:
     // Drops the answer bytes that have arrived by atUs (a purge, or nobody
     // listening).
     void discardArrived(int64_t atUs);
-    // Drops the master's bytes not yet on the wire at atUs.
-    void discardUnsent(int64_t atUs);
+    // Drops the master's bytes not yet on the wire at atUs.  With
+    // `masterGone` the line then stays silent for a frame gap, so that the
+    // next master's first frame is not heard as the tail of the cut one.
+    void discardUnsent(int64_t atUs, bool masterGone = false);
     // The master's bytes not yet fully sent at atUs.
     int unsentCount(int64_t atUs) const;
     // The time of the next thing that happens on the line (a byte arriving
