@@ -607,6 +607,17 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     return SendRequest(undo);
 }
 
+std::optional<TValueRange> TMForm::AllowedRange(uint8_t reg) const {
+    if (WriteUsesImage(DevType, reg)) {
+        const std::optional<uint8_t> slave = SlaveOf(0);
+        if (!slave || !ImageFrom(*slave)) return std::nullopt;
+    }
+    TValueRange range = WriteRange(DevType, reg, RegImage);
+    const TModelInfo* model = ModelOf(DevType);
+    if (model && reg == model->RegCalb) range.High = std::min<uint16_t>(range.High, CmdResetCalibration - 1);
+    return range;
+}
+
 bool TMForm::ImageServesWrite(uint8_t address, uint8_t reg) {
     if (!WriteUsesImage(DevType, reg)) return true;
     const std::optional<uint8_t> slave = SlaveOf(address);

@@ -130,6 +130,11 @@ public:
     int ReadRegisters(uint8_t address, uint8_t first, uint8_t count);
     int WriteRegister(uint8_t address, uint8_t reg, int32_t value);
     void ShowReadings();
+    // The values a write of `reg` to the instrument in the address box
+    // accepts now (hundredths; the calibration register without the reset
+    // code); nullopt while they depend on a reading of that instrument that
+    // has not been made.
+    std::optional<TValueRange> AllowedRange(uint8_t reg) const;
 
     // ---- Links and seams.
     // The value entry dialog; set by the program entry once it exists.
