@@ -2,6 +2,7 @@
 
 #include "icons.h"
 #include "port_box.h"
+#include "readings_log.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTime>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
@@ -204,6 +206,9 @@ void TMForm::BuildLayout() {
 
     // Readings.
     Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13, "Показания:");
+    LabelSource = Make<QLabel>(this, "LabelSource", at(256), at(0), 214, 13);
+    LabelSource->setForegroundRole(QPalette::PlaceholderText);
+    LabelSource->hide();
     Grid = Make<QTableWidget>(this, "Grid", at(192), at(16), 209, 257);
     Grid->setRowCount(GridRowCount);
     Grid->setColumnCount(2);
@@ -306,7 +311,10 @@ void TMForm::BuildLayout() {
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // Handlers.  Check boxes report every change of state, also by code.
-    connect(CBPortNum, qOverload<int>(&QComboBox::activated), this, [this] { CBPortNumChange(); });
+    connect(CBPortNum, qOverload<int>(&QComboBox::activated), this, [this] {
+        CBPortNumChange();
+        ShowReadings();   // greyed: they come from the port before
+    });
     connect(CBPortSpeed, qOverload<int>(&QComboBox::activated), this, [this] { CBPortSpeedChange(); });
     connect(CBParity, qOverload<int>(&QComboBox::activated), this, [this] { CBParityChange(); });
     connect(CBDev, qOverload<int>(&QComboBox::activated), this, [this] { CBDevChange(); });
@@ -325,7 +333,10 @@ void TMForm::BuildLayout() {
     // A click on the unknown state (partly checked) checks the box without
     // toggling it: it goes to the handler all the same.
     connect(BoxFix, &QCheckBox::clicked, this, [this] { if (BoxFix->isTristate()) BoxFixClick(); });
-    connect(CBAddr, &QComboBox::editTextChanged, this, [this] { ShowCurrentOutput(); });
+    connect(CBAddr, &QComboBox::editTextChanged, this, [this] {
+        ShowCurrentOutput();
+        ShowReadings();
+    });
 }
 
 // ---------------------------------------------------------------- helpers
@@ -459,6 +470,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     SetPanel(3, slave + ": Ok");
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
+    GridTake();
     // A reading makes the image that of the instrument read (a probe of the
     // bus search is no reading: it does not set the current output's state);
     // anything another instrument answers makes it no one's.
@@ -503,6 +515,9 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
     SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
     if (refused) return;
+    // Whatever the grid shows is not confirmed any more.
+    gridFresh_ = 0;
+    ShowReadings();
 
     // A failed write of the current output shows again what the group showed
     // before the click, once: a request can report more than one error
@@ -515,11 +530,89 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     Waiting = false;
 }
 
-void TMForm::ShowReadings() {
-    for (int r = 0; r < GridRowCount; ++r) {
-        if (auto text = ReadingText(DevType, r, RegImage, DecimalSeparator))
-            Grid->item(r, 1)->setText(QString::fromStdString(*text));
+void TMForm::GridTake() {
+    const TGridSource source{MB->PortName(), MB->SlaveId, requestDevType_};
+    if (!(source == gridFrom_)) {
+        gridFrom_ = source;
+        gridValid_ = gridFresh_ = 0;
+        gasNote_.clear();
     }
+    const TDataByte& data = MB->ResponseData();
+    if (MB->FunctionCode == 6) {
+        const TModelInfo* model = ModelOf(source.DevType);
+        if (data.size() < 2 || MB->Offset >= RegImageSize) return;
+        const uint16_t word = uint16_t((data[0] << 8) | data[1]);
+        if (model && MB->Offset == model->RegCalb) {
+            // A command, a calibration value or the fixed output's value:
+            // the register will read as gas again once the instrument is read.
+            gridFresh_ &= uint16_t(~(1u << MB->Offset));
+            gasNote_ = CommandNote(source.DevType, word);
+            return;
+        }
+        gridImage_.Set(MB->Offset, word);
+        gridValid_ |= uint16_t(1u << MB->Offset);
+        gridFresh_ |= uint16_t(1u << MB->Offset);
+        return;
+    }
+    for (size_t k = 0; 2 * k + 1 < data.size() && MB->Offset + k < size_t(RegImageSize); ++k) {
+        const int reg = int(MB->Offset + k);
+        gridImage_.Set(reg, uint16_t((data[2 * k] << 8) | data[2 * k + 1]));
+        gridValid_ |= uint16_t(1u << reg);
+        gridFresh_ |= uint16_t(1u << reg);
+    }
+    gridReadAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    gasNote_.clear();
+}
+
+QString TMForm::CommandNote(int devType, uint16_t word) const {
+    QString what;
+    if (word == CmdSetZero) what = tr("установка нуля");
+    else if (word == CmdResetCalibration) what = tr("сброс градуировки к заводской");
+    else if (IsMBModel(devType) && RegImage.CurrentFixed()) what = word == 0 ? tr("ток выхода 4 мА") : tr("ток выхода 20 мА");
+    else what = tr("градуировка при %1").arg(QString::fromStdString(ExactHundredths(word, DecimalSeparator)));
+    return tr("Записано: %1 (%2). Показание обновится при следующем чтении.")
+        .arg(what, QString::fromStdString(HexText(word)));
+}
+
+TMForm::TGridSource TMForm::BoxesInstrument() const {
+    return {MB->PortName(), SlaveOf(0).value_or(0), DevType};
+}
+
+void TMForm::ShowReadings() {
+    // Values of another instrument than the one the boxes name are shown,
+    // but greyed; values of another model are no values of this one.
+    const bool current = gridFrom_ == BoxesInstrument();
+    const bool sameModel = gridFrom_.DevType == DevType;
+    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    bool anyStale = false;
+    for (int r = 0; r < GridRowCount; ++r) {
+        const uint16_t regs = RowRegisters(DevType, r);
+        if (!regs) continue;
+        QTableWidgetItem* cell = Grid->item(r, 1);
+        const bool shown = sameModel && (gridValid_ & regs) == regs;
+        const bool stale = shown && (!current || (gridFresh_ & regs) != regs);
+        anyStale = anyStale || stale;
+        cell->setText(shown ? QString::fromStdString(ReadingText(DevType, r, gridImage_, DecimalSeparator).value_or(""))
+                            : QString());
+        cell->setForeground(stale ? grey : palette().text());
+        cell->setToolTip(r == GasRow && !gasNote_.isEmpty() && (shown || current) ? gasNote_ : QString());
+    }
+    if (!anyStale) {
+        LabelSource->hide();
+        return;
+    }
+    // "MB4", "X-20": the model's name without the family's.
+    QString model = QString::fromUtf8(ModelOf(gridFrom_.DevType)->ItemText).section(QLatin1Char(' '), -1);
+    model.remove(QString::fromUtf8("ОРН10-"));
+    const QString port = QString::fromStdString(gridFrom_.Port).section(QLatin1Char('/'), -1);
+    LabelSource->setText(gridReadAt_.isEmpty()
+                             ? tr("устарели: №%1 (%2, %3)").arg(gridFrom_.Slave).arg(model, port)
+                             : tr("устарели: №%1 (%2, %3) в %4").arg(gridFrom_.Slave).arg(model, port, gridReadAt_));
+    LabelSource->setToolTip(tr("Серые значения прочитаны из прибора №%1 (%2, порт %3) и с тех пор не подтверждены.")
+                                .arg(gridFrom_.Slave)
+                                .arg(QString::fromUtf8(ModelOf(gridFrom_.DevType)->ItemText),
+                                     QString::fromStdString(gridFrom_.Port)));
+    LabelSource->show();
 }
 
 void TMForm::CBDevChange() {
@@ -529,6 +622,9 @@ void TMForm::CBDevChange() {
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
         Grid->item(r, 1)->setText(QString());
     }
+    // The values come back only with the next answer.
+    if (DevType != previousDevType) gridValid_ = 0;
+    LabelSource->hide();
     const TModelInfo& model = *ModelOf(DevType);
     SBtWrLimit1->setEnabled(model.EnLimit1);
     SBtWrLimit2->setEnabled(model.EnLimit2);

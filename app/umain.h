@@ -65,6 +65,9 @@ public:
     QToolButton* SBtFind;
     QTableWidget* Grid;
     QLabel* Label4;
+    // Beside Label4, while the grid shows values that are not current: from
+    // which instrument they are and when they were read.
+    QLabel* LabelSource;
     QToolButton* SBtWrLimit1;
     QToolButton* SBtWrLimit2;
     QToolButton* SBtWrMagnet;
@@ -169,6 +172,16 @@ private:
         int DevType = -1;
         bool operator==(const TInstrument& o) const { return Slave == o.Slave && DevType == o.DevType; }
     };
+    // The instrument the grid's values come from: port, slave address and
+    // the model they were read as.
+    struct TGridSource {
+        std::string Port;
+        uint8_t Slave = 0;
+        int DevType = -1;
+        bool operator==(const TGridSource& o) const {
+            return Port == o.Port && Slave == o.Slave && DevType == o.DevType;
+        }
+    };
     // What the current-output group shows: BoxFix checked, 20 mA selected.
     struct TCurrentView {
         bool Fixed;
@@ -176,6 +189,13 @@ private:
     };
 
     void BuildLayout();
+    // Takes an answer into the grid's registers: a read, or the echo of a
+    // write (a command's code or a calibration value written to the gas
+    // register is no reading: the gas row keeps its reading, greyed).
+    void GridTake();
+    // The instrument the address box, port and model name now.
+    TGridSource BoxesInstrument() const;
+    QString CommandNote(int devType, uint16_t word) const;
     void SetPanel(int panel, const QString& text);
     // The slave address a request would go to (address 0: the text of
     // CBAddr); nullopt when it is no integer from 1 to 247.  Marks nothing.
@@ -230,6 +250,16 @@ private:
     // The selection of the 4/20 mA pair when a key was pressed on it (the
     // arrow keys select the other button before they move the focus there).
     std::optional<bool> twentyAtKey_;
+    // The grid shows only registers received from gridFrom_ (gridValid_),
+    // in grey those not received again since the last failure (gridFresh_)
+    // and all of them while the boxes name another instrument.  RegImage is
+    // the writes' image and may hold what the grid must not show.
+    TGridSource gridFrom_;
+    TRegImage gridImage_;
+    uint16_t gridValid_ = 0;
+    uint16_t gridFresh_ = 0;
+    QString gridReadAt_;   // time of the last read of gridFrom_
+    QString gasNote_;      // what was written to the gas register since that read
     int sizingColumn_ = -1;   // column whose border is being dragged
     int sizingStartX_ = 0;
     int sizingStartWidth_ = 0;

@@ -84,6 +84,10 @@ protected:
 
     QString Panel(int i) const { return form->PanelText(i); }
     QString Cell(int row, int column = 1) const { return form->Grid->item(row, column)->text(); }
+    // A value shown greyed: not confirmed by a reading since.
+    bool Grey(int row) const {
+        return form->Grid->item(row, 1)->foreground().color() != form->palette().color(QPalette::Text);
+    }
     // Requests the master wrote, as "01 03 00 01 00 0D ..." texts.
     std::vector<std::string> Sent() const {
         std::vector<std::string> out;

@@ -207,6 +207,52 @@ TEST_F(Read, FailuresShowTheirTexts) {
     for (int r = 0; r < 11; ++r) EXPECT_EQ(Cell(r), "") << "the grid keeps its values";
 }
 
+TEST_F(Read, GridShowsOnlyWhatTheNamedInstrumentAnsweredAndGreysWhatIsNotCurrent) {
+    Add(Model::X20, 9);
+    Add(Model::X20, 8);
+    ChooseModel(dtX20);
+    TypeAddress("9");
+    // A write as the very first request: its echo is all that was read.
+    ASSERT_EQ(form->WriteRegister(0, 6, 2500), 0);
+    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№9: Ok"));
+    for (int r = 0; r <= 5; ++r) EXPECT_EQ(Cell(r), r == 5 ? Dec("25", "00") : "") << r;
+    ReadOnce();
+    const QString serial = Cell(0);
+    EXPECT_FALSE(serial.isEmpty());
+    auto greyRows = [&] {
+        int n = 0;
+        for (int r = 0; r <= 5; ++r) n += Grey(r);
+        return n;
+    };
+    EXPECT_EQ(greyRows(), 0);
+    EXPECT_FALSE(form->LabelSource->isVisibleTo(form.get()));
+    // Stale after a failure, and while the boxes name another instrument,
+    // until the next reading of the instrument in the boxes.
+    struct Step {
+        std::function<void()> act;
+        int grey;
+    } steps[] = {
+        {[&] { line.at(9).faults().silent = true; ReadOnce(); }, 6},
+        {[&] { line.at(9).clearFaults(); ReadOnce(); }, 0},
+        {[&] { TypeAddress("8"); }, 6},
+        {[&] { TypeAddress("9"); }, 0},
+        {[&] { TypeAddress("7"); ReadOnce(); }, 6},   // nobody at 7
+        {[&] { TypeAddress("9"); }, 6},               // the failure stands until a reading
+        {[&] { ReadOnce(); }, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        step.act();
+        EXPECT_EQ(greyRows(), step.grey);
+        EXPECT_EQ(Cell(0), serial) << "the values stay";
+        EXPECT_EQ(form->LabelSource->isVisibleTo(form.get()), step.grey > 0);
+        if (step.grey) {
+            EXPECT_TRUE(form->LabelSource->text().contains(QString::fromUtf8("№9 (X-20, COM1) в "))) << form->LabelSource->text().toStdString();
+        }
+    }
+}
+
 TEST_F(Read, SecondClickIsRefusedAndTheFirstReadStillSucceeds) {
     Add(Model::MB4, 1).setReg(2, 777);
     ClickRead();

@@ -180,18 +180,25 @@ TEST_F(Write, GuardsBeforeTheFirstAnswer) {
 }
 
 TEST_F(Write, SetZeroSendsItsCodeAndReadsAgainTwoSecondsLater) {
-    ReadMb4();
+    auto& inst = ReadMb4();
+    const QString reading = Cell(1);
     form->BtZero->click();
     ASSERT_EQ(com1->requests().size(), 1u);
     EXPECT_EQ(LastSent(), "01 06 00 02 BB BB 1A 89");
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "BBBB") << "the echo is shown until the next reading";
+    EXPECT_EQ(form->RegImage[2], 0xBBBB) << "the image holds the echo";
+    EXPECT_EQ(Cell(1), reading) << "the grid keeps the reading, greyed, until the next reading";
+    EXPECT_TRUE(Grey(1));
+    EXPECT_FALSE(Grey(0));
+    EXPECT_TRUE(form->Grid->item(1, 1)->toolTip().contains(QString::fromUtf8("установка нуля (BBBB)")));
     clock.advance(1400);
     EXPECT_EQ(SentCount(), 1u);
     clock.advance(200);
     ASSERT_EQ(SentCount(), 2u);
     EXPECT_EQ(Head(LastSent()), "01 03 00 01 00 0D");
-    EXPECT_NE(Cell(1), "BBBB");
+    EXPECT_EQ(Cell(1), QString::fromStdString(GasText(inst.reg(2), Sep().toStdString())));
+    EXPECT_FALSE(Grey(1));
+    EXPECT_EQ(form->Grid->item(1, 1)->toolTip(), "");
     clock.advance(10000);
     EXPECT_EQ(SentCount(), 2u) << "one read only";
 
@@ -199,7 +206,8 @@ TEST_F(Write, SetZeroSendsItsCodeAndReadsAgainTwoSecondsLater) {
     form->BtInit->click();
     EXPECT_EQ(Head(LastSent()), "01 06 00 02 FF FF");
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "FFFF");
+    EXPECT_NE(Cell(1), "FFFF");
+    EXPECT_TRUE(Grey(1));
     clock.advance(2000);
     EXPECT_EQ(SentCount(), 4u);
 }
@@ -210,9 +218,9 @@ TEST_F(Write, NoExtraReadInAutoMode) {
     clock.advance(2600);   // the auto read at 2 s is over
     form->BtZero->click();
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "BBBB");
-    clock.advance(900);    // the auto read at 4 s replaces the echo
-    EXPECT_NE(Cell(1), "BBBB");
+    EXPECT_TRUE(Grey(1));
+    clock.advance(900);    // the auto read at 4 s confirms it
+    EXPECT_FALSE(Grey(1));
     clock.advance(2500);
     ASSERT_EQ(SentCount(), 4u) << "reads at 2, 4 and 6 s and the write";
     for (size_t i : {0, 2, 3}) EXPECT_EQ(Head(sim::HexText(com1->requests()[i].bytes)), "01 03 00 01 00 0D");
