@@ -119,6 +119,21 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortS
                         this);
         box.exec();
     };
+    Ask = [this](const TQuestion& q) {
+        QMessageBox box(QMessageBox::Warning, q.Title, q.Text, QMessageBox::NoButton, this);
+        std::vector<QAbstractButton*> buttons;
+        for (int i = 0; i < q.Buttons.size(); ++i) {
+            const auto role = i == q.Escape    ? QMessageBox::RejectRole
+                              : i == q.Default ? QMessageBox::AcceptRole
+                                               : QMessageBox::DestructiveRole;
+            buttons.push_back(box.addButton(q.Buttons[i], role));
+        }
+        box.setDefaultButton(static_cast<QPushButton*>(buttons[size_t(q.Default)]));
+        box.setEscapeButton(buttons[size_t(q.Escape)]);
+        box.exec();
+        const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+        return chosen == buttons.end() ? q.Escape : int(chosen - buttons.begin());
+    };
 
     BuildLayout();
 
@@ -402,6 +417,7 @@ int TMForm::SendRequest(std::optional<TCurrentView> undo) {
 int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
+    if (!MayTalkTo(slave)) return 0;
     // While a transaction is open its request stays as it is: the answer on
     // its way is judged and stored by it.  The master refuses this read.
     if (!MB->Busy()) {
@@ -471,6 +487,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
     GridTake();
+    FollowFixedOutput();
     // A reading makes the image that of the instrument read (a probe of the
     // bus search is no reading: it does not set the current output's state);
     // anything another instrument answers makes it no one's.
@@ -648,7 +665,13 @@ void TMForm::CBDevChange() {
 void TMForm::CBPortNumChange() {
     const int i = CBPortNum->currentIndex();
     if (i < 0 || i >= int(portItems_.size())) return;
-    const PortItem& item = portItems_[size_t(i)];
+    const PortItem item = portItems_[size_t(i)];
+    if (item.key() != chosenPort_ && !MayLeaveFixedOutput(tr("перейти на порт %1").arg(CBPortNum->currentText()))) {
+        // Staying on the port chosen before.
+        for (size_t k = 0; k < portItems_.size(); ++k)
+            if (portItems_[k].key() == chosenPort_) CBPortNum->setCurrentIndex(int(k));
+        return;
+    }
     // The master takes either only while its port is closed.
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
@@ -676,6 +699,10 @@ void TMForm::CBParityChange() { MB->SetComPortParity(TComPortParity(CBParity->cu
 void TMForm::FormClose() { MB->Disconnect(); }
 
 void TMForm::closeEvent(QCloseEvent* event) {
+    if (!MayLeaveFixedOutput(tr("закрыть программу"))) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
 }
@@ -692,6 +719,11 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     if (!WriteValueAllowed(DevType, reg, word, RegImage)) return 1;
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
+    if (!MayTalkTo(slave)) return 0;
+    return SendWrite(slave, reg, word, undo);
+}
+
+int TMForm::SendWrite(uint8_t slave, uint8_t reg, uint16_t word, std::optional<TCurrentView> undo) {
     // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
     MB->SlaveId = slave;
@@ -701,6 +733,96 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     MB->RequestData = {uint8_t(word >> 8), uint8_t(word & 0xFF)};
     MB->SetFTimeout(500);
     return SendRequest(undo);
+}
+
+void TMForm::WaitWhile(const std::function<bool()>& busy, int ms) {
+    const uint32_t start = scheduler_.nowMs();
+    while (busy() && scheduler_.nowMs() - start < uint32_t(ms) && scheduler_.processPendingEvents()) {
+    }
+}
+
+void TMForm::WaitForIdle() {
+    // The master ends every request by its answer timeout.
+    WaitWhile([this] { return MB->Busy(); }, 2000);
+}
+
+QString TMForm::InstrumentText() const {
+    const TGridSource boxes = BoxesInstrument();
+    const uint16_t serial = RowRegisters(DevType, 0);
+    const bool read = gridFrom_ == boxes && serial && (gridValid_ & serial) == serial;
+    return tr("№%1, %2, сер. номер %3")
+        .arg(boxes.Slave)
+        .arg(CBDev->currentText(),
+             read ? QString::fromStdString(ReadingText(DevType, 0, gridImage_, DecimalSeparator).value_or(""))
+                  : tr("не прочитан"));
+}
+
+bool TMForm::Confirm(const QString& title, const QString& text, const QString& yes) {
+    return Ask({title, text, {yes, tr("Отмена")}, 1, 1}) == 0;
+}
+
+// ---------------------------------------------------------------- a fixed output left behind
+
+void TMForm::FollowFixedOutput() {
+    const TDataByte& data = MB->ResponseData();
+    // The status word as written (its echo) or as read from an MB model.
+    const bool status = IsMBModel(requestDevType_) && MB->Offset == 1 && data.size() >= 2 &&
+                        (MB->FunctionCode == 6 || (MB->FunctionCode == 3 && !Finding));
+    if (!status) return;
+    const uint16_t word = uint16_t((data[0] << 8) | data[1]);
+    const std::string port = MB->PortName();
+    const bool known = fixedOutput_ && fixedOutput_->Port == port && fixedOutput_->Slave == MB->SlaveId;
+    if (!(word & CurrentFixedMask)) {
+        if (known) fixedOutput_.reset();   // released, here or elsewhere
+    } else if (known) {
+        fixedOutput_->Status = word;
+    } else if (MB->FunctionCode == 6) {
+        fixedOutput_ = TFixedOutput{port, MB->SlaveId, InstrumentText(), word};
+    }
+}
+
+bool TMForm::MayTalkTo(uint8_t slave) {
+    // The port is asked about when it is chosen, the bus search when it starts.
+    if (Finding || !fixedOutput_ || fixedOutput_->Slave == slave) return true;
+    if (MayLeaveFixedOutput(tr("обратиться к прибору №%1").arg(slave))) return true;
+    // Staying: the address box names the instrument again.
+    if (fixedOutput_ && !askingAboutFixed_) CBAddr->setEditText(Number(fixedOutput_->Slave));
+    return false;
+}
+
+bool TMForm::MayLeaveFixedOutput(const QString& move) {
+    if (!fixedOutput_) return true;
+    // Requests meanwhile (automatic reading) wait for the answer.
+    if (askingAboutFixed_) return false;
+    askingAboutFixed_ = true;
+    QString failure;
+    int answer = 0;
+    for (;;) {
+        const QString text =
+            tr("Токовый выход прибора %1 зафиксирован в этом сеансе: прибор выдаёт постоянный ток вместо "
+               "показаний концентрации.\n\nОсвободить выход, прежде чем %2?")
+                .arg(fixedOutput_->Name, move);
+        answer = Ask({tr("Токовый выход зафиксирован"), failure + text,
+                      {tr("Освободить"), tr("Оставить зафиксированным"), tr("Отмена")}, 0, 2});
+        // Released meanwhile, or now.
+        if (answer != 0 || ReleaseFixedOutput() || !fixedOutput_) break;
+        failure = tr("Освободить выход не удалось: %1.\n\n").arg(PanelText(3));
+    }
+    askingAboutFixed_ = false;
+    if (answer == 1) fixedOutput_.reset();
+    return answer != 2;
+}
+
+bool TMForm::ReleaseFixedOutput() {
+    WaitForIdle();
+    if (!fixedOutput_) return true;
+    if (MB->Busy() || fixedOutput_->Port != MB->PortName()) return false;
+    // The status word as last seen from that instrument, the fix bit clear:
+    // what unchecking BoxFix writes.
+    const uint16_t released = uint16_t(fixedOutput_->Status & ~CurrentFixedMask);
+    if (SendWrite(fixedOutput_->Slave, 1, released, std::nullopt) != 0) return false;
+    WaitWhile([this] { return Waiting; }, 3000);
+    return !fixedOutput_;
 }
 
 std::optional<TValueRange> TMForm::AllowedRange(uint8_t reg) const {
@@ -763,10 +885,32 @@ void TMForm::BtZeroClick() {
 }
 
 void TMForm::BtInitClick() {
+    if (!CalibrationAllowed()) return;
+    // An address that is none is marked, not asked about.
+    if (SlaveOf(0) &&
+        !Confirm(tr("Сброс градуировки"),
+                 tr("Сбросить градуировку прибора к заводской?\n\nПрибор: %1.\n\nГрадуировка, сделанная после "
+                    "завода, будет потеряна: прибор будет показывать концентрацию по заводской градуировке.")
+                     .arg(InstrumentText()),
+                 tr("Сбросить")))
+        return;
+    WaitForIdle();
+    // A reading meanwhile may have found the output fixed.
     if (CalibrationAllowed()) WriteRegister(0, IsMB() ? 2 : 5, CmdResetCalibration);
 }
 
-void TMForm::SBtGoClick() { WriteRegister(0, RegServiceProtocol, CmdServiceProtocol); }
+void TMForm::SBtGoClick() {
+    if (SlaveOf(0) &&
+        !Confirm(tr("Переключение на служебный протокол"),
+                 tr("Переключить прибор на служебный протокол?\n\nПрибор: %1.\n\nПрибор перестанет отвечать по "
+                    "MODBUS и не вернётся к нему, пока его питание не выключат и не включат снова на месте "
+                    "установки.")
+                     .arg(InstrumentText()),
+                 tr("Переключить")))
+        return;
+    WaitForIdle();
+    WriteRegister(0, RegServiceProtocol, CmdServiceProtocol);
+}
 
 void TMForm::BoxFixClick() {
     if (RxCount == 0) {
@@ -912,10 +1056,9 @@ void TMForm::StartSearch() {
     // A request still open (an automatic reading) would make the master
     // refuse the first probe, and its answer would then count as found:
     // let it end first.  A second click meanwhile starts nothing more.
-    if (startingSearch_) return;
+    if (startingSearch_ || !MayLeaveFixedOutput(tr("начать поиск приборов"))) return;
     startingSearch_ = true;
-    while (MB->Busy() && scheduler_.processPendingEvents()) {
-    }
+    WaitForIdle();
     startingSearch_ = false;
     FoundCount = 0;
     FindAddr = 1;

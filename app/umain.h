@@ -12,6 +12,7 @@
 #include "scheduler.h"
 #include "serial_port.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -145,6 +146,17 @@ public:
     // Shows the port error box (modal) with the text PortErrorMessage.  Tests
     // replace it.
     std::function<void()> ShowPortErrorBox;
+    // A question in a modal box: the answer is the index of the button
+    // chosen in Buttons; Escape when the box is closed otherwise.  Enter
+    // chooses Default.  Tests replace it.
+    struct TQuestion {
+        QString Title;
+        QString Text;
+        QStringList Buttons;
+        int Default = 0;
+        int Escape = 0;
+    };
+    std::function<int(const TQuestion&)> Ask;
     // The text of the port error box: the fixed message and, when the reason
     // is known, a line with the reason and what to do.
     QString PortErrorMessage;
@@ -212,6 +224,33 @@ private:
     int SendRequest(std::optional<TCurrentView> undo = std::nullopt);
     // WriteRegister, with what to show again if the request fails.
     int Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCurrentView> undo);
+    // The request of a write that has passed its checks: 0 (also when a
+    // transaction is open and it is dropped), or 3.
+    int SendWrite(uint8_t slave, uint8_t reg, uint16_t word, std::optional<TCurrentView> undo);
+    // Runs the event loop while `busy` holds, for at most `ms` milliseconds.
+    void WaitWhile(const std::function<bool()>& busy, int ms);
+    // Lets the open request end (an automatic reading), so that a command
+    // the user has just confirmed is not dropped for it.
+    void WaitForIdle();
+    // "№5, ОРН10-X-X1 MB4, сер. номер 1234" of the instrument in the boxes;
+    // the serial number as read from it, or that it was not.
+    QString InstrumentText() const;
+    // Asks whether to go on with an irreversible command: true for `yes`;
+    // Enter and Esc keep the instrument as it is.
+    bool Confirm(const QString& title, const QString& text, const QString& yes);
+    // Before the window leaves an instrument whose current output this
+    // session fixed (`move` says how), asks whether to release it first;
+    // false when the user stays.  No question while there is none such.
+    bool MayLeaveFixedOutput(const QString& move);
+    // Whether a request may go to `slave`: asks first when it leaves the
+    // fixed output of another instrument; false when it must not be sent.
+    bool MayTalkTo(uint8_t slave);
+    // Writes the fixed output's release and waits for the answer; true when
+    // the instrument confirmed it.
+    bool ReleaseFixedOutput();
+    // Keeps fixedOutput_ with an answer: set by the echo of a fix, gone with
+    // the echo of a release or a reading of the output released.
+    void FollowFixedOutput();
     // Whether RegImage was read from `slave` as the selected model.
     bool ImageFrom(uint8_t slave) const { return imageFrom_ == TInstrument{slave, DevType}; }
     // Whether a write of `reg` to `address` may rely on RegImage; when not,
@@ -247,6 +286,16 @@ private:
     // and what to show again once if it fails.
     int requestDevType_ = InitialDevType;
     std::optional<TCurrentView> undo_;
+    // A current output this session fixed and has not released: where it
+    // is, its instrument in words, its status word as last seen.
+    struct TFixedOutput {
+        std::string Port;
+        uint8_t Slave = 0;
+        QString Name;
+        uint16_t Status = 0;
+    };
+    std::optional<TFixedOutput> fixedOutput_;
+    bool askingAboutFixed_ = false;
     // The selection of the 4/20 mA pair when a key was pressed on it (the
     // arrow keys select the other button before they move the focus there).
     std::optional<bool> twentyAtKey_;

@@ -47,6 +47,11 @@ protected:
     QString portErrorText;
     // Runs while the port error box is "open", like its nested event loop.
     std::function<void()> whilePortErrorBox;
+    // The questions asked (their texts) and the button each is answered with
+    // (by default the first: go ahead).
+    QStringList questions;
+    std::vector<TMForm::TQuestion> asked;
+    std::function<int(const TMForm::TQuestion&)> answer = [](const TMForm::TQuestion&) { return 0; };
 
     void SetUp() override {
         line.freezeDrift();
@@ -58,6 +63,11 @@ protected:
             ++portErrorBoxes;
             portErrorText = form->PortErrorMessage;
             if (whilePortErrorBox) whilePortErrorBox();
+        };
+        form->Ask = [this](const TMForm::TQuestion& q) {
+            questions << q.Text;
+            asked.push_back(q);
+            return answer(q);
         };
     }
     void TearDown() override {
