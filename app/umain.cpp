@@ -348,6 +348,10 @@ void TMForm::BuildLayout() {
     // A click on the unknown state (partly checked) checks the box without
     // toggling it: it goes to the handler all the same.
     connect(BoxFix, &QCheckBox::clicked, this, [this] { if (BoxFix->isTristate()) BoxFixClick(); });
+    // Enter in the address box reads, as a click on SBtRead.
+    connect(CBAddr->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (SBtRead->isEnabled()) SBtReadClick();
+    });
     connect(CBAddr, &QComboBox::editTextChanged, this, [this] {
         ShowCurrentOutput();
         ShowReadings();
@@ -383,18 +387,49 @@ bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
 }
 
 bool TMForm::OpenPort() {
-    if (MB->Connected() || MB->Connect()) return true;
-    // While the box is up its event loop goes on; a request that fails in
-    // the meantime (auto mode) must not open a second one.
-    if (!portErrorBoxShown_) {
-        portErrorBoxShown_ = true;
-        PortErrorMessage = QString::fromUtf8(PortErrorText);
-        const std::string reason = PortErrorReason(MB->ConnectError());
-        if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
-        ShowPortErrorBox();
-        portErrorBoxShown_ = false;
+    if (MB->Connected()) return true;
+    if (OnPortOpening) OnPortOpening();
+    if (MB->Connect()) {
+        // The first answer or error after an outage says that it is over.
+        portBack_ = portOutage_;
+        portOutage_ = false;
+        return true;
     }
+    if (OnPortOpenFailed) OnPortOpenFailed(MB->ConnectError());
+    PortFailed(MB->ConnectError());
     return false;
+}
+
+void TMForm::PortFailed(int error) {
+    SetPanel(3, tr("%1: не могу открыть порт").arg(PortLabel()));
+    // The box comes once per outage for what the timers do (automatic
+    // reading, the search's steps), which go on trying quietly; a request
+    // the user makes shows it each time.  While the box is up its event
+    // loop goes on; a request that fails in the meantime does not open a
+    // second one.
+    const bool quiet = portOutage_ && timerRequest_;
+    portOutage_ = true;
+    portBack_ = false;
+    if (quiet || portErrorBoxShown_) return;
+    portErrorBoxShown_ = true;
+    PortErrorMessage = QString::fromUtf8(PortErrorText);
+    const std::string reason = PortErrorReason(error);
+    if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
+    ShowPortErrorBox();
+    portErrorBoxShown_ = false;
+}
+
+QString TMForm::PortLabel() const {
+    // The name in the closed port box ("COM1", "ttyUSB0"), else the master's.
+    const int i = CBPortNum->currentIndex();
+    if (i >= 0 && i < int(portItems_.size()) && portItems_[size_t(i)].key() == chosenPort_)
+        return CBPortNum->itemData(i).toString();
+    return QString::fromStdString(MB->PortName());
+}
+
+void TMForm::ShowOutcome(const QString& text) {
+    SetPanel(3, portBack_ ? text + tr(" — порт снова доступен") : text);
+    portBack_ = false;
 }
 
 int TMForm::SendRequest(std::optional<TCurrentView> undo) {
@@ -448,10 +483,13 @@ bool TMForm::AddressBeingTyped() const {
 }
 
 void TMForm::TimerAutoTimer() {
+    const TimerRequest fromTimer(*this);
     if (!Finding) {
         // A read the timer starts does not take an address that is still
         // being typed: this tick reads nothing and leaves the text alone.
-        if (!AddressBeingTyped()) SBtReadClick();
+        // Nor does it collide with a request still open (a write): the
+        // next tick reads.
+        if (!AddressBeingTyped() && !MB->Busy()) SBtReadClick();
         return;
     }
     // One step of the bus search.
@@ -461,10 +499,14 @@ void TMForm::TimerAutoTimer() {
         return;
     }
     ReadRegisters(FindAddr, RegOffset, RegCount);
-    SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
+    // A port that cannot be opened keeps its text there.
+    if (!portOutage_) SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
 }
 
 void TMForm::TimerOnesTimer() {
+    // A request still open: the read comes with the next tick.
+    if (MB->Busy()) return;
+    const TimerRequest fromTimer(*this);
     // During a bus search only probes may read: the answer to any other
     // read would be counted as an instrument found.  Like the automatic
     // reading, it does not take an address that is still being typed.
@@ -483,7 +525,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     ++RxCount;
     SetPanel(1, "Rx: " + Number(RxCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
-    SetPanel(3, slave + ": Ok");
+    ShowOutcome(slave + ": Ok");
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
     GridTake();
@@ -530,7 +572,7 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     ++ErrCount;
     SetPanel(2, "Err: " + Number(ErrCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
-    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
+    ShowOutcome(Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
     if (refused) return;
     // Whatever the grid shows is not confirmed any more.
     gridFresh_ = 0;
@@ -1090,6 +1132,7 @@ void TMForm::StopSearch() {
     TimerAuto->setEnabled(false);
     SBtFind->setText(QString::fromUtf8("Найти"));
     ErrCount = 0;
+    SetPanel(2, "Err: " + Number(ErrCount));
     SetPanel(3, QString::fromUtf8("Найдено приборов: ") + Number(FoundCount));
     for (QWidget* w :
          std::initializer_list<QWidget*>{SBtGo, GBPort, GBDev, BoxAuto, SBtRead, BtInit, BtZero, BtCalb})

@@ -160,6 +160,11 @@ public:
     // The text of the port error box: the fixed message and, when the reason
     // is known, a line with the reason and what to do.
     QString PortErrorMessage;
+    // Told before the window opens the port for a request, and when it
+    // cannot be opened (with the reason, an errno value or 0); the service
+    // tools listen.
+    std::function<void()> OnPortOpening;
+    std::function<void(int error)> OnPortOpenFailed;
     // Lists the ports for the port box; asked each time its list opens.
     std::function<PortScan()> ScanPorts;
     // The regional decimal separator the grid and the dialog use.
@@ -216,6 +221,21 @@ private:
     // The user is typing an address that is not complete yet.
     bool AddressBeingTyped() const;
     bool OpenPort();
+    // The port cannot be opened (`error`: errno, 0 unknown): status panel 3
+    // says so, and the port error box says why, once per outage for the
+    // timers' requests.
+    void PortFailed(int error);
+    // The chosen port as the closed port box names it.
+    QString PortLabel() const;
+    // Status panel 3 after an answer or error; says when the port is back.
+    void ShowOutcome(const QString& text);
+    // Marks the requests a timer makes while it lives.
+    struct TimerRequest {
+        explicit TimerRequest(TMForm& f) : form(f), was(f.timerRequest_) { form.timerRequest_ = true; }
+        ~TimerRequest() { form.timerRequest_ = was; }
+        TMForm& form;
+        bool was;
+    };
     // Fills the port box anew, keeping the chosen port when it is still there.
     void RefreshPorts();
     // Opens the port when needed and hands the request to the master:
@@ -277,6 +297,9 @@ private:
     std::vector<PortItem> portItems_;   // the items of CBPortNum
     std::string chosenPort_;            // key of the port chosen in CBPortNum
     bool portErrorBoxShown_ = false;
+    bool portOutage_ = false;    // the port could not be opened and has not been since
+    bool portBack_ = false;      // opened after an outage; not said yet
+    bool timerRequest_ = false;  // a timer is making the request
     bool startingSearch_ = false;
     bool stoppingSearch_ = false;
     // The instrument RegImage was last read from; none once an answer of

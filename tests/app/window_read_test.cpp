@@ -316,8 +316,11 @@ TEST_F(Read, InvalidAddressesAreMarkedRed) {
         EXPECT_TRUE(com1->written().empty());
         EXPECT_EQ(Panel(0), "Tx: 0");
     }
+    // Enter in the box reads, as a click on "Читать".
     TypeAddress("247");
-    ReadOnce();
+    Press(form->CBAddr->lineEdit(), Qt::Key_Return);
+    clock.advance(600);
+    EXPECT_EQ(form->CBAddr->count(), 1) << "the list is the search's";
     EXPECT_FALSE(AddressMarkedRed());
     ASSERT_EQ(Sent().size(), 1u);
     EXPECT_EQ(Sent()[0].substr(0, 5), "F7 03");
@@ -337,10 +340,22 @@ TEST_F(Read, AutoModeReadsEveryTwoSeconds) {
     clock.advance(6100);
     EXPECT_EQ(Panel(0), "Tx: 4");
     EXPECT_EQ(Panel(1), "Rx: 4");
+    // A write still open when a tick comes: the tick skips, which is no error.
+    clock.advance(1850);
+    ASSERT_EQ(form->WriteRegister(0, 8, 1500), 0);
+    clock.advance(250);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(0), "Tx: 5");
+    EXPECT_EQ(Panel(2), "Err: 0");
+    clock.advance(2000);
+    EXPECT_EQ(Panel(0), "Tx: 6") << "the next tick reads";
+    // Enter in the address box does not read in auto mode.
+    Press(form->CBAddr->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(Panel(0), "Tx: 6");
     SetAuto(false);
     EXPECT_TRUE(form->SBtRead->isEnabled());
     clock.advance(10000);
-    EXPECT_EQ(Panel(0), "Tx: 4");
+    EXPECT_EQ(Panel(0), "Tx: 6");
 }
 
 TEST_F(Read, AutoReadingLeavesAnAddressBeingTypedAlone) {
@@ -412,28 +427,42 @@ TEST_F(Read, PortSettingsReachTheMaster) {
     EXPECT_EQ(com10.lastSettings().parity, ptODD);
 }
 
-TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxAtATime) {
+TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxPerOutageAndSaysWhenItIsBack) {
     com1->refuseOpen = true;
     EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
     EXPECT_EQ(portErrorBoxes, 1);
     EXPECT_EQ(Panel(0), "Tx: 0");
     EXPECT_EQ(Panel(2), "Err: 0");
+    EXPECT_EQ(Panel(3), QString::fromUtf8("COM1: не могу открыть порт"));
 
-    // Auto mode goes on while the box is up: its reads fail without a box.
+    // A read the user makes shows it again; requests while it is up fail
+    // without a second one.
     int refusedMeanwhile = 0;
     whilePortErrorBox = [&] {
         whilePortErrorBox = nullptr;
         for (int i = 0; i < 3; ++i) refusedMeanwhile += form->ReadRegisters(0, 1, 13) == 3;
-        clock.advance(10000);
     };
-    SetAuto(true);
-    clock.advance(2000);
+    ClickRead();
     EXPECT_EQ(refusedMeanwhile, 3);
-    EXPECT_EQ(portErrorBoxes, 2) << "the first tick's box; none while it was up";
+    EXPECT_EQ(portErrorBoxes, 2);
+
+    // Auto mode tries at every tick, quietly, the panel on the error.
+    const int attempts = com1->openAttempts();
+    SetAuto(true);
+    clock.advance(10000);
+    EXPECT_EQ(com1->openAttempts(), attempts + 5);
+    EXPECT_EQ(portErrorBoxes, 2);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("COM1: не могу открыть порт"));
     com1->refuseOpen = false;
     Add(Model::MB4, 1);
     clock.advance(2500);
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok")) << "the next request opens the port again";
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok — порт снова доступен"));
+    clock.advance(2000);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    // The next outage shows the box again, from a tick.
+    com1->refuseOpen = true;
+    clock.advance(4000);
+    EXPECT_EQ(portErrorBoxes, 3);
 }
 
 TEST_F(Read, PortErrorBoxSaysWhy) {

@@ -375,7 +375,7 @@ TEST_F(Write, RefusedOrFailedFixReturnsTheBox) {
     EXPECT_FALSE(form->BoxFix->isChecked());
     EXPECT_FALSE(form->Box4->isEnabled());
     EXPECT_TRUE(form->Box4->isChecked());
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 04"));
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 04 — порт снова доступен")) << "after the port refused";
     clock.advance(5000);
     EXPECT_EQ(SentCount(), 1u);
     EXPECT_FALSE(inst.currentFixed());
