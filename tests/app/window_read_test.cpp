@@ -579,3 +579,8 @@ TEST(Application, ExceptionInAHandlerIsShownAndTheLoopGoesOn) {
     orn::ShowErrorBox = saved;
     EXPECT_EQ(shown, QStringList({"broken handler", ""}));
 }
+
+TEST(Application, QtsOwnTextsSpeakTheProgramsLanguage) {
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("Отмена"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QString::fromUtf8("&Имя файла:"));
+}
