@@ -7,7 +7,9 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
+#include <QToolButton>
 #include <QPushButton>
 
 namespace orn {
@@ -17,20 +19,18 @@ QString Utf8(const char* s) { return QString::fromUtf8(s); }
 } // namespace
 
 TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), scheduler_(scheduler) {
-    auto action = [this](const char* text, const char* keys) {
-        auto* a = new QAction(Utf8(text), this);
-        a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
-        a->setShortcutContext(Qt::WindowShortcut);
-        return a;
-    };
-    ActTraffic = action("Обмен по линии…", "Ctrl+T");
-    ActTrend = action("График концентрации…", "Ctrl+G");
-    ActLog = action("Записывать показания в файл…", "Ctrl+L");
+    // The tools, in the order of their menus: a new tool is one more entry here.
+    ActTraffic = AddTool(tr("Обмен по линии…"), "Ctrl+T", [this] { ShowTraffic(); });
+    ActTrend = AddTool(tr("График концентрации…"), "Ctrl+G", [this] { ShowTrend(); });
+    AddTool(QString(), nullptr, nullptr);
+    ActLog = AddTool(tr("Записывать показания в файл…"), "Ctrl+L", [this] { ToggleLog(); });
     ActLog->setCheckable(true);
-    connect(ActTraffic, &QAction::triggered, this, [this] { ShowTraffic(); });
-    connect(ActTrend, &QAction::triggered, this, [this] { ShowTrend(); });
-    connect(ActLog, &QAction::triggered, this, [this] { ToggleLog(); });
 
+    menu_ = new QMenu(&form_);
+    menu_->addActions(tools_);
+    form_.BtService->setMenu(menu_);
+    form_.BtService->show();
+    form_.BtRecording->setMenu(menu_);
     trend_ = new TTrendView(&form_);
     connect(trend_->BtClear, &QPushButton::clicked, this, [this] { UpdateLogState(); });
     AddTo(&form_);
@@ -68,14 +68,20 @@ TServiceTools::~TServiceTools() {
     if (form_.MB) form_.MB->OnResponseReady = windowAnswer_;
 }
 
-void TServiceTools::AddTo(QWidget* window) {
-    window->addAction(ActTraffic);
-    window->addAction(ActTrend);
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    window->addAction(separator);
-    window->addAction(ActLog);
+QAction* TServiceTools::AddTool(const QString& text, const char* keys, std::function<void()> open) {
+    auto* a = new QAction(text, this);
+    if (open) {
+        a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, std::move(open));
+    } else {
+        a->setSeparator(true);
+    }
+    tools_ << a;
+    return a;
 }
+
+void TServiceTools::AddTo(QWidget* window) { window->addActions(tools_); }
 
 TTrafficView* TServiceTools::Traffic() {
     if (!traffic_) {
@@ -168,8 +174,8 @@ void TServiceTools::UpdateLogState() {
     const bool on = log_.Recording();
     const QString file = QString::fromStdString(log_.Path());
     ActLog->setChecked(on);
-    ActLog->setText(on ? Utf8("Остановить запись показаний (%1)").arg(QFileInfo(file).fileName())
-                       : Utf8("Записывать показания в файл…"));
+    ActLog->setText(on ? tr("Остановить запись показаний (%1)").arg(QFileInfo(file).fileName())
+                       : tr("Записывать показания в файл…"));
     QString note = Utf8("Показания в файл не записываются (Ctrl+L — начать запись).");
     if (on) note = Utf8("Запись показаний в %1 — строк: %2 (Ctrl+L — остановить).").arg(file).arg(log_.Rows());
     else if (!log_.Error().empty())
@@ -177,6 +183,12 @@ void TServiceTools::UpdateLogState() {
                    .arg(file, QString::fromStdString(log_.Error()))
                    .arg(log_.Rows());
     trend_->SetNote(note);
+    // In the main window while recording, and after a failure stopped it.
+    QToolButton* shown = form_.BtRecording;
+    shown->setVisible(on || !log_.Error().empty());
+    shown->setText(on ? tr("● Запись: %1").arg(log_.Rows()) : tr("Запись прервана"));
+    shown->setToolTip(note);
+    shown->setStyleSheet(on ? QStringLiteral("color: #b00000") : QStringLiteral("color: #b00000; font-weight: bold"));
 }
 
 } // namespace orn

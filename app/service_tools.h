@@ -1,7 +1,9 @@
 // The main window's service tools: the traffic view, the readings log and
-// the trend.  They are reached from a context menu on the window (a right
-// click anywhere on it, the status bar included) and by shortcuts:
-// Ctrl+T the traffic view, Ctrl+G the trend, Ctrl+L start or stop recording.
+// the trend.  They are reached from the window's "Сервис" menu button, from
+// a context menu on the window (a right click anywhere on it, the status bar
+// included) and by shortcuts: Ctrl+T the traffic view, Ctrl+G the trend,
+// Ctrl+L start or stop recording.  While the readings are recorded the
+// window shows it beside "Переключить".
 //
 // Attached from outside the window, which stays as it is: the master's
 // answer event is chained after the window's own handler (so the table and
@@ -19,6 +21,7 @@
 #include <functional>
 
 class QAction;
+class QMenu;
 
 namespace orn {
 
@@ -57,6 +60,8 @@ public:
     std::function<void(const QString& text)> ShowMessage;
 
 private:
+    // One entry of the tools' menus; a null `open` is a separator.
+    QAction* AddTool(const QString& text, const char* keys, std::function<void()> open);
     void AfterAnswer();
     void SetListening(bool on);
     void UpdateLogState();
@@ -65,6 +70,8 @@ private:
     TMForm& form_;
     Scheduler& scheduler_;
     TModbusM::TNotifyEvent windowAnswer_;   // the window's own answer handler
+    QList<QAction*> tools_;                 // the menus' entries, in order
+    QMenu* menu_;                           // of the window's menu buttons
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;
     TReadingsLog log_;

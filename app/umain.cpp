@@ -215,6 +215,16 @@ void TMForm::BuildLayout() {
     CBAddr->addItem("1");
     CBAddr->setCurrentIndex(0);
 
+    // The free places right of SBtFind and SBtGo, up to the group boxes' edge.
+    BtService = Make<QToolButton>(this, "BtService", at(100), at(120), 81, 26);
+    BtService->setText(tr("Сервис"));
+    BtService->setToolTip(tr("Обмен по линии, график, запись показаний в файл"));
+    BtService->setPopupMode(QToolButton::InstantPopup);
+    BtRecording = Make<QToolButton>(this, "BtRecording", at(100), at(248), 81, 26);
+    BtRecording->setAutoRaise(true);
+    BtRecording->setPopupMode(QToolButton::InstantPopup);
+    for (QToolButton* b : {BtService, BtRecording}) b->hide();
+
     SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26, "Переключить");
     SBtGo->setToolTip(utf8("Переключить на работу с ORN терминалом"));
     SBtGo->setCursor(Qt::PointingHandCursor);
@@ -319,7 +329,8 @@ void TMForm::BuildLayout() {
     }
 
     // Speed buttons and labels take no focus; the rest follow the tab order.
-    for (QToolButton* b : {SBtFind, SBtGo, SBtRead, SBtWrLimit1, SBtWrLimit2, SBtWrMagnet, SBtWrCurrent})
+    for (QToolButton* b :
+         {SBtFind, SBtGo, SBtRead, SBtWrLimit1, SBtWrLimit2, SBtWrMagnet, SBtWrCurrent, BtService, BtRecording})
         b->setFocusPolicy(Qt::NoFocus);
     QWidget* order[] = {CBPortNum, CBPortSpeed, CBParity, CBDev, CBAddr, Grid, BtInit,
                         BtZero,    BoxFix,      Box4,     Box20, BoxAuto, BtCalb};

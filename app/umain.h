@@ -64,6 +64,10 @@ public:
     std::unique_ptr<Timer> TimerEdit;
     QToolButton* SBtRead;
     QToolButton* SBtFind;
+    // Beside SBtFind, a menu of the service tools; beside SBtGo, the state
+    // of the readings log.  Hidden until the tools attach them.
+    QToolButton* BtService;
+    QToolButton* BtRecording;
     QTableWidget* Grid;
     QLabel* Label4;
     // Beside Label4, while the grid shows values that are not current: from

@@ -7,6 +7,7 @@
 #include "trend_view.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -70,10 +71,19 @@ TEST(ReadingsCsv, RowsOfEachModelGroup) {
 }
 
 TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
+    // The tools are in sight: the service button's menu.
+    ASSERT_TRUE(form->BtService->isVisibleTo(form.get()));
+    QStringList entries;
+    for (QAction* a : form->BtService->menu()->actions()) entries << a->text();
+    EXPECT_EQ(entries, QStringList({QString::fromUtf8("Обмен по линии…"), QString::fromUtf8("График концентрации…"),
+                                    QString(), QString::fromUtf8("Записывать показания в файл…")}));
+    EXPECT_FALSE(form->BtRecording->isVisibleTo(form.get()));
     QTemporaryDir dir;
     const QString path = dir.filePath("readings.csv");
     ASSERT_TRUE(tools->StartLog(path));
     ReadOnce();
+    EXPECT_TRUE(form->BtRecording->isVisibleTo(form.get())) << "recording is shown in the window";
+    EXPECT_EQ(form->BtRecording->text(), QString::fromUtf8("● Запись: 1"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -104,6 +114,7 @@ TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QString::fromUtf8("на диске нет места"))) << messages[0].toStdString();
     EXPECT_FALSE(tools->ActLog->isChecked());
+    EXPECT_EQ(form->BtRecording->text(), QString::fromUtf8("Запись прервана"));
     clock.advance(6000);
     EXPECT_EQ(form->RxCount, 4) << "the reads go on";
     EXPECT_EQ(form->ErrCount, 0);
