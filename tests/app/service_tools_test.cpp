@@ -210,3 +210,31 @@ TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 10 (прибор занят)"));
     EXPECT_EQ(log.Text(2, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 11 (порт не инициирован)"));
 }
+
+TEST(Trend, NoLineCrossesAPauseInTheReads) {
+    TTrendView view;
+    view.resize(780, 440);
+    TRegImage image;
+    for (const auto& [reg, value] : {std::pair{2, 1000}, {3, 2150}, {4, 10000}, {8, 2000}, {9, 5000}})
+        image.Set(reg, uint16_t(value));
+    // Reads at 0, 2 and 4 s, then none until 50 s.
+    for (uint32_t ms : {0u, 2000u, 4000u, 50000u, 52000u, 54000u})
+        view.AddReading(ms, QStringLiteral("№1"), dtMB4, image, ",");
+    EXPECT_FALSE(TrendGapBefore(view.Samples(), 2));
+    EXPECT_TRUE(TrendGapBefore(view.Samples(), 3));
+    const QImage shot = view.grab().toImage();
+    auto gasColumns = [&](double from, double to) {
+        int n = 0;
+        for (int x = int(from * shot.width()); x < int(to * shot.width()); ++x)
+            for (int y = shot.height() * 3 / 10; y < shot.height() * 9 / 10; ++y) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.blue() > 150 && c.red() < 80 && c.green() < 150) {
+                    ++n;
+                    break;
+                }
+            }
+        return n;
+    };
+    EXPECT_GT(gasColumns(0.75, 0.9), 10) << "the line after the pause";
+    EXPECT_EQ(gasColumns(0.3, 0.65), 0) << "nothing across it";
+}
