@@ -1,5 +1,6 @@
 #include "service_tools.h"
 
+#include "frames.h"
 #include "traffic_view.h"
 #include "trend_view.h"
 
@@ -94,12 +95,44 @@ TTrafficView* TServiceTools::Traffic() {
 
 void TServiceTools::SetListening(bool on) {
     if (!form_.MB) return;
+    watch_.Stop();
     if (on && traffic_) {
         TTrafficLog* log = traffic_->Log();
-        form_.MB->OnLine = [log](const LineEvent& e) { log->Feed(e); };
+        form_.MB->OnLine = [this, log](const LineEvent& e) { Listen(*log, e); };
+        // The port is the master's again before it opens it.
+        form_.OnPortOpening = [this] { watch_.Stop(); };
+        form_.OnPortOpenFailed = [this, log](int error) {
+            log->SetPort(form_.PortLabel());
+            log->AddOpenFailure(error);
+        };
+        watch_.OnLate = [log](const uint8_t* data, size_t size, uint32_t ms) { log->AddLate(data, size, ms); };
     } else {
         form_.MB->OnLine = nullptr;
+        form_.OnPortOpening = nullptr;
+        form_.OnPortOpenFailed = nullptr;
     }
+}
+
+void TServiceTools::Listen(TTrafficLog& log, const LineEvent& e) {
+    // How long after a request's end what arrives is still shown on its
+    // line: less than the time to the next automatic reading.
+    constexpr int LateWatchMs = 1500;
+    LineEvent event = e;
+    switch (e.kind) {
+    case LineEventKind::Sent:
+        log.SetPort(form_.PortLabel());
+        watch_.Watch(form_.MB->ComHandle());
+        break;
+    case LineEventKind::Received:
+        if (const std::optional<uint32_t> arrived = watch_.Arrival()) event.ms = *arrived;
+        break;
+    case LineEventKind::Outcome:
+        if (e.code != mbMasterBusy && e.code != mbMoreTime && e.code != mbPortNotOpen) watch_.Linger(LateWatchMs);
+        break;
+    default:
+        break;
+    }
+    log.Feed(event);
 }
 
 void TServiceTools::ShowTraffic() {

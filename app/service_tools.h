@@ -12,6 +12,7 @@
 // nothing is formatted or kept while nobody looks.
 #pragma once
 
+#include "port_watch.h"
 #include "readings_log.h"
 #include "umain.h"
 
@@ -25,6 +26,7 @@ class QMenu;
 
 namespace orn {
 
+class TTrafficLog;
 class TTrafficView;
 class TTrendView;
 
@@ -64,6 +66,8 @@ private:
     QAction* AddTool(const QString& text, const char* keys, std::function<void()> open);
     void AfterAnswer();
     void SetListening(bool on);
+    // One event of the master for the traffic view, with the port's watch.
+    void Listen(TTrafficLog& log, const LineEvent& e);
     void UpdateLogState();
     void AddTo(QWidget* window);
 
@@ -75,6 +79,7 @@ private:
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;
     TReadingsLog log_;
+    TPortWatch watch_{scheduler_};   // while the traffic view listens
 };
 
 } // namespace orn

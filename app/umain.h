@@ -175,6 +175,8 @@ public:
     std::string DecimalSeparator;
     // Text of status panel 0..3.
     QString PanelText(int panel) const;
+    // The chosen port as the closed port box names it ("COM1", "ttyUSB0").
+    QString PortLabel() const;
     // The integer tag of a control: the register it writes.
     static int Tag(const QObject* control);
     static void SetTag(QObject* control, int tag);
@@ -229,8 +231,6 @@ private:
     // says so, and the port error box says why, once per outage for the
     // timers' requests.
     void PortFailed(int error);
-    // The chosen port as the closed port box names it.
-    QString PortLabel() const;
     // Status panel 3 after an answer or error; says when the port is back.
     void ShowOutcome(const QString& text);
     // Marks the requests a timer makes while it lives.

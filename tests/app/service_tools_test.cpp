@@ -7,9 +7,11 @@
 #include "trend_view.h"
 
 #include <QDir>
-#include <QMenu>
 #include <QFile>
+#include <QMenu>
 #include <QTemporaryDir>
+
+#include <cerrno>
 
 using namespace orn;
 using namespace orn::test;
@@ -138,7 +140,15 @@ TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
     EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome), "Ok");
     EXPECT_EQ(log.Text(1, TTrafficLog::ColAnswer), "");
     EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Нет связи"));
-    EXPECT_TRUE(log.Line(1).contains(QString::fromUtf8("→ 09 03 00 01 00 0D"))) << log.Line(1).toStdString();
+    EXPECT_TRUE(log.Line(1).contains(QString::fromUtf8("COM1  → 09 03 00 01 00 0D"))) << log.Line(1).toStdString();
+    // A port that cannot be opened: a line, nothing sent.
+    com1->refuseOpen = true;
+    ClickRead();
+    ASSERT_EQ(log.Count(), 3);
+    EXPECT_EQ(log.Text(2, TTrafficLog::ColPort), "COM1");
+    EXPECT_EQ(log.Text(2, TTrafficLog::ColRequest), QString::fromUtf8("—"));
+    EXPECT_TRUE(log.Text(2, TTrafficLog::ColOutcome).startsWith(QString::fromUtf8("не могу открыть порт — Порт занят")));
+    com1->refuseOpen = false;
 
     tools->Traffic()->SetPaused(true);
     EXPECT_FALSE(form->MB->OnLine);
@@ -146,7 +156,7 @@ TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
     tools->Traffic()->close();
     EXPECT_FALSE(form->MB->OnLine);
     ReadOnce();
-    EXPECT_EQ(log.Count(), 2);
+    EXPECT_EQ(log.Count(), 3);
 }
 
 TEST(TrafficLog, StaysAtItsBound) {
@@ -181,6 +191,7 @@ TEST(TrafficLog, StaysAtItsBound) {
 
 TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     TTrafficLog log;
+    log.SetPort("COM1");
     const uint8_t request[] = {1, 3, 0, 1, 0, 1, 0xD5, 0xCA};
     const uint8_t junk[] = {0xFF, 0x00};
     const uint8_t foreign[] = {2, 3, 2, 0, 7, 0xFD, 0x86};
@@ -197,15 +208,24 @@ TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     feed(K::Received, 1200, foreign, sizeof foreign);
     feed(K::Foreign, 1200, foreign, sizeof foreign);
     feed(K::Late, 1200, foreign, sizeof foreign);
+    log.SetPort("/dev/ttyUSB0");
     feed(K::Outcome, 1600, nullptr, 0, mbTimeout);
+    log.AddLate(foreign, sizeof foreign, 1650);         // after the end: late, on its line
     feed(K::Outcome, 1700, nullptr, 0, mbPortNotOpen);   // refused before anything was sent
-    ASSERT_EQ(log.Count(), 3);
+    log.AddOpenFailure(EACCES);
+    log.AddLate(junk, sizeof junk, 1750);                // no request's: dropped
+    ASSERT_EQ(log.Count(), 4);
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColPort), "COM1") << "where it was sent";
+    EXPECT_EQ(log.Text(3, TTrafficLog::ColPort), "/dev/ttyUSB0");
+    EXPECT_EQ(log.Text(3, TTrafficLog::ColOutcome),
+              QString::fromUtf8("не могу открыть порт — ") + QString::fromStdString(PortErrorReason(EACCES)));
     EXPECT_EQ(log.Text(0, TTrafficLog::ColAnswer),
               QString::fromUtf8("[+100 мс] 01 03 00 01 00 01 D5 CA  [+200 мс] 02 03 02 00 07 FD 86"));
     EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome),
               QString::fromUtf8("эхо удалено; пропущены байты: FF 00; Ошибка 05; "
                                 "чужой кадр отброшен: 02 03 02 00 07 FD 86; "
-                                "запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи"));
+                                "запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи; "
+                                "после тайм-аута пришло: [+650 мс] 02 03 02 00 07 FD 86"));
     EXPECT_EQ(log.Text(1, TTrafficLog::ColRequest), QString::fromUtf8("—"));
     EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 10 (прибор занят)"));
     EXPECT_EQ(log.Text(2, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 11 (порт не инициирован)"));

@@ -4,9 +4,12 @@
 // link and the Qt event loop.  Last, a search on orn10sim's troubled line.
 #include "window_fixture.h"
 
+#include "frames.h"
 #include "posix_serial.h"
 #include "pty_pair.h"
 #include "qt_scheduler.h"
+#include "service_tools.h"
+#include "traffic_view.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -213,6 +216,7 @@ public:
         return std::make_unique<CountedDevice>(*this, std::move(device));
     }
     int opens = 0, opened = 0, reads = 0, goneReads = 0, bytesRead = 0;
+    std::function<void()> onBytes;   // a read delivered bytes
 
 private:
     class CountedDevice : public SerialDevice {
@@ -227,6 +231,7 @@ private:
             ++owner_.reads;
             if (got < 0) ++owner_.goneReads;
             else owner_.bytesRead += int(got);
+            if (got > 0 && owner_.onBytes) owner_.onBytes();
             return got;
         }
         long write(const uint8_t* buf, size_t n) override { return inner_->write(buf, n); }
@@ -320,6 +325,61 @@ TEST_F(VanishPty, HungUpInTheMiddleOfTheAnswerEndsWithTheIncompleteAnswer) {
     EXPECT_EQ(form->PanelText(1), "Rx: 0");
     EXPECT_LE(backend.reads, 8);
     ExpectQuietAndOneBox();
+}
+
+// ---------------------------------------------------------------- the traffic view's watch
+
+// While the traffic view is open it watches the port: received bytes carry
+// the time they came, not the 100 ms poll's; an answer after the timeout,
+// which the master never sees, is shown late on its line; and the port is
+// free again for the next request.
+TEST(TrafficPty, BytesAreStampedWhenTheyComeAndAnAnswerAfterTheTimeoutIsShownLate) {
+    Pty pty;
+    QtScheduler qt;
+    CountingBackend backend;
+    uint32_t readAt = 0;   // when the master's poll read the answer
+    backend.onBytes = [&] { readAt = qt.nowMs(); };
+    TMForm form(qt, backend);
+    int portErrorBoxes = 0;
+    form.ShowPortErrorBox = [&] { ++portErrorBoxes; };
+    TServiceTools tools(form, qt);
+    tools.ShowTraffic();
+    const TTrafficLog& log = *tools.Traffic()->Log();
+    TDataByte answer{0x01, 0x03, 0x1A};
+    answer.resize(3 + 26 + 2);   // 13 registers and the CRC
+    SetFrameCRC(answer);
+    auto request = [&] {
+        EXPECT_EQ(form.ReadRegisters(0, 1, 13), 0);
+        uint8_t frame[8];
+        size_t got = 0;
+        for (pollfd p{pty.side, POLLIN, 0}; got < sizeof frame && ::poll(&p, 1, 1000) > 0;) {
+            const ssize_t n = ::read(pty.side, frame + got, sizeof frame - got);
+            if (n <= 0) break;
+            got += size_t(n);
+        }
+        EXPECT_EQ(got, sizeof frame);
+    };
+
+    request();   // answered at once
+    ASSERT_EQ(::write(pty.side, answer.data(), answer.size()), ssize_t(answer.size()));
+    ASSERT_TRUE(RunQt([&] { return !form.Waiting; }, 3000));
+    EXPECT_EQ(form.PanelText(3), QString::fromUtf8("№1: Ok"));
+    const TTrafficRecord& answered = log.Record(0);
+    ASSERT_EQ(answered.steps.size(), 2u);
+    EXPECT_LT(answered.startMs + answered.steps[1].dtMs, readAt) << "stamped on arrival, before the poll read it";
+
+    request();   // answered after the timeout
+    ASSERT_TRUE(RunQt([&] { return !form.Waiting; }, 3000));
+    EXPECT_EQ(form.PanelText(3), QString::fromUtf8("№1: Нет связи"));
+    ASSERT_EQ(::write(pty.side, answer.data(), answer.size()), ssize_t(answer.size()));
+    ASSERT_TRUE(RunQt([&] { return log.Text(1, TTrafficLog::ColOutcome).contains(QString::fromUtf8("после")); }, 2000));
+    EXPECT_TRUE(log.Text(1, TTrafficLog::ColOutcome).startsWith(QString::fromUtf8("Нет связи; после тайм-аута пришло: [+")))
+        << log.Text(1, TTrafficLog::ColOutcome).toStdString();
+    EXPECT_TRUE(log.Text(1, TTrafficLog::ColOutcome).endsWith(QString::fromStdString(sim::HexText(answer.data() + answer.size() - 5, 5))));
+
+    request();   // the port is the master's again
+    EXPECT_EQ(portErrorBoxes, 0);
+    tools.Traffic()->close();
 }
 
 // ---------------------------------------------------------------- a late instrument
