@@ -360,8 +360,8 @@ TEST(TrafficPty, BytesAreStampedWhenTheyComeAndAnAnswerAfterTheTimeoutIsShownLat
         EXPECT_EQ(got, sizeof frame);
     };
 
-    request();   // answered at once
-    ASSERT_EQ(::write(pty.side, answer.data(), answer.size()), ssize_t(answer.size()));
+    request();   // answered 20 ms later, from inside the event loop
+    QTimer::singleShot(20, [&] { ASSERT_EQ(::write(pty.side, answer.data(), answer.size()), ssize_t(answer.size())); });
     ASSERT_TRUE(RunQt([&] { return !form.Waiting; }, 3000));
     EXPECT_EQ(form.PanelText(3), QString::fromUtf8("№1: Ok"));
     const TTrafficRecord& answered = log.Record(0);
