@@ -221,7 +221,6 @@ void TServiceTools::UpdateLogState() {
     shown->setVisible(on || !log_.Error().empty());
     shown->setText(on ? tr("● Запись: %1").arg(log_.Rows()) : tr("Запись прервана"));
     shown->setToolTip(note);
-    shown->setStyleSheet(on ? QStringLiteral("color: #b00000") : QStringLiteral("color: #b00000; font-weight: bold"));
 }
 
 } // namespace orn

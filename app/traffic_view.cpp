@@ -177,11 +177,23 @@ void TTrafficLog::AddLate(const uint8_t* data, size_t size, uint32_t ms) {
     // under way (and it is still kept).
     if (openSerial_ != 0 || endedSerial_ == 0 || endedSerial_ - 1 < firstSerial_ || size == 0) return;
     TTrafficRecord& r = ring_[Slot(int(endedSerial_ - 1 - firstSerial_))];
-    LineEvent e{LineEventKind::Received};
-    e.ms = std::max(ms, r.startMs + r.endMs + 1);   // after the end, whatever the clock's rounding
-    e.data = data;
-    e.size = size;
-    AddStep(r, e);
+    // Pieces that follow each other closely (a frame as the UART delivers
+    // it) are one piece, with the time of its first byte.
+    constexpr uint32_t PieceGapMs = 50;
+    TTrafficRecord::Step* last = r.steps.empty() ? nullptr : &r.steps.back();
+    if (last && last->kind == LineEventKind::Received && last->dtMs > r.endMs && ms - lateMs_ <= PieceGapMs) {
+        const size_t keep = std::min(size, MaxBytes - r.bytes.size());
+        r.truncated = r.truncated || keep < size;
+        r.bytes.insert(r.bytes.end(), data, data + keep);
+        last->size = uint16_t(last->size + keep);
+    } else {
+        LineEvent e{LineEventKind::Received};
+        e.ms = std::max(ms, r.startMs + r.endMs + 1);   // after the end, whatever the clock's rounding
+        e.data = data;
+        e.size = size;
+        AddStep(r, e);
+    }
+    lateMs_ = ms;
     Changed(r);
 }
 
@@ -347,7 +359,7 @@ TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::
     table_->setColumnWidth(TTrafficLog::ColTime, digit * 14);
     table_->setColumnWidth(TTrafficLog::ColPort, digit * 9);
     table_->setColumnWidth(TTrafficLog::ColRequest, digit * 26);
-    table_->setColumnWidth(TTrafficLog::ColAnswer, digit * 72);
+    table_->setColumnWidth(TTrafficLog::ColAnswer, digit * 56);
 
     auto* buttons = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(BtPause), static_cast<QWidget*>(BtClear),

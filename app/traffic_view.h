@@ -109,6 +109,7 @@ private:
     uint64_t firstSerial_ = 0;     // serial number of row 0
     uint64_t openSerial_ = 0;      // serial + 1 of the open record, 0 when none
     uint64_t endedSerial_ = 0;     // serial + 1 of the request that ended last, 0 when none
+    uint32_t lateMs_ = 0;          // when the last late bytes came
     QStringList ports_;            // the ports named so far; records keep their index
     uint16_t port_ = 0;            // of the next records
     QFont fixedFont_;              // of the time and the bytes

@@ -56,6 +56,8 @@ TDlgForm::TDlgForm(TMForm* mainForm)
         label->setObjectName(QString::fromLatin1(name));
         label->setWordWrap(true);
         label->setFont(mainForm->font());
+        // (On the button-face background a label would take the button's text colour.)
+        label->setForegroundRole(QPalette::WindowText);
         return label;
     };
     LabelName = note("LabelName");

@@ -220,9 +220,14 @@ void TMForm::BuildLayout() {
     BtService->setText(tr("Сервис"));
     BtService->setToolTip(tr("Обмен по линии, график, запись показаний в файл"));
     BtService->setPopupMode(QToolButton::InstantPopup);
-    BtRecording = Make<QToolButton>(this, "BtRecording", at(100), at(248), 81, 26);
+    BtRecording = Make<QToolButton>(this, "BtRecording", at(86), at(248), 95, 26);
     BtRecording->setAutoRaise(true);
     BtRecording->setPopupMode(QToolButton::InstantPopup);
+    // A state that opens the menu when clicked, without a menu arrow over its text.
+    BtRecording->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+    QPalette red = BtRecording->palette();
+    red.setColor(QPalette::ButtonText, QColor(176, 0, 0));
+    BtRecording->setPalette(red);
     for (QToolButton* b : {BtService, BtRecording}) b->hide();
 
     SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26, "Переключить");

@@ -210,7 +210,8 @@ TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     feed(K::Late, 1200, foreign, sizeof foreign);
     log.SetPort("/dev/ttyUSB0");
     feed(K::Outcome, 1600, nullptr, 0, mbTimeout);
-    log.AddLate(foreign, sizeof foreign, 1650);         // after the end: late, on its line
+    log.AddLate(foreign, sizeof foreign - 3, 1650);     // after the end: late, on its line
+    log.AddLate(foreign + 4, 3, 1660);                   // the rest of that frame
     feed(K::Outcome, 1700, nullptr, 0, mbPortNotOpen);   // refused before anything was sent
     log.AddOpenFailure(EACCES);
     log.AddLate(junk, sizeof junk, 1750);                // no request's: dropped
