@@ -169,7 +169,9 @@ QString TDlgForm::RangeText() const {
     return tr("допустимо %1").arg(bounds);
 }
 
-void TDlgForm::ShowRange() { ShowNote(RangeText(), false); }
+void TDlgForm::UpdateRange() {
+    if (isVisible() && !refused_) ShowRange();
+}
 
 void TDlgForm::Refuse(const QString& reason) {
     ShowNote(reason, true);

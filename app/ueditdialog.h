@@ -45,8 +45,9 @@ public:
     // a fraction can be typed whichever it is; returns the text to insert.
     QString MEditKeyPress(QChar key) const;
     // Shows the values the register accepts as the main window now knows
-    // them; a refusal on display stays until the text is edited.
-    void ShowRange();
+    // them (a reading has come); a refusal on display stays until the text
+    // is edited.
+    void UpdateRange();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,6 +58,7 @@ private:
     // Shows why the typed value is not written and selects it for correction.
     void Refuse(const QString& reason);
     void ShowNote(const QString& text, bool refusal);
+    void ShowRange() { ShowNote(RangeText(), false); }
     QString RangeText() const;
     // Places the controls under the name, the note under the edit, and sizes
     // the window to them.

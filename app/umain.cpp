@@ -576,6 +576,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
         }
     }
     ShowReadings();
+    if (DlgForm) DlgForm->UpdateRange();
     Waiting = false;
 }
 

@@ -102,6 +102,10 @@ TEST_F(Dialog, OpensReadyForTypingWithTheNameAndTheRange) {
     form->SBtWrMagnet->click();
     EXPECT_EQ(dlg->LabelName->text(), QString::fromUtf8("Газ магн. град-ки, %об")) << "in full, beside the cut caption";
     EXPECT_EQ(Note(), QString::fromUtf8("допустимо 0,01 … 100,00"));
+    // A reading while it is open brings the range up to date.
+    line.at(1).setReg(4, 5000);
+    ReadOnce();
+    EXPECT_EQ(Note(), QString::fromUtf8("допустимо 0,01 … 50,00"));
     for (QWidget* w : {static_cast<QWidget*>(dlg->LabelName), static_cast<QWidget*>(dlg->LabelRange)})
         EXPECT_TRUE(dlg->rect().contains(w->geometry())) << w->objectName().toStdString();
     EXPECT_EQ(dlg->width(), 132) << "the width stays";
