@@ -222,6 +222,7 @@ public:
     Ending(TModbusM& m, bool ends) : m_(m), life_(m.life_), ends_(ends) {
         if (!ends_) return;
         m_.ended_ = m_.requestFields();
+        m_.endedSent_ = m_.sent_;
         m_.hasEnded_ = true;
     }
     ~Ending() {
@@ -262,7 +263,7 @@ void TModbusM::Query() {
     busy_ = true;
     errorCode_ = mbNoError;
     rxBuffer_.clear();
-    echoTaken_ = othersFirst_ = damaged_ = false;
+    echoTaken_ = othersFirst_ = damaged_ = misfit_ = false;
 
     const RequestFields fields = requestFields();
     if (const uint8_t refused = BuildRequest(fields, RequestData, sent_)) {
@@ -307,6 +308,8 @@ bool TModbusM::Judge(bool final) {
         c.echoPending = !echoTaken_ && (!echoAmbiguous_ || portEchoes);
         c.hasEarlier = busy_ && hasEnded_;
         c.earlier = ended_;
+        c.earlierSent = endedSent_.data();
+        c.earlierSentSize = endedSent_.size();
         c.final = final;
         const RxStep step = ScanReceived(rxBuffer_.data() + skipped, rxBuffer_.size() - skipped, c);
         if (step.verdict == RxVerdict::Skip || step.verdict == RxVerdict::Damaged) {
@@ -340,6 +343,11 @@ bool TModbusM::Judge(bool final) {
         case RxVerdict::Late:
             othersFirst_ = true;
             drop(LineEventKind::Late);
+            break;
+        case RxVerdict::Misfit:
+            othersFirst_ = true;
+            misfit_ = misfit_ || busy_;
+            drop(LineEventKind::Foreign);
             break;
         case RxVerdict::Cut:
             rxBuffer_.clear();
@@ -377,7 +385,7 @@ void TModbusM::OnTimeout() {
     }
     if (!ReadPort() || !busy_) return;
     if (!Judge(true) || !busy_) return;
-    RaiseError(damaged_ ? mbCommError : mbTimeout);
+    RaiseError(damaged_ ? mbCommError : misfit_ ? mbSlaveFailure : mbTimeout);
 }
 
 bool TModbusM::ReadPort() {

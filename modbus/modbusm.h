@@ -121,20 +121,26 @@ public:
     // before Query returns.
     void Query();
     // Takes received bytes (called by the poll).  Only a frame from SlaveId
-    // with FunctionCode (or its exception) answers; the adapter's echo, stray
-    // bytes and frames for other slaves, other functions or earlier requests
-    // are dropped and the wait goes on.  The answer is judged once it has the
-    // length it announces; until then nothing fires.
+    // with FunctionCode (or its exception) that fits the request answers: a
+    // read's with the length of Quantity, a write's repeating its register
+    // (and quantity).  The adapter's echo, stray bytes and frames for other
+    // slaves, other functions, other registers or lengths and earlier
+    // requests are dropped and the wait goes on.  The answer is judged once
+    // it has the length it announces; until then nothing fires.
     void Response(TModbusM* Sender, const uint8_t* data, int32_t count);
     // The answer timeout: takes what the port holds first, then ends the
-    // transaction with code 9 when an answer began or came damaged, else 7.
+    // transaction with code 9 when an answer began or came damaged, with 4
+    // when only frames of the slave and function came that do not fit the
+    // request (a wrong answer, or another master's), else with 7.
     void OnTimeout();
     // The receive poll: hands what has arrived to Response.
     void TimerWndProc();
 
-    // Whether the port (by PortName) is known to return what is sent, as a
-    // 2-wire adapter without echo suppression does.  Learnt from the
-    // traffic, kept for the life of the program, shared by every master.
+    // Whether the port is known to return what is sent, as a 2-wire adapter
+    // without echo suppression does.  Learnt from the traffic per device
+    // (DeviceId: two names of one device share it, a swapped adapter is
+    // learnt afresh; by PortName when the device cannot be told), kept for
+    // the life of the program, shared by every master.
     bool PortEchoes() const;
     // Forgets what was learnt of every port.
     static void ForgetEchoes();
@@ -186,9 +192,11 @@ private:
     bool echoTaken_ = false;      // its echo has come
     bool othersFirst_ = false;    // bytes that were not its answer came first
     bool damaged_ = false;        // an answer came damaged
-    // The last ended request, and whether there is one: frames answering it
-    // are late.
+    bool misfit_ = false;         // a frame of its slave and function came that does not fit it
+    // The last ended request and its frame, and whether there is one:
+    // frames answering it are late.
     RequestFields ended_;
+    TDataByte endedSent_;
     bool hasEnded_ = false;
 };
 
