@@ -357,7 +357,16 @@ bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
 }
 
 bool TMForm::OpenPort() {
-    if (MB->Connected() || MB->Connect()) return true;
+    if (MB->Connected()) return true;
+    if (MB->Connect()) {
+        // Another device under the name the image was read through (an
+        // adapter swapped) is another instrument.
+        if (imageFrom_.Port == MB->PortName() && imageFrom_.Device != MB->DeviceId()) {
+            imageFrom_ = TInstrument{};
+            ShowCurrentOutput();
+        }
+        return true;
+    }
     // While the box is up its event loop goes on; a request that fails in
     // the meantime (auto mode) must not open a second one.
     if (!portErrorBoxShown_) {
@@ -462,7 +471,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     // A reading makes the image that of the instrument read (a probe of the
     // bus search is no reading: it does not set the current output's state);
     // anything another instrument answers makes it no one's.
-    const TInstrument answered{MB->SlaveId, requestDevType_};
+    const TInstrument answered{MB->PortName(), MB->DeviceId(), MB->SlaveId, requestDevType_};
     if (MB->FunctionCode == 3 && !Finding) imageFrom_ = answered;
     else if (stored > 0 && !(imageFrom_ == answered)) imageFrom_ = TInstrument{};
     ShowCurrentOutput();
@@ -557,6 +566,10 @@ void TMForm::CBPortNumChange() {
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
     chosenPort_ = item.key();
+    // The image belongs to the port it was read through, as to its address.
+    // (Nothing is known before the first answer; the controls shown then
+    // may not all exist yet.)
+    if (RxCount > 0) ShowCurrentOutput();
 }
 
 void TMForm::RefreshPorts() {
@@ -598,6 +611,14 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     if (!ParseAddress(address, slave)) return 2;
     // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
+    if (WriteUsesImage(DevType, reg)) {
+        // Only the open port tells which device is behind its name.
+        if (!OpenPort()) return 3;
+        if (!ImageServesWrite(address, reg)) {
+            MB->Disconnect();
+            return 4;
+        }
+    }
     MB->SlaveId = slave;
     MB->FunctionCode = 6;
     MB->Offset = reg;

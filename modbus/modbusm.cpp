@@ -105,6 +105,7 @@ bool TModbusM::Connect() {
     openFailed_ = !device_;
     connectError_ = device_ ? 0 : backend_.lastOpenError();
     if (!device_) return false;
+    deviceId_ = device_->identity();
     ApplyCOMSettings();
     pollTimer_->setInterval(PollInterval);
     pollTimer_->setEnabled(true);
@@ -138,6 +139,7 @@ void TModbusM::SetComHandle(int handle) {
     if (handle == 0) return;
     device_ = backend_.adopt(handle);
     if (device_) {
+        deviceId_ = device_->identity();
         pollTimer_->setInterval(PollInterval);
         pollTimer_->setEnabled(true);
     }
@@ -415,7 +417,8 @@ void TModbusM::TimerWndProc() { ReadPort(); }
 
 namespace {
 
-// Ports known to echo, by name, for the life of the program.
+// Devices (or, when a device cannot be told, port names) known to echo, for
+// the life of the program.
 std::mutex echoMutex;
 std::set<std::string>& EchoingPorts() {
     static std::set<std::string> ports;
@@ -424,15 +427,17 @@ std::set<std::string>& EchoingPorts() {
 
 } // namespace
 
+std::string TModbusM::EchoKey() const { return deviceId_.empty() ? PortName() : deviceId_; }
+
 bool TModbusM::PortEchoes() const {
     std::lock_guard<std::mutex> lock(echoMutex);
-    return EchoingPorts().count(PortName()) > 0;
+    return EchoingPorts().count(EchoKey()) > 0;
 }
 
 void TModbusM::LearnEcho(bool echoes) {
     std::lock_guard<std::mutex> lock(echoMutex);
-    if (echoes) EchoingPorts().insert(PortName());
-    else EchoingPorts().erase(PortName());
+    if (echoes) EchoingPorts().insert(EchoKey());
+    else EchoingPorts().erase(EchoKey());
 }
 
 void TModbusM::ForgetEchoes() {

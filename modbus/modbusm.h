@@ -73,6 +73,11 @@ public:
     // Why the last Connect failed, as an errno value (EACCES, EBUSY, ENOENT,
     // ENODEV, ENOTTY, ...); 0 when it did not fail or the reason is unknown.
     int ConnectError() const { return connectError_; }
+    // What identifies the device that the port resolved to when it was last
+    // opened (SerialDevice::identity): the same for two names of one device,
+    // another when another device is behind the same name.  Empty before
+    // the first successful open, and when the backend cannot tell.
+    std::string DeviceId() const { return deviceId_; }
     // The OS handle of the open port; 0 when closed, -1 after a failed open.
     int ComHandle() const;
     // Adopts a handle opened elsewhere (poll started, no settings applied),
@@ -157,6 +162,8 @@ private:
     bool Judge(bool final);
     bool ReadPort();
     void LearnEcho(bool echoes);
+    // What echo learning is kept by: the device, else the port's name.
+    std::string EchoKey() const;
     void Note(LineEventKind kind, const uint8_t* data = nullptr, size_t size = 0, uint8_t code = 0);
     LineSettings lineSettings() const;
     RequestFields requestFields() const;
@@ -166,6 +173,7 @@ private:
     std::unique_ptr<SerialDevice> device_;
     bool openFailed_ = false;
     int connectError_ = 0;
+    std::string deviceId_;
     std::string comPortPath_;
 
     TComPortNumber comPort_ = pnCOM2;

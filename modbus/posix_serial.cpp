@@ -5,12 +5,16 @@
 #include <cstdlib>
 #include <thread>
 
+#include <climits>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -83,6 +87,19 @@ ssize_t WriteWithoutSigpipe(int fd, const uint8_t* buf, size_t n) {
     return r;
 }
 
+std::string DeviceIdentity(int fd, const std::string& path) {
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) == 0) {
+        const std::string node = "node " + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
+                                 "/" + std::to_string(st.st_ino);
+        if (!S_ISCHR(st.st_mode)) return node;
+        return "char " + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) + " " + node;
+    }
+    char real[PATH_MAX];
+    if (!path.empty() && realpath(path.c_str(), real)) return real;
+    return path;
+}
+
 } // namespace
 
 std::string PortPath(int portNumber) {
@@ -94,7 +111,8 @@ std::string PortPath(int portNumber) {
 
 // ---------------------------------------------------------------- device
 
-PosixSerialDevice::PosixSerialDevice(int fd, bool exclusive) : fd_(fd), exclusive_(exclusive) {
+PosixSerialDevice::PosixSerialDevice(int fd, bool exclusive, const std::string& path)
+    : fd_(fd), exclusive_(exclusive), identity_(DeviceIdentity(fd, path)) {
     const int flags = fd >= 0 ? fcntl(fd, F_GETFL) : -1;
     blocking_ = flags != -1 && (flags & O_NONBLOCK) == 0;
 }
@@ -252,7 +270,7 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::openPath(const std::string& pa
         return nullptr;
     }
     (void)ioctl(fd, TIOCEXCL);
-    return std::make_unique<PosixSerialDevice>(fd, true);
+    return std::make_unique<PosixSerialDevice>(fd, true, path);
 }
 
 std::unique_ptr<SerialDevice> PosixSerialBackend::adopt(int fd) {

@@ -447,6 +447,43 @@ TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
         }
 }
 
+// Whether the port echoes is kept per device: another name of it knows, a
+// swapped adapter under the same name is learnt afresh.
+TEST(CycleLine, EchoIsLearntPerDeviceNotPerName) {
+    TModbusM::ForgetEchoes();
+    VirtualScheduler clock;
+    FakeBackend backend;
+    backend.line.identity = "adapter A";
+    TModbusM mb(clock, backend);
+    EXPECT_EQ(mb.DeviceId(), "") << "before the first open";
+    mb.SlaveId = 1;
+    mb.FunctionCode = 3;
+    mb.Quantity = 1;
+    mb.SetComPort(pnCOM1);
+    ASSERT_TRUE(mb.Connect());
+    mb.Query();
+    backend.line.receive(backend.line.sent);
+    backend.line.receive(WithCrc(Hex("01 03 02 00 00")));
+    clock.advance(1100);
+    ASSERT_EQ(mb.ErrorCode(), 0);
+    mb.Disconnect();
+    EXPECT_EQ(mb.DeviceId(), "adapter A");
+    EXPECT_TRUE(mb.PortEchoes());
+
+    const struct { TComPortNumber port; const char* device; bool echoes; } cases[] = {
+        {pnCOM2, "adapter A", true},
+        {pnCOM1, "adapter B", false},
+    };
+    for (const auto& c : cases) {
+        backend.line.identity = c.device;
+        mb.SetComPort(c.port);
+        ASSERT_TRUE(mb.Connect());
+        EXPECT_EQ(mb.DeviceId(), c.device);
+        EXPECT_EQ(mb.PortEchoes(), c.echoes) << mb.PortName() << " " << c.device;
+        mb.Disconnect();
+    }
+}
+
 // Handlers that destroy the master, close its port, ask again or throw, on
 // an answer and on a timeout: under the sanitizers nothing may touch a
 // destroyed master, and one whose handler threw still answers the next time.

@@ -230,6 +230,23 @@ TEST(PosixSerial, ClosedPortAndPortsThatCannotOpen) {
     EXPECT_EQ(backend.adopt(987654), nullptr) << "not an open fd";
 }
 
+TEST(PosixSerial, DeviceIdentityFollowsTheDeviceNotTheName) {
+    Pty a, b;
+    const std::string link = "/tmp/orn10-identity-" + std::to_string(getpid());
+    ASSERT_EQ(symlink(a.path.c_str(), link.c_str()), 0);
+    PosixSerialBackend backend;
+    auto identity = [&](const std::string& path) {
+        auto dev = backend.openPath(path);
+        EXPECT_NE(dev, nullptr) << path;
+        return dev ? dev->identity() : std::string();
+    };
+    const std::string byPath = identity(a.path);
+    EXPECT_FALSE(byPath.empty());
+    EXPECT_EQ(identity(link), byPath) << "two names of one device";
+    EXPECT_NE(identity(b.path), byPath);
+    unlink(link.c_str());
+}
+
 // ---------------------------------------------------------------- exclusive access
 
 TEST(PosixSerial, OnlyOneHolderAtATime) {
