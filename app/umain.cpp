@@ -367,17 +367,21 @@ bool TMForm::OpenPort() {
         }
         return true;
     }
+    ShowPortError(MB->ConnectError());
+    return false;
+}
+
+void TMForm::ShowPortError(int error) {
     // While the box is up its event loop goes on; a request that fails in
     // the meantime (auto mode) must not open a second one.
     if (!portErrorBoxShown_) {
         portErrorBoxShown_ = true;
         PortErrorMessage = QString::fromUtf8(PortErrorText);
-        const std::string reason = PortErrorReason(MB->ConnectError());
+        const std::string reason = PortErrorReason(error);
         if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
         ShowPortErrorBox();
         portErrorBoxShown_ = false;
     }
-    return false;
 }
 
 int TMForm::SendRequest(std::optional<TCurrentView> undo) {
@@ -510,7 +514,11 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     ++ErrCount;
     SetPanel(2, "Err: " + Number(ErrCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
-    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
+    // The device failed under the request (an adapter pulled): the port, not
+    // the instrument, failed, as when it cannot be opened.
+    const int deviceError = code == mbCommError ? MB->DeviceError() : 0;
+    const int shown = deviceError ? int(mbPortNotOpen) : int(code);
+    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
     if (refused) return;
 
     // A failed write of the current output shows again what the group showed
@@ -522,6 +530,7 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
         ShowCurrentOutput();
     }
     Waiting = false;
+    if (deviceError) ShowPortError(deviceError);
 }
 
 void TMForm::ShowReadings() {

@@ -183,7 +183,10 @@ private:
     bool ParseAddress(uint8_t address, uint8_t& slave);
     // The user is typing an address that is not complete yet.
     bool AddressBeingTyped() const;
+    // Opens the port if needed; false (the box shown) when it cannot be.
     bool OpenPort();
+    // The port error box with the reason for errno `error` (0: unknown).
+    void ShowPortError(int error);
     // Fills the port box anew, keeping the chosen port when it is still there.
     void RefreshPorts();
     // Opens the port when needed and hands the request to the master:

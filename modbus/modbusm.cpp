@@ -173,6 +173,7 @@ int32_t TModbusM::SendData(const uint8_t* data, int32_t count) {
             const long n = device_->write(data + total, size_t(std::min<int32_t>(space, count)));
             // Room was reported, so a write that fails or moves nothing will
             // not get better by trying again.
+            if (n < 0) NoteDeviceFailure();
             if (n <= 0) return -total;
             total += int32_t(n);
             count -= int32_t(n);
@@ -181,9 +182,17 @@ int32_t TModbusM::SendData(const uint8_t* data, int32_t count) {
         }
         const uint32_t waited = scheduler_.nowMs() - lastProgress;
         if (waited > OutputTimeout) return -total;
-        if (!device_->waitWritable(int(OutputTimeout - waited) + 1)) return -total;
+        if (!device_->waitWritable(int(OutputTimeout - waited) + 1)) {
+            NoteDeviceFailure();
+            return -total;
+        }
     }
     return total;
+}
+
+void TModbusM::NoteDeviceFailure() {
+    deviceError_ = device_ ? device_->lastError() : 0;
+    if (deviceError_ == 0) deviceError_ = ENODEV;
 }
 
 // ---------------------------------------------------------------- transaction
@@ -264,6 +273,7 @@ void TModbusM::Query() {
     }
     busy_ = true;
     errorCode_ = mbNoError;
+    deviceError_ = 0;
     rxBuffer_.clear();
     echoTaken_ = othersFirst_ = damaged_ = misfit_ = false;
 
@@ -395,8 +405,14 @@ bool TModbusM::ReadPort() {
     // must not see the next poll nested in it; the bytes wait in the queue.
     if (!device_ || inResponse_) return true;
     const long n = device_->read(readBuffer_.get(), InBufferSize);
-    // A device that is gone delivers nothing; the transaction then ends by
-    // its timeout, and the caller's next Connect finds the port missing.
+    if (n < 0 && busy_) {
+        // The device is gone (an adapter pulled): no answer can come, and
+        // the port, not the instrument, failed.  The caller's next Connect
+        // finds the port missing.
+        NoteDeviceFailure();
+        timeoutTimer_->setEnabled(false);
+        return RaiseError(mbCommError);
+    }
     if (n <= 0) return true;
     const std::shared_ptr<Life> life = life_;
     inResponse_ = true;

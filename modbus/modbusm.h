@@ -114,6 +114,13 @@ public:
     // ---- Transaction.
     bool Busy() const { return busy_; }
     uint8_t ErrorCode() const { return errorCode_; }
+    // The errno of the device failure that ended the last transaction (its
+    // ErrorCode is then 9): the send failed because the device did, or a
+    // read found the device gone (an adapter pulled; the transaction then
+    // ends at once, not by its timeout).  ENODEV when the device is gone or
+    // the backend cannot tell why; 0 when the transaction did not end so.
+    // Reset when a Query is accepted.  Callers report it as a port failure.
+    int DeviceError() const { return deviceError_; }
     // Data part of the last good answer.
     const TDataByte& ResponseData() const { return responseData_; }
     // The bytes received since the last accepted Query that are not yet
@@ -164,6 +171,8 @@ private:
     void LearnEcho(bool echoes);
     // What echo learning is kept by: the device, else the port's name.
     std::string EchoKey() const;
+    // Notes why the device failed in deviceError_.
+    void NoteDeviceFailure();
     void Note(LineEventKind kind, const uint8_t* data = nullptr, size_t size = 0, uint8_t code = 0);
     LineSettings lineSettings() const;
     RequestFields requestFields() const;
@@ -189,6 +198,7 @@ private:
     std::unique_ptr<Timer> timeoutTimer_;
     uint16_t timeout_ = 1000;
     uint8_t errorCode_ = 0;
+    int deviceError_ = 0;
     bool busy_ = false;
     bool inResponse_ = false;
     TDataByte rxBuffer_;

@@ -196,12 +196,22 @@ short PosixSerialDevice::pollNow(short events) const {
     return k > 0 ? p.revents : 0;
 }
 
-bool PosixSerialDevice::gone() const {
-    return fd_ < 0 || (pollNow(0) & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+long PosixSerialDevice::failed(int err) {
+    // A tty answers EIO once it has hung up: its adapter was pulled, or the
+    // other side of a pseudo-terminal closed.
+    lastError_ = err == EIO ? ENODEV : err;
+    return -1;
+}
+
+bool PosixSerialDevice::gone() {
+    const short revents = fd_ < 0 ? POLLNVAL : pollNow(0);
+    if (!(revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+    failed(revents & POLLNVAL ? EBADF : ENODEV);
+    return true;
 }
 
 long PosixSerialDevice::read(uint8_t* buf, size_t n) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0) return failed(EBADF);
     if (n == 0) return gone() ? -1 : 0;
     // An adopted fd may be in blocking mode: read only what is there.
     if (blocking_ && (pollNow(POLLIN) & POLLIN) == 0) return gone() ? -1 : 0;
@@ -209,7 +219,7 @@ long PosixSerialDevice::read(uint8_t* buf, size_t n) {
     if (r > 0) return long(r);
     if (r < 0) {
         if (errno == EINTR) return 0;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;   // EIO and the like
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return failed(errno);   // EIO and the like
     }
     // With VMIN = VTIME = 0 a hung-up tty also reads 0 bytes; only poll()
     // tells it from a line where nothing has arrived yet.
@@ -217,26 +227,31 @@ long PosixSerialDevice::read(uint8_t* buf, size_t n) {
 }
 
 long PosixSerialDevice::write(const uint8_t* buf, size_t n) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0) return failed(EBADF);
     if (n == 0) return 0;
     if (blocking_) {
         const short ready = pollNow(POLLOUT);
-        if (ready & (POLLHUP | POLLERR | POLLNVAL)) return -1;
+        if (ready & (POLLHUP | POLLERR | POLLNVAL)) return failed(ready & POLLNVAL ? EBADF : ENODEV);
         if (!(ready & POLLOUT)) return 0;
     }
     const ssize_t r = WriteWithoutSigpipe(fd_, buf, n);
     if (r >= 0) return long(r);
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-    return -1;
+    return failed(errno);
 }
 
 bool PosixSerialDevice::waitWritable(int ms) {
-    if (fd_ < 0) return false;
     const auto start = std::chrono::steady_clock::now();
     pollfd p{fd_, POLLOUT, 0};
-    const int k = ::poll(&p, 1, ms > 0 ? ms : 0);
-    if (k < 0 && errno != EINTR) return false;
-    if (k > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    const int k = fd_ < 0 ? -1 : ::poll(&p, 1, ms > 0 ? ms : 0);
+    int err = 0;
+    if (fd_ < 0) err = EBADF;
+    else if (k < 0 && errno != EINTR) err = errno;
+    else if (k > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) err = p.revents & POLLNVAL ? EBADF : ENODEV;
+    if (err) {
+        failed(err);
+        return false;
+    }
     // The tty may call itself writable while the queue its caller counts is
     // still full; without a pause that caller would loop at full speed.
     if (ms > 0) std::this_thread::sleep_until(start + std::chrono::milliseconds(1));

@@ -35,6 +35,9 @@ public:
     long read(uint8_t* buf, size_t n) override;
     long write(const uint8_t* buf, size_t n) override;
     bool waitWritable(int ms) override;
+    // errno of the last failure; a tty that is hung up (EIO, POLLHUP) is
+    // gone: ENODEV.
+    int lastError() const override { return lastError_; }
     // The device number and the device node the fd was opened through:
     // every name that leads to the node gives the same, and an adapter
     // plugged in again gets a new node under the same name.  The canonical
@@ -46,11 +49,15 @@ public:
 private:
     // The poll() events of the fd at this moment, without waiting.
     short pollNow(short events) const;
-    // True when the tty has hung up or the fd is no longer usable.
-    bool gone() const;
+    // True when the tty has hung up or the fd is no longer usable (noted
+    // in lastError_).
+    bool gone();
+    // -1, with errno `err` noted as the device's failure.
+    long failed(int err);
 
     int fd_;
     bool exclusive_;
+    int lastError_ = 0;
     std::string identity_;
     bool blocking_ = false;   // an adopted fd without O_NONBLOCK
 };

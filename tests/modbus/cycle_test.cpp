@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
@@ -133,6 +134,33 @@ TEST_F(Cycle, ShortSendIsACommunicationError) {
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, " 09-Error de comunicación");
     EXPECT_FALSE(mb.Busy());
+    EXPECT_EQ(mb.DeviceError(), ENODEV) << "the device failed: a port failure";
+
+    // A transmit queue that stays full is no device failure.
+    backend.line.gone = false;
+    backend.line.outQueued = mb.OutBufferSize;
+    backend.line.clock = &clock;
+    mb.Query();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].code, 9);
+    EXPECT_EQ(mb.DeviceError(), 0);
+}
+
+TEST_F(Cycle, DeviceGoneWhileAwaitingEndsAtTheNextPoll) {
+    mb.Query();
+    clock.advance(50);
+    backend.line.gone = true;
+    clock.advance(50);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, 9);
+    EXPECT_EQ(events[0].atMs, 100) << "the first poll, not the 1000 ms timeout";
+    EXPECT_EQ(mb.DeviceError(), ENODEV);
+    clock.advance(2000);
+    EXPECT_EQ(events.size(), 1u) << "one outcome";
+    // The next accepted request starts without it.
+    backend.line.gone = false;
+    mb.Query();
+    EXPECT_EQ(mb.DeviceError(), 0);
 }
 
 TEST_F(Cycle, ExceptionAnswers) {
