@@ -89,8 +89,8 @@ uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim,
 // and asks again, until the answer is whole or the front may still grow into
 // it.  Only a frame from the request's slave with its function (or the
 // function's exception) that fits the request is the answer: a read's answer
-// carries the data of the quantity asked, a write's repeats its register
-// (function 5 and 6 also the value, 15 and 16 the quantity).
+// carries the data of the quantity asked, a write's repeats its register (15
+// and 16 also the quantity).
 
 enum class RxVerdict : uint8_t {
     Wait,      // the front may still grow into the answer or the echo: more bytes are needed

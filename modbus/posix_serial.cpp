@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <thread>
-
-#include <climits>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -87,6 +86,7 @@ ssize_t WriteWithoutSigpipe(int fd, const uint8_t* buf, size_t n) {
     return r;
 }
 
+// PosixSerialDevice::identity() of fd, opened by `path` (may be empty).
 std::string DeviceIdentity(int fd, const std::string& path) {
     struct stat st {};
     if (fd >= 0 && fstat(fd, &st) == 0) {
