@@ -409,15 +409,21 @@ bool TMForm::OpenPort() {
         // The first answer or error after an outage says that it is over.
         portBack_ = portOutage_;
         portOutage_ = false;
+        // Another device under the name the image was read through (an
+        // adapter swapped) is another instrument.
+        if (imageFrom_.Port == MB->PortName() && imageFrom_.Device != MB->DeviceId()) {
+            imageFrom_ = TInstrument{};
+            ShowCurrentOutput();
+        }
         return true;
     }
     if (OnPortOpenFailed) OnPortOpenFailed(MB->ConnectError());
-    PortFailed(MB->ConnectError());
+    SetPanel(3, tr("%1: не могу открыть порт").arg(PortLabel()));
+    ShowPortError(MB->ConnectError());
     return false;
 }
 
-void TMForm::PortFailed(int error) {
-    SetPanel(3, tr("%1: не могу открыть порт").arg(PortLabel()));
+void TMForm::ShowPortError(int error) {
     // The box comes once per outage for what the timers do (automatic
     // reading, the search's steps), which go on trying quietly; a request
     // the user makes shows it each time.  While the box is up its event
@@ -544,12 +550,12 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     ShowOutcome(slave + ": Ok");
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
-    GridTake();
-    FollowFixedOutput();
+    const TInstrument answered{MB->PortName(), MB->DeviceId(), MB->SlaveId, requestDevType_};
+    GridTake(answered);
+    FollowFixedOutput(answered);
     // A reading makes the image that of the instrument read (a probe of the
     // bus search is no reading: it does not set the current output's state);
     // anything another instrument answers makes it no one's.
-    const TInstrument answered{MB->SlaveId, requestDevType_};
     if (MB->FunctionCode == 3 && !Finding) imageFrom_ = answered;
     else if (stored > 0 && !(imageFrom_ == answered)) imageFrom_ = TInstrument{};
     ShowCurrentOutput();
@@ -589,7 +595,11 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     ++ErrCount;
     SetPanel(2, "Err: " + Number(ErrCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
-    ShowOutcome(Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
+    // The device failed under the request (an adapter pulled): the port, not
+    // the instrument, failed, as when it cannot be opened.
+    const int deviceError = code == mbCommError ? MB->DeviceError() : 0;
+    const int shown = deviceError ? int(mbPortNotOpen) : int(code);
+    ShowOutcome(Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
     if (refused) return;
     // Whatever the grid shows is not confirmed any more.
     gridFresh_ = 0;
@@ -604,10 +614,10 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
         ShowCurrentOutput();
     }
     Waiting = false;
+    if (deviceError) ShowPortError(deviceError);
 }
 
-void TMForm::GridTake() {
-    const TGridSource source{MB->PortName(), MB->SlaveId, requestDevType_};
+void TMForm::GridTake(const TInstrument& source) {
     if (!(source == gridFrom_)) {
         gridFrom_ = source;
         gridValid_ = gridFresh_ = 0;
@@ -650,14 +660,15 @@ QString TMForm::CommandNote(int devType, uint16_t word) const {
         .arg(what, QString::fromStdString(HexText(word)));
 }
 
-TMForm::TGridSource TMForm::BoxesInstrument() const {
-    return {MB->PortName(), SlaveOf(0).value_or(0), DevType};
+bool TMForm::GridNamesBoxes() const {
+    return gridFrom_.Port == MB->PortName() && gridFrom_.Device == MB->DeviceId() &&
+           gridFrom_.Slave == SlaveOf(0).value_or(0) && gridFrom_.DevType == DevType;
 }
 
 void TMForm::ShowReadings() {
     // Values of another instrument than the one the boxes name are shown,
     // but greyed; values of another model are no values of this one.
-    const bool current = gridFrom_ == BoxesInstrument();
+    const bool current = GridNamesBoxes();
     const bool sameModel = gridFrom_.DevType == DevType;
     const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
     bool anyStale = false;
@@ -735,6 +746,10 @@ void TMForm::CBPortNumChange() {
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
     chosenPort_ = item.key();
+    // The image belongs to the port it was read through, as to its address.
+    // (Nothing is known before the first answer; the controls shown then
+    // may not all exist yet.)
+    if (RxCount > 0) ShowCurrentOutput();
 }
 
 void TMForm::RefreshPorts() {
@@ -779,11 +794,20 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
     if (!MayTalkTo(slave)) return 0;
+    // The open transaction still needs its request to judge its answer.
+    if (MB->Busy()) return 0;
+    if (WriteUsesImage(DevType, reg)) {
+        // Only the open port tells which device is behind its name.
+        if (!OpenPort()) return 3;
+        if (!ImageServesWrite(address, reg)) {
+            MB->Disconnect();
+            return 4;
+        }
+    }
     return SendWrite(slave, reg, word, undo);
 }
 
 int TMForm::SendWrite(uint8_t slave, uint8_t reg, uint16_t word, std::optional<TCurrentView> undo) {
-    // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
     MB->SlaveId = slave;
     MB->FunctionCode = 6;
@@ -806,11 +830,10 @@ void TMForm::WaitForIdle() {
 }
 
 QString TMForm::InstrumentText() const {
-    const TGridSource boxes = BoxesInstrument();
     const uint16_t serial = RowRegisters(DevType, 0);
-    const bool read = gridFrom_ == boxes && serial && (gridValid_ & serial) == serial;
+    const bool read = GridNamesBoxes() && serial && (gridValid_ & serial) == serial;
     return tr("№%1, %2, сер. номер %3")
-        .arg(boxes.Slave)
+        .arg(SlaveOf(0).value_or(0))
         .arg(CBDev->currentText(),
              read ? QString::fromStdString(ReadingText(DevType, 0, gridImage_, DecimalSeparator).value_or(""))
                   : tr("не прочитан"));
@@ -822,30 +845,29 @@ bool TMForm::Confirm(const QString& title, const QString& text, const QString& y
 
 // ---------------------------------------------------------------- a fixed output left behind
 
-void TMForm::FollowFixedOutput() {
+void TMForm::FollowFixedOutput(const TInstrument& answered) {
     const TDataByte& data = MB->ResponseData();
     // The status word as written (its echo) or as read from an MB model.
-    const bool status = IsMBModel(requestDevType_) && MB->Offset == 1 && data.size() >= 2 &&
+    const bool status = IsMBModel(answered.DevType) && MB->Offset == 1 && data.size() >= 2 &&
                         (MB->FunctionCode == 6 || (MB->FunctionCode == 3 && !Finding));
     if (!status) return;
     const uint16_t word = uint16_t((data[0] << 8) | data[1]);
-    const std::string port = MB->PortName();
-    const bool known = fixedOutput_ && fixedOutput_->Port == port && fixedOutput_->Slave == MB->SlaveId;
+    const bool known = fixedOutput_ && SameOutput(fixedOutput_->Where, answered);
     if (!(word & CurrentFixedMask)) {
         if (known) fixedOutput_.reset();   // released, here or elsewhere
     } else if (known) {
         fixedOutput_->Status = word;
     } else if (MB->FunctionCode == 6) {
-        fixedOutput_ = TFixedOutput{port, MB->SlaveId, InstrumentText(), word};
+        fixedOutput_ = TFixedOutput{answered, InstrumentText(), word};
     }
 }
 
 bool TMForm::MayTalkTo(uint8_t slave) {
     // The port is asked about when it is chosen, the bus search when it starts.
-    if (Finding || !fixedOutput_ || fixedOutput_->Slave == slave) return true;
+    if (Finding || !fixedOutput_ || fixedOutput_->Where.Slave == slave) return true;
     if (MayLeaveFixedOutput(tr("обратиться к прибору №%1").arg(slave))) return true;
     // Staying: the address box names the instrument again.
-    if (fixedOutput_ && !askingAboutFixed_) CBAddr->setEditText(Number(fixedOutput_->Slave));
+    if (fixedOutput_ && !askingAboutFixed_) CBAddr->setEditText(Number(fixedOutput_->Where.Slave));
     return false;
 }
 
@@ -875,11 +897,17 @@ bool TMForm::MayLeaveFixedOutput(const QString& move) {
 bool TMForm::ReleaseFixedOutput() {
     WaitForIdle();
     if (!fixedOutput_) return true;
-    if (MB->Busy() || fixedOutput_->Port != MB->PortName()) return false;
+    if (MB->Busy() || fixedOutput_->Where.Port != MB->PortName()) return false;
+    // Only the open port tells which device is behind its name.
+    if (!OpenPort()) return false;
+    if (MB->DeviceId() != fixedOutput_->Where.Device) {
+        MB->Disconnect();
+        return false;
+    }
     // The status word as last seen from that instrument, the fix bit clear:
     // what unchecking BoxFix writes.
     const uint16_t released = uint16_t(fixedOutput_->Status & ~CurrentFixedMask);
-    if (SendWrite(fixedOutput_->Slave, 1, released, std::nullopt) != 0) return false;
+    if (SendWrite(fixedOutput_->Where.Slave, 1, released, std::nullopt) != 0) return false;
     WaitWhile([this] { return Waiting; }, 3000);
     return !fixedOutput_;
 }

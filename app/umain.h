@@ -188,21 +188,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // An instrument as the window talks to it: slave address and the model it
-    // is read as.  Slave 0 is none.
+    // An instrument as the window talks to it: the port (its name and the
+    // device behind it, TModbusM::DeviceId), the slave address and the model
+    // it is read as.  Slave 0 is none.
     struct TInstrument {
-        uint8_t Slave = 0;
-        int DevType = -1;
-        bool operator==(const TInstrument& o) const { return Slave == o.Slave && DevType == o.DevType; }
-    };
-    // The instrument the grid's values come from: port, slave address and
-    // the model they were read as.
-    struct TGridSource {
         std::string Port;
+        std::string Device;
         uint8_t Slave = 0;
         int DevType = -1;
-        bool operator==(const TGridSource& o) const {
-            return Port == o.Port && Slave == o.Slave && DevType == o.DevType;
+        bool operator==(const TInstrument& o) const {
+            return Port == o.Port && Device == o.Device && Slave == o.Slave && DevType == o.DevType;
         }
     };
     // What the current-output group shows: BoxFix checked, 20 mA selected.
@@ -215,9 +210,10 @@ private:
     // Takes an answer into the grid's registers: a read, or the echo of a
     // write (a command's code or a calibration value written to the gas
     // register is no reading: the gas row keeps its reading, greyed).
-    void GridTake();
-    // The instrument the address box, port and model name now.
-    TGridSource BoxesInstrument() const;
+    void GridTake(const TInstrument& source);
+    // Whether the port, address box and model name the instrument the
+    // grid's values come from.
+    bool GridNamesBoxes() const;
     QString CommandNote(int devType, uint16_t word) const;
     void SetPanel(int panel, const QString& text);
     // The slave address a request would go to (address 0: the text of
@@ -226,11 +222,13 @@ private:
     bool ParseAddress(uint8_t address, uint8_t& slave);
     // The user is typing an address that is not complete yet.
     bool AddressBeingTyped() const;
+    // Opens the port if needed; false (the box shown) when it cannot be.
     bool OpenPort();
-    // The port cannot be opened (`error`: errno, 0 unknown): status panel 3
-    // says so, and the port error box says why, once per outage for the
-    // timers' requests.
-    void PortFailed(int error);
+    // The one path of a port that cannot be opened or has failed under a
+    // request (`error`: errno, 0 unknown): the port error box with the
+    // reason, once per outage for the timers' requests, which go on trying
+    // quietly; every time for a request the user makes.
+    void ShowPortError(int error);
     // Status panel 3 after an answer or error; says when the port is back.
     void ShowOutcome(const QString& text);
     // Marks the requests a timer makes while it lives.
@@ -274,9 +272,18 @@ private:
     bool ReleaseFixedOutput();
     // Keeps fixedOutput_ with an answer: set by the echo of a fix, gone with
     // the echo of a release or a reading of the output released.
-    void FollowFixedOutput();
-    // Whether RegImage was read from `slave` as the selected model.
-    bool ImageFrom(uint8_t slave) const { return imageFrom_ == TInstrument{slave, DevType}; }
+    void FollowFixedOutput(const TInstrument& answered);
+    // One current output: port, device and slave address (the model it is
+    // read as does not matter).
+    static bool SameOutput(const TInstrument& a, const TInstrument& b) {
+        return a.Port == b.Port && a.Device == b.Device && a.Slave == b.Slave;
+    }
+    // Whether RegImage was read from `slave` as the selected model on the
+    // port chosen now.  The device behind the port's name is known only once
+    // the port is open: OpenPort forgets an image whose device has changed.
+    bool ImageFrom(uint8_t slave) const {
+        return imageFrom_.Port == MB->PortName() && imageFrom_.Slave == slave && imageFrom_.DevType == DevType;
+    }
     // Whether a write of `reg` to `address` may rely on RegImage; when not,
     // status panel 3 asks for a reading.
     bool ImageServesWrite(uint8_t address, uint8_t reg);
@@ -316,8 +323,7 @@ private:
     // A current output this session fixed and has not released: where it
     // is, its instrument in words, its status word as last seen.
     struct TFixedOutput {
-        std::string Port;
-        uint8_t Slave = 0;
+        TInstrument Where;
         QString Name;
         uint16_t Status = 0;
     };
@@ -330,7 +336,7 @@ private:
     // in grey those not received again since the last failure (gridFresh_)
     // and all of them while the boxes name another instrument.  RegImage is
     // the writes' image and may hold what the grid must not show.
-    TGridSource gridFrom_;
+    TInstrument gridFrom_;
     TRegImage gridImage_;
     uint16_t gridValid_ = 0;
     uint16_t gridFresh_ = 0;
