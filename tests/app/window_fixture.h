@@ -47,9 +47,8 @@ protected:
     QString portErrorText;
     // Runs while the port error box is "open", like its nested event loop.
     std::function<void()> whilePortErrorBox;
-    // The questions asked (their texts) and the button each is answered with
-    // (by default the first: go ahead).
-    QStringList questions;
+    // The questions asked and the button each is answered with (by default
+    // the first: go ahead).
     std::vector<TMForm::TQuestion> asked;
     std::function<int(const TMForm::TQuestion&)> answer = [](const TMForm::TQuestion&) { return 0; };
 
@@ -65,7 +64,6 @@ protected:
             if (whilePortErrorBox) whilePortErrorBox();
         };
         form->Ask = [this](const TMForm::TQuestion& q) {
-            questions << q.Text;
             asked.push_back(q);
             return answer(q);
         };

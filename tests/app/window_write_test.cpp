@@ -507,70 +507,48 @@ TEST_F(Write, FixedOutputIsNotLeftBehind) {
     auto fix = [&] {
         form->BoxFix->click();
         clock.advance(2600);
-        ASSERT_TRUE(inst.currentFixed());
         com1->clearLog();
     };
     fix();
     form->show();
-    const int cancel = 2, leave = 1, release = 0;
-    struct Move {
-        const char* what;
-        int answer;
-        std::function<void()> act;
-        std::function<void()> check;
-    } moves[] = {
-        {"close", cancel, [&] { EXPECT_FALSE(form->close()); }, [&] { EXPECT_TRUE(form->isVisible()); }},
-        {"another address", cancel, [&] { TypeAddress("2"); ClickRead(); },
-         [&] { EXPECT_EQ(form->CBAddr->currentText(), "1"); }},
-        {"another port", cancel,
-         [&] {
-             form->CBPortNum->setCurrentIndex(1);
-             form->CBPortNumChange();
-         },
-         [&] {
-             EXPECT_EQ(form->CBPortNum->currentIndex(), 0);
-             EXPECT_EQ(form->MB->ComPort(), pnCOM1);
-         }},
-        {"search", cancel, [&] { form->SBtFind->click(); }, [&] { EXPECT_FALSE(form->Finding); }},
+    // Cancelled: the window stays where it was and sends nothing.
+    const std::pair<const char*, std::function<bool()>> moves[] = {
+        {"close", [&] { return !form->close() && form->isVisible(); }},
+        {"address", [&] { TypeAddress("2"); ClickRead(); return form->CBAddr->currentText() == "1"; }},
+        {"port", [&] { form->CBPortNum->setCurrentIndex(1); form->CBPortNumChange();
+                       return form->CBPortNum->currentIndex() == 0 && form->MB->ComPort() == pnCOM1; }},
+        {"search", [&] { form->SBtFind->click(); return !form->Finding; }},
     };
-    for (const Move& m : moves) {
-        SCOPED_TRACE(m.what);
-        answer = [&](const TMForm::TQuestion&) { return m.answer; };
-        questions.clear();
-        m.act();
-        ASSERT_EQ(questions.size(), 1);
-        EXPECT_TRUE(questions[0].contains(QString::fromUtf8("№1, ОРН10-X-X1 MB4, сер. номер ") + Cell(0)))
-            << questions[0].toStdString();
-        EXPECT_EQ(asked.back().Buttons[asked.back().Escape], QString::fromUtf8("Отмена"));
-        m.check();
+    answer = [](const TMForm::TQuestion& q) { return q.Escape; };
+    for (const auto& [what, move] : moves) {
+        asked.clear();
+        EXPECT_TRUE(move()) << what;
+        ASSERT_EQ(asked.size(), 1u) << what;
+        EXPECT_TRUE(asked[0].Text.contains(QString::fromUtf8("№1, ОРН10-X-X1 MB4, сер. номер ") + Cell(0))) << what;
         clock.advance(3000);
-        EXPECT_EQ(SentCount(), 0u);
-        EXPECT_TRUE(inst.currentFixed());
+        EXPECT_EQ(SentCount(), 0u) << what;
     }
-
-    // Released before reading another address; the first try goes unanswered
-    // and the question comes again with why.
+    // Released (the default) before reading another address; unanswered at
+    // first, it is asked again with why.
     inst.faults().silent = true;
-    questions.clear();
-    answer = [&](const TMForm::TQuestion&) {
-        if (questions.size() == 2) inst.clearFaults();
-        return release;
+    asked.clear();
+    answer = [&](const TMForm::TQuestion& q) {
+        if (asked.size() == 2) inst.clearFaults();
+        return q.Default;
     };
     TypeAddress("2");
     ClickRead();
-    ASSERT_EQ(questions.size(), 2);
-    EXPECT_TRUE(questions[1].startsWith(QString::fromUtf8("Освободить выход не удалось: №1: Нет связи.")));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[1].Text.startsWith(QString::fromUtf8("Освободить выход не удалось: №1: Нет связи.")));
     EXPECT_FALSE(inst.currentFixed());
-    ASSERT_EQ(SentCount(), 3u);
     EXPECT_EQ(Head(sim::HexText(com1->requests()[1].bytes)), "01 06 00 01 00 00");
     EXPECT_EQ(Head(LastSent()), "02 03 00 01 00 0D") << "then the read";
+    // Fixed again and left fixed on closing: nothing is written.
     clock.advance(3000);
-
-    // Fixed again, then left fixed on closing: nothing is written.
     TypeAddress("1");
     ReadOnce();
     fix();
-    answer = [&](const TMForm::TQuestion&) { return leave; };
+    answer = [](const TMForm::TQuestion&) { return 1; };
     EXPECT_TRUE(form->close());
     clock.advance(3000);
     EXPECT_EQ(SentCount(), 0u);
@@ -580,22 +558,13 @@ TEST_F(Write, FixedOutputIsNotLeftBehind) {
 TEST_F(Write, ResetAndServiceSwitchAskFirstNamingTheInstrument) {
     ReadMb4();
     const QString instrument = QString::fromUtf8("Прибор: №1, ОРН10-X-X1 MB4, сер. номер ") + Cell(0) + ".";
-    struct Case {
-        QAbstractButton* button;
-        const char* title;
-        const char* frame;
-    } cases[] = {
-        {form->BtInit, "Сброс градуировки", "01 06 00 02 FF FF"},
-        {form->SBtGo, "Переключение на служебный протокол", "01 06 00 63 6D 2E"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.title);
+    const std::pair<QAbstractButton*, const char*> cases[] = {{form->BtInit, "01 06 00 02 FF FF"},
+                                                              {form->SBtGo, "01 06 00 63 6D 2E"}};
+    for (const auto& [button, frame] : cases) {
         answer = [](const TMForm::TQuestion& q) { return q.Default; };   // Enter
-        c.button->click();
-        const TMForm::TQuestion q = asked.back();
-        EXPECT_EQ(q.Title, QString::fromUtf8(c.title));
-        EXPECT_TRUE(q.Text.contains(instrument)) << q.Text.toStdString();
-        EXPECT_EQ(q.Default, q.Escape) << "Enter keeps the instrument as it is";
+        button->click();
+        EXPECT_TRUE(asked.back().Text.contains(instrument)) << asked.back().Text.toStdString();
+        EXPECT_EQ(asked.back().Default, asked.back().Escape) << "Enter keeps the instrument as it is";
         clock.advance(3000);
         EXPECT_EQ(SentCount(), 0u);
         // Confirmed while an automatic reading is open: sent once it has ended.
@@ -604,23 +573,21 @@ TEST_F(Write, ResetAndServiceSwitchAskFirstNamingTheInstrument) {
             clock.advance(2050);
             return 0;
         };
-        c.button->click();
-        EXPECT_EQ(Head(LastSent()), c.frame);
-        EXPECT_EQ(Head(sim::HexText(com1->requests().front().bytes)), "01 03 00 01 00 0D");
+        button->click();
+        EXPECT_EQ(SentCount(), 2u) << "the reading, then the command";
+        EXPECT_EQ(Head(LastSent()), frame);
         EXPECT_EQ(form->ErrCount, 0);
         SetAuto(false);
         clock.advance(3000);
         com1->clearLog();
     }
     // Never read: said so.  Set zero and calibration ask nothing.
-    const size_t questionsAsked = asked.size();
+    const size_t before = asked.size();
     ChooseModel(dtX22);
     answer = [](const TMForm::TQuestion& q) { return q.Escape; };
-    form->BtInit->click();
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{form->BtInit, form->BtZero, form->BtCalb}) b->click();
+    ASSERT_EQ(asked.size(), before + 1);
     EXPECT_TRUE(asked.back().Text.contains(QString::fromUtf8("№1, ОРН10-X-22, сер. номер не прочитан")));
-    form->BtZero->click();
-    form->BtCalb->click();
-    EXPECT_EQ(asked.size(), questionsAsked + 1);
 }
 
 // ---------------------------------------------------------------- service protocol

@@ -371,28 +371,20 @@ TEST(TrafficPty, BytesAreStampedWhenTheyComeAndAnAnswerAfterTheTimeoutIsShownLat
     uint32_t readAt = 0;   // when the master's poll read the answer
     backend.onBytes = [&] { readAt = qt.nowMs(); };
     TMForm form(qt, backend);
-    int portErrorBoxes = 0;
-    form.ShowPortErrorBox = [&] { ++portErrorBoxes; };
+    form.ShowPortErrorBox = [] { ADD_FAILURE() << "the port could not be opened"; };
     TServiceTools tools(form, qt);
     tools.ShowTraffic();
     const TTrafficLog& log = *tools.Traffic()->Log();
-    TDataByte answer{0x01, 0x03, 0x1A};
-    answer.resize(3 + 26 + 2);   // 13 registers and the CRC
+    TDataByte answer(3 + 26 + 2);   // 13 registers and the CRC
+    answer[0] = 1, answer[1] = 3, answer[2] = 26;
     SetFrameCRC(answer);
     auto request = [&] {
         EXPECT_EQ(form.ReadRegisters(0, 1, 13), 0);
-        uint8_t frame[8];
-        size_t got = 0;
-        for (pollfd p{pty.side, POLLIN, 0}; got < sizeof frame && ::poll(&p, 1, 1000) > 0;) {
-            const ssize_t n = ::read(pty.side, frame + got, sizeof frame - got);
-            if (n <= 0) break;
-            got += size_t(n);
-        }
-        EXPECT_EQ(got, sizeof frame);
+        EXPECT_EQ(pty.take(1000).size(), 8u);
     };
 
     request();   // answered 20 ms later, from inside the event loop
-    QTimer::singleShot(20, [&] { ASSERT_EQ(::write(pty.side, answer.data(), answer.size()), ssize_t(answer.size())); });
+    QTimer::singleShot(20, [&] { ::write(pty.side, answer.data(), answer.size()); });
     ASSERT_TRUE(RunQt([&] { return !form.Waiting; }, 3000));
     EXPECT_EQ(form.PanelText(3), QString::fromUtf8("№1: Ok"));
     const TTrafficRecord& answered = log.Record(0);
@@ -401,16 +393,11 @@ TEST(TrafficPty, BytesAreStampedWhenTheyComeAndAnAnswerAfterTheTimeoutIsShownLat
 
     request();   // answered after the timeout
     ASSERT_TRUE(RunQt([&] { return !form.Waiting; }, 3000));
-    EXPECT_EQ(form.PanelText(3), QString::fromUtf8("№1: Нет связи"));
     ASSERT_EQ(::write(pty.side, answer.data(), answer.size()), ssize_t(answer.size()));
-    ASSERT_TRUE(RunQt([&] { return log.Text(1, TTrafficLog::ColOutcome).contains(QString::fromUtf8("после")); }, 2000));
-    EXPECT_TRUE(log.Text(1, TTrafficLog::ColOutcome).startsWith(QString::fromUtf8("Нет связи; после тайм-аута пришло: [+")))
-        << log.Text(1, TTrafficLog::ColOutcome).toStdString();
-    EXPECT_TRUE(log.Text(1, TTrafficLog::ColOutcome).endsWith(QString::fromStdString(sim::HexText(answer.data() + answer.size() - 5, 5))));
-
+    const QString late = QString::fromUtf8("Нет связи; после тайм-аута пришло: [+");
+    ASSERT_TRUE(RunQt([&] { return log.Text(1, TTrafficLog::ColOutcome).startsWith(late); }, 2000));
+    EXPECT_TRUE(log.Text(1, TTrafficLog::ColOutcome).endsWith(QString::fromStdString(sim::HexText(answer))));
     request();   // the port is the master's again
-    EXPECT_EQ(portErrorBoxes, 0);
-    tools.Traffic()->close();
 }
 
 // ---------------------------------------------------------------- a late instrument
