@@ -306,7 +306,8 @@ QVariant TTrafficLog::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::ForegroundRole: {
         const int16_t outcome = Record(index.row()).outcome;
-        if (index.column() == ColOutcome && (outcome > 0 || outcome == TTrafficRecord::OpenFailed)) return QColor(176, 0, 0);
+        const bool failed = outcome > 0 || outcome == TTrafficRecord::OpenFailed;
+        if (index.column() == ColOutcome && failed) return QColor(176, 0, 0);
         return {};
     }
     default: return {};

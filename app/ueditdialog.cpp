@@ -163,8 +163,8 @@ QString TDlgForm::RangeText() const {
     if (!range) return tr("допустимые значения известны после чтения прибора");
     const std::string& sep = mainForm_->DecimalSeparator;
     // The bounds stay together on one line.
-    const QString bounds = QString::fromStdString(ExactHundredths(range->Low, sep)) + QString::fromUtf8("\u00A0…\u00A0") +
-                           QString::fromStdString(ExactHundredths(range->High, sep));
+    auto exact = [&](uint16_t v) { return QString::fromStdString(ExactHundredths(v, sep)); };
+    const QString bounds = exact(range->Low) + QString::fromUtf8("\u00A0…\u00A0") + exact(range->High);
     if (range->Low > range->High) return tr("сейчас допустимых значений нет (%1)").arg(bounds);
     return tr("допустимо %1").arg(bounds);
 }

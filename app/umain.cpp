@@ -20,9 +20,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QTime>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTime>
 #include <QToolButton>
 
 #include <algorithm>
@@ -654,7 +654,8 @@ QString TMForm::CommandNote(int devType, uint16_t word) const {
     QString what;
     if (word == CmdSetZero) what = tr("установка нуля");
     else if (word == CmdResetCalibration) what = tr("сброс градуировки к заводской");
-    else if (IsMBModel(devType) && RegImage.CurrentFixed()) what = word == 0 ? tr("ток выхода 4 мА") : tr("ток выхода 20 мА");
+    else if (IsMBModel(devType) && RegImage.CurrentFixed())
+        what = word == 0 ? tr("ток выхода 4 мА") : tr("ток выхода 20 мА");
     else what = tr("градуировка при %1").arg(QString::fromStdString(ExactHundredths(word, DecimalSeparator)));
     return tr("Записано: %1 (%2). Показание обновится при следующем чтении.")
         .arg(what, QString::fromStdString(HexText(word)));

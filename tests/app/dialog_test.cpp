@@ -265,7 +265,8 @@ TEST_F(Dialog, ValuesOutOfRangeKeepItOpen) {
     for (const QString& text : {QString("0"), Dec("50", "01"), QString("-1"), QString("800")}) {
         dlg->MEdit->setText(text);
         dlg->OKBtn->click();
-        ExpectRefused(text, QString::fromUtf8("допустимо ") + Dec("0", "01") + QString::fromUtf8(" … ") + Dec("50", "00"));
+        ExpectRefused(text,
+                      QString::fromUtf8("допустимо ") + Dec("0", "01") + QString::fromUtf8(" … ") + Dec("50", "00"));
     }
     dlg->MEdit->setText(Dec("50", "00"));
     dlg->OKBtn->click();

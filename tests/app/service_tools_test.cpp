@@ -142,7 +142,7 @@ TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
     com1->refuseOpen = true;
     ClickRead();
     ASSERT_EQ(log.Count(), 3);
-    EXPECT_TRUE(log.Text(2, TTrafficLog::ColOutcome).startsWith(QString::fromUtf8("не могу открыть порт — Порт занят")));
+    EXPECT_TRUE(log.Text(2, TTrafficLog::ColOutcome).startsWith(QString::fromUtf8("не могу открыть порт — Порт")));
     com1->refuseOpen = false;
 
     tools->Traffic()->SetPaused(true);

@@ -585,7 +585,8 @@ TEST_F(Write, ResetAndServiceSwitchAskFirstNamingTheInstrument) {
     const size_t before = asked.size();
     ChooseModel(dtX22);
     answer = [](const TMForm::TQuestion& q) { return q.Escape; };
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{form->BtInit, form->BtZero, form->BtCalb}) b->click();
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{form->BtInit, form->BtZero, form->BtCalb})
+        b->click();
     ASSERT_EQ(asked.size(), before + 1);
     EXPECT_TRUE(asked.back().Text.contains(QString::fromUtf8("№1, ОРН10-X-22, сер. номер не прочитан")));
 }
