@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
-#include <QToolButton>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace orn {
 

@@ -234,9 +234,9 @@ QString TTrafficLog::Text(int row, int column) const {
     const TTrafficRecord& r = Record(row);
     QStringList parts, lateParts;
     size_t at = 0;
-    // Steps after the end came late: the master never saw them.
+    // Bytes after a request's outcome came late: the master never saw them.
     const auto late = [&r](const TTrafficRecord::Step& s) {
-        return r.outcome != TTrafficRecord::Open && s.kind == LineEventKind::Received && s.dtMs > r.endMs;
+        return r.outcome >= 0 && s.kind == LineEventKind::Received && s.dtMs > r.endMs;
     };
     const auto received = [](const TTrafficRecord::Step& s, const QString& bytes) {
         return QStringLiteral("[+%1 ").arg(s.dtMs) + Utf8("мс] ") + bytes;
