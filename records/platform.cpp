@@ -1,0 +1,48 @@
+// The parts of platform.h that are the same everywhere.
+#include "platform.h"
+
+#include "records.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace orn::records {
+
+std::string DefaultDatabasePath() { return DataDirectory() + "/records.db"; }
+std::string CertificateDirectory() { return DataDirectory() + "/certificates"; }
+
+namespace {
+std::string DateText(const TLocalTime& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
+    return text;
+}
+} // namespace
+
+std::string LocalTimeText(const std::string& utc) {
+    const auto ms = UtcMs(utc);
+    if (!ms) return utc;
+    const TLocalTime t = LocalOf(*ms);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %02d:%02d:%02d", DateText(t).c_str(), t.hour, t.minute, t.second);
+    return text;
+}
+
+std::string LocalDate(const std::string& utc) {
+    const auto ms = UtcMs(utc);
+    return ms ? DateText(LocalOf(*ms)) : utc;
+}
+
+std::string TodayLocal() {
+    return DateText(LocalOf(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count()));
+}
+
+std::string UtcOfLocalDate(const std::string& date) {
+    TLocalTime t{};
+    if (!ParseDate(date, t.year, t.month, t.day)) return "";
+    return UtcText(UtcOfLocal(t));
+}
+
+} // namespace orn::records
