@@ -110,14 +110,6 @@ std::optional<int32_t> ParseShown(const std::string& text) {
     return ParseHundredths(text, ".");
 }
 
-std::string ModelShortName(int devType) {
-    const TModelInfo* m = ModelOf(devType);
-    if (!m) return "?";
-    const std::string item = m->ItemText;
-    const size_t blank = item.rfind(' ');
-    return blank != std::string::npos ? item.substr(blank + 1) : item.substr(item.find('-') + 1);
-}
-
 int ParseModel(const std::string& text) {
     for (int d = 0; d < DevTypeCount; ++d)
         if (Loose(text) == Loose(ModelShortName(d)) || Loose(text) == Loose(Models[size_t(d)].ItemText)) return d;

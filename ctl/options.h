@@ -63,9 +63,6 @@ int ParseModel(const std::string& text);
 // (ParseHundredths); nullopt when it is no number.
 std::optional<int32_t> ParseShown(const std::string& text);
 
-// The short name of a model: "MB4", "X-22".
-std::string ModelShortName(int devType);
-
 // The answer timeout a command uses when none is given: 500 ms as the
 // window, and for a scan the request's wire time plus 40 ms.
 int DefaultTimeoutMs(const TOptions& options);
