@@ -18,6 +18,7 @@ enum ExitStatus : int {
     exPort = 3,          // the port cannot be opened
     exNoAnswer = 4,      // no answer in time (scan: no instrument found)
     exRefused = 5,       // a value or command refused before anything was sent
+    exRecords = 6,       // the records could not be written (the command itself succeeded) or read
     exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished
 };
 
@@ -25,6 +26,7 @@ enum class TCommand {
     Help, Version, Read, Watch, Scan,
     Write,       // a value: threshold 1 or 2, magnetic calibration gas, current output
     Calibrate, Zero, Reset, Fix, Release, Service,
+    History, Export,   // the service records
 };
 
 enum class TFormat { Human, Json, Csv };
@@ -37,6 +39,8 @@ struct TOptions {
     TLineSettings line;
     int address = 1;         // 1 to 247
     int devType = 3;         // the model (TDevType); MB4 as the window starts
+    bool addressGiven = false;   // -a / -m given (history and export filter by them only then)
+    bool modelGiven = false;
     int timeoutMs = 0;       // until the answer begins; 0: the command's default
     TFormat format = TFormat::Human;
     bool verbose = false;
@@ -51,6 +55,14 @@ struct TOptions {
     // scan
     int scanFrom = 1;
     int scanTo = 247;
+    // records: who and where, for the record of a write or command
+    std::string technician;  // empty: the login name
+    std::string site;
+    std::string note;
+    // history, export
+    std::string serial;      // digits; empty: every instrument (export)
+    std::string fromDate;    // local dates, "YYYY-MM-DD", inclusive
+    std::string toDate;
 };
 
 // Parses the arguments after the program name; false with a message.

@@ -173,6 +173,15 @@ std::string AddMonths(const std::string& date, int months) {
     return text;
 }
 
+std::string AddDays(const std::string& date, int days) {
+    int y, m, d;
+    if (!ParseDate(date, y, m, d)) return "";
+    CivilFromDays(DaysFromCivil(y, unsigned(m), unsigned(d)) + days, y, m, d);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+    return text;
+}
+
 std::string NumberText(double v) {
     char text[64];
     const auto r = std::to_chars(text, text + sizeof text, v);

@@ -96,6 +96,8 @@ bool ParseDate(const std::string& text, int& year, int& month, int& day);
 // month's last: 31 August + 6 months is 28 or 29 February); empty for a
 // date that does not parse.
 std::string AddMonths(const std::string& date, int months);
+// The date `days` after a "YYYY-MM-DD" date; empty for one that does not parse.
+std::string AddDays(const std::string& date, int days);
 
 // Numbers as stored: the shortest text that reads back the same, with a
 // point whatever the locale; and back (nullopt for no number).

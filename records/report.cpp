@@ -125,6 +125,18 @@ std::string ActionName(const std::string& action) {
     return out;
 }
 
+std::string ValueText(const std::string& action, int value, bool written, const std::string& sep) {
+    const bool status = action == "fix" || action == "release";
+    const bool code = written && (action == "zero" || action == "reset" || action == "service");
+    if (status || code) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%04X", unsigned(value) & 0xFFFF);
+        return text;
+    }
+    if (action == "register") return std::to_string(value);
+    return Concentration(value / 100.0, sep);
+}
+
 std::string Concentration(double v, const std::string& sep) {
     char text[64];
     std::snprintf(text, sizeof text, "%.2f", std::round(v * 100) / 100);
@@ -142,8 +154,9 @@ std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::
                     "Объект, линия", "Примечание", "Программа", "Запись"});
     for (const TServiceRecord& r : services)
         out += CsvLine({CsvTime(r.atUtc), r.model, Opt(r.serial, sep), std::to_string(r.address), r.port,
-                        KindName(r.kind), ActionName(r.action), Opt(r.reg, sep), Opt(r.valueBefore, sep),
-                        Opt(r.valueAfter, sep), Opt(r.zeroBefore, sep), Opt(r.zeroAfter, sep), Opt(r.gasBefore, sep),
+                        KindName(r.kind), ActionName(r.action), Opt(r.reg, sep),
+                        r.valueBefore ? ValueText(r.action, *r.valueBefore, false, sep) : "",
+                        r.valueAfter ? ValueText(r.action, *r.valueAfter, true, sep) : "", Opt(r.zeroBefore, sep), Opt(r.zeroAfter, sep), Opt(r.gasBefore, sep),
                         Opt(r.gasAfter, sep), Opt(r.gasConcentration, sep), r.cylinderLot, CsvDate(r.cylinderExpiry),
                         ResultName(r.result), r.criteria, r.technician, r.site, r.notes, r.program, r.uuid});
     return out;

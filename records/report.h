@@ -25,6 +25,11 @@ const char* ResultName(TResult result);
 // "zero+span" -> "ноль + градуировка"; unknown keys are shown as they are.
 std::string ActionName(const std::string& action);
 
+// A register value of a write as people read it: hundredths with `sep`
+// ("12,50") for values, the code in hexadecimal ("0xBBBB") for commands and
+// the status word.  `written`: the value sent (else the one before it).
+std::string ValueText(const std::string& action, int value, bool written, const std::string& sep);
+
 // A number in %об as the readings table writes it: two decimals, `sep`.
 std::string Concentration(double v, const std::string& sep);
 
