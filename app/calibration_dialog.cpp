@@ -290,6 +290,7 @@ bool TCalibrationDialog::Start() {
     s.technician = who.toStdString();
     s.site = Site->text().trimmed().toStdString();
     s.notes = Notes->text().trimmed().toStdString();
+    s.program = TRecordsLink::Program();
     s.criteria = {Tolerance->value(), StableSeconds->value(), BumpShare->value(), BumpSeconds->value()};
 
     // Remembered for next time.
@@ -491,11 +492,11 @@ void TCalibrationDialog::UpdateView() {
     Plot->update();
 
     const bool over = step == TStep::Done || step == TStep::Cancelled;
-    BtGasApplied->setVisible(s.kind == TSessionKind::Bump);
+    BtGasApplied->setVisible(!over && s.kind == TSessionKind::Bump);
     BtGasApplied->setEnabled(step == TStep::ApplyGas);
-    BtZero->setVisible(s.kind == TSessionKind::Zero || s.kind == TSessionKind::ZeroSpan);
+    BtZero->setVisible(!over && (s.kind == TSessionKind::Zero || s.kind == TSessionKind::ZeroSpan));
     BtZero->setEnabled(x.CanZero() && want_ == TWant::None);
-    BtSpan->setVisible(s.kind == TSessionKind::Span || s.kind == TSessionKind::ZeroSpan);
+    BtSpan->setVisible(!over && (s.kind == TSessionKind::Span || s.kind == TSessionKind::ZeroSpan));
     BtSpan->setEnabled(x.CanSpan() && want_ == TWant::None);
     BtCancel->setVisible(!over);
     BtCertificate->setVisible(over && (step == TStep::Done || !r.action.empty()));

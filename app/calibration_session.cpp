@@ -42,6 +42,7 @@ TCalibrationSession::TCalibrationSession(Scheduler& scheduler, TSessionSetup set
     record_.technician = setup_.technician;
     record_.site = setup_.site;
     record_.notes = setup_.notes;
+    record_.program = setup_.program;
     record_.criteria = Criteria();
     bumpTimer_ = scheduler_.createTimer([this] { BumpTimeUp(); });
     bumpTimer_->setInterval(setup_.criteria.bumpSeconds * 1000);

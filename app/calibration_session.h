@@ -53,6 +53,7 @@ struct TSessionSetup {
     std::string technician;
     std::string site;
     std::string notes;
+    std::string program;       // "orn10util 2.2.0"
     TSessionCriteria criteria;
     // The instrument, as the window talks to it.
     int devType = 0;

@@ -20,13 +20,6 @@ namespace {
 QString Tr(const char* text) { return QCoreApplication::translate("orn::Certificate", text); }
 QString Rec(const char* text) { return QCoreApplication::translate(TextContext, text); }
 
-// "2027-05-31" as "31.05.2027".
-QString Date(const std::string& date) {
-    int y, m, d;
-    if (!ParseDate(date, y, m, d)) return FromUtf8(date);
-    return QStringLiteral("%1.%2.%3").arg(d, 2, 10, QLatin1Char('0')).arg(m, 2, 10, QLatin1Char('0')).arg(y);
-}
-
 QString ModelText(const std::string& shortName) {
     for (int dev = 0; dev < DevTypeCount; ++dev)
         if (ModelShortName(dev) == shortName) return FromUtf8(ModelOf(dev)->ItemText);
@@ -142,7 +135,7 @@ bool WriteCertificate(const QString& path, const TServiceRecord& r, const QStrin
     page.Text(TPage::Left, Tr("Протокол калибровки"), 18, true, Qt::AlignHCenter);
     page.Text(TPage::Left,
               Tr("%1 — запись № %2 от %3").arg(Rec(KindName(r.kind)), FromUtf8(r.uuid.substr(0, 8)),
-                                                FromUtf8(LocalTimeText(r.atUtc))),
+                                                FromUtf8(ShownTime(r.atUtc))),
               10, false, Qt::AlignHCenter);
 
     page.Heading(Tr("Прибор"));
@@ -155,7 +148,7 @@ bool WriteCertificate(const QString& path, const TServiceRecord& r, const QStrin
         page.Heading(Tr("Поверочная газовая смесь"));
         page.Pair(Tr("Концентрация, %об"), pct(r.gasConcentration));
         page.Pair(Tr("Партия баллона"), FromUtf8(r.cylinderLot));
-        page.Pair(Tr("Баллон годен до"), r.cylinderExpiry.empty() ? QString() : Date(r.cylinderExpiry));
+        page.Pair(Tr("Баллон годен до"), FromUtf8(ShownDate(r.cylinderExpiry)));
     }
 
     page.Heading(Tr("Показания прибора, %об"));
@@ -177,7 +170,7 @@ bool WriteCertificate(const QString& path, const TServiceRecord& r, const QStrin
     page.Text(TPage::Left, Rec(ResultName(r.result)).toUpper(), 16, true);
     p.setPen(Qt::black);
     page.Pair(Tr("Исполнитель"), FromUtf8(r.technician));
-    page.Pair(Tr("Дата и время"), FromUtf8(LocalTimeText(r.atUtc)));
+    page.Pair(Tr("Дата и время"), FromUtf8(ShownTime(r.atUtc)));
     page.Pair(Tr("Программа"), FromUtf8(r.program));
 
     // Lines to sign.

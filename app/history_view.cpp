@@ -35,18 +35,8 @@ namespace {
 
 QString Rec(const char* text) { return QCoreApplication::translate(TextContext, text); }
 
-// "2026-03-10" as "10.03.2026".
-QString Date(const std::string& date) {
-    int y, m, d;
-    if (!ParseDate(date, y, m, d)) return FromUtf8(date);
-    return QStringLiteral("%1.%2.%3").arg(d, 2, 10, QLatin1Char('0')).arg(m, 2, 10, QLatin1Char('0')).arg(y);
-}
-
-QString Time(const std::string& utc) {
-    if (utc.empty()) return QString();
-    const std::string local = LocalTimeText(utc);
-    return Date(local.substr(0, 10)) + FromUtf8(local.substr(10));
-}
+QString Date(const std::string& date) { return FromUtf8(ShownDate(date)); }
+QString Time(const std::string& utc) { return FromUtf8(ShownTime(utc)); }
 
 QTableWidget* Table(QWidget* parent, const QStringList& header) {
     auto* t = new QTableWidget(0, header.size(), parent);
@@ -250,7 +240,7 @@ void THistoryView::FillServices() {
     Services->setRowCount(int(shown_.size()));
     auto pct = [&](const std::optional<double>& v) { return v ? FromUtf8(Concentration(*v, sep_)) : QString(); };
     auto pair = [&](const std::optional<double>& a, const std::optional<double>& b) {
-        return a || b ? pct(a) + QStringLiteral(" → ") + pct(b) : QString();
+        return b ? pct(a) + QStringLiteral(" → ") + pct(b) : pct(a);
     };
     for (int i = 0; i < int(shown_.size()); ++i) {
         const TServiceRecord& r = *shown_[size_t(i)];

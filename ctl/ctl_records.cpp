@@ -69,20 +69,6 @@ std::string RecordJson(const TServiceRecord& r) {
            ",\"program\":" + Json(r.program) + ",\"session\":" + Json(r.sessionUuid) + "}";
 }
 
-// "2026-03-10" as "10.03.2026".
-std::string Date(const std::string& date) {
-    int y, m, d;
-    if (!ParseDate(date, y, m, d)) return date;
-    char text[64];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d", d, m, y);
-    return text;
-}
-
-std::string Time(const std::string& utc) {
-    const std::string local = LocalTimeText(utc);
-    return Date(local.substr(0, 10)) + local.substr(10);
-}
-
 // What a record says, for people: one line, and one with the details.
 void PrintRecord(std::FILE* out, const TServiceRecord& r, const std::string& sep) {
     auto pct = [&](const std::optional<double>& v) { return v ? Concentration(*v, sep) : std::string("—"); };
@@ -93,7 +79,7 @@ void PrintRecord(std::FILE* out, const TServiceRecord& r, const std::string& sep
             what += " " + (r.valueBefore ? ValueText(r.action, *r.valueBefore, false, sep) + " → " : "") +
                     ValueText(r.action, *r.valueAfter, true, sep);
     }
-    std::fprintf(out, "  %s  №%d %s  %s — %s\n", Time(r.atUtc).c_str(), r.address, r.port.c_str(), what.c_str(),
+    std::fprintf(out, "  %s  №%d %s  %s — %s\n", ShownTime(r.atUtc).c_str(), r.address, r.port.c_str(), what.c_str(),
                  ResultName(r.result));
     std::string details;
     auto add = [&](const std::string& part) { details += (details.empty() ? "" : "; ") + part; };
@@ -101,7 +87,7 @@ void PrintRecord(std::FILE* out, const TServiceRecord& r, const std::string& sep
     if (r.gasBefore || r.gasAfter) add("газ " + pct(r.gasBefore) + " → " + pct(r.gasAfter) + " %об");
     if (r.gasConcentration)
         add("ПГС " + pct(r.gasConcentration) + " %об" + (r.cylinderLot.empty() ? "" : ", партия " + r.cylinderLot) +
-            (r.cylinderExpiry.empty() ? "" : ", годен до " + Date(r.cylinderExpiry)));
+            (r.cylinderExpiry.empty() ? "" : ", годен до " + ShownDate(r.cylinderExpiry)));
     for (const std::string* s : {&r.criteria, &r.technician, &r.site, &r.notes, &r.program})
         if (!s->empty()) add(*s);
     std::fprintf(out, "      %s\n", details.c_str());
@@ -191,7 +177,7 @@ int ShowRecords(const TOptions& o, TOutput& out) {
                 std::fprintf(f, "  градуировок нет; интервал %d мес.\n", d.months);
             else
                 std::fprintf(f, "  последняя градуировка %s, интервал %d мес., следующая %s%s\n",
-                             Date(LocalDate(d.lastCalibrationUtc)).c_str(), d.months, Date(due).c_str(),
+                             ShownDate(LocalDate(d.lastCalibrationUtc)).c_str(), d.months, ShownDate(due).c_str(),
                              Overdue(d, today) ? " — ПРОСРОЧЕНА" : "");
             for (const TServiceRecord& r : h.services)
                 if (r.model == d.model && r.serial == d.serial) PrintRecord(f, r, out.Sep());

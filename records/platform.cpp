@@ -19,15 +19,6 @@ std::string DateText(const TLocalTime& t) {
 }
 } // namespace
 
-std::string LocalTimeText(const std::string& utc) {
-    const auto ms = UtcMs(utc);
-    if (!ms) return utc;
-    const TLocalTime t = LocalOf(*ms);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s %02d:%02d:%02d", DateText(t).c_str(), t.hour, t.minute, t.second);
-    return text;
-}
-
 std::string LocalDate(const std::string& utc) {
     const auto ms = UtcMs(utc);
     return ms ? DateText(LocalOf(*ms)) : utc;

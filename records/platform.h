@@ -26,9 +26,8 @@ struct TLocalTime {
 TLocalTime LocalOf(int64_t utcMs);
 int64_t UtcOfLocal(const TLocalTime& t);
 
-// A UTC record time as local text: "2026-03-01 11:15:30"; the local date
-// alone: "2026-03-01".  A text that is no time is given back as it is.
-std::string LocalTimeText(const std::string& utc);
+// The local date of a UTC record time: "2026-03-01".  A text that is no
+// time is given back as it is.
 std::string LocalDate(const std::string& utc);
 // Today's local date, "2026-03-01".
 std::string TodayLocal();

@@ -49,8 +49,9 @@ std::string Field(const std::string& text) {
     return out + '"';
 }
 
-// "2026-03-01T08:15:30.250Z" as local "01.03.2026 11:15:30".
-std::string CsvTime(const std::string& utc) {
+} // namespace
+
+std::string ShownTime(const std::string& utc) {
     const auto ms = UtcMs(utc);
     if (!ms) return utc;
     const TLocalTime t = LocalOf(*ms);
@@ -60,14 +61,15 @@ std::string CsvTime(const std::string& utc) {
     return text;
 }
 
-// "2027-05-31" as "31.05.2027".
-std::string CsvDate(const std::string& date) {
+std::string ShownDate(const std::string& date) {
     int y, m, d;
     if (!ParseDate(date, y, m, d)) return date;
     char text[64];
     std::snprintf(text, sizeof text, "%02d.%02d.%04d", d, m, y);
     return text;
 }
+
+namespace {
 
 template <class T> std::string Opt(const std::optional<T>& v, const std::string& sep) {
     if (!v) return "";
@@ -153,11 +155,11 @@ std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::
                     "ПГС, %об", "Партия баллона", "Баллон годен до", "Результат", "Критерии", "Исполнитель",
                     "Объект, линия", "Примечание", "Программа", "Запись"});
     for (const TServiceRecord& r : services)
-        out += CsvLine({CsvTime(r.atUtc), r.model, Opt(r.serial, sep), std::to_string(r.address), r.port,
+        out += CsvLine({ShownTime(r.atUtc), r.model, Opt(r.serial, sep), std::to_string(r.address), r.port,
                         KindName(r.kind), ActionName(r.action), Opt(r.reg, sep),
                         r.valueBefore ? ValueText(r.action, *r.valueBefore, false, sep) : "",
                         r.valueAfter ? ValueText(r.action, *r.valueAfter, true, sep) : "", Opt(r.zeroBefore, sep), Opt(r.zeroAfter, sep), Opt(r.gasBefore, sep),
-                        Opt(r.gasAfter, sep), Opt(r.gasConcentration, sep), r.cylinderLot, CsvDate(r.cylinderExpiry),
+                        Opt(r.gasAfter, sep), Opt(r.gasConcentration, sep), r.cylinderLot, ShownDate(r.cylinderExpiry),
                         ResultName(r.result), r.criteria, r.technician, r.site, r.notes, r.program, r.uuid});
     return out;
 }
@@ -177,8 +179,8 @@ std::string InstrumentsCsv(const std::vector<TInstrumentDue>& instruments, const
                     "Последняя градуировка", "Интервал, мес.", "Следующая градуировка", "Просрочена"});
     for (const TInstrumentDue& d : instruments)
         out += CsvLine({d.model, std::to_string(d.serial), d.lastAddress ? std::to_string(d.lastAddress) : "",
-                        d.lastSite, CsvTime(d.lastServiceUtc), CsvTime(d.lastCalibrationUtc), std::to_string(d.months),
-                        CsvDate(DueOf(d)), Overdue(d, today) ? "да" : ""});
+                        d.lastSite, ShownTime(d.lastServiceUtc), ShownTime(d.lastCalibrationUtc), std::to_string(d.months),
+                        ShownDate(DueOf(d)), Overdue(d, today) ? "да" : ""});
     return out;
 }
 

@@ -30,6 +30,12 @@ std::string ActionName(const std::string& action);
 // the status word.  `written`: the value sent (else the one before it).
 std::string ValueText(const std::string& action, int value, bool written, const std::string& sep);
 
+// A record's UTC time as local time the Russian way: "01.03.2026 11:15:30";
+// a date "2027-05-31" as "31.05.2027".  Texts that are neither come back
+// as they are.
+std::string ShownTime(const std::string& utc);
+std::string ShownDate(const std::string& date);
+
 // A number in %об as the readings table writes it: two decimals, `sep`.
 std::string Concentration(double v, const std::string& sep);
 

@@ -143,6 +143,15 @@ bool TRecordStore::Append(const TServiceRecord& r) {
     return false;
 }
 
+bool TRecordStore::Append(const std::vector<TServiceRecord>& batch) {
+    if (!db_->Begin()) return false;
+    bool ok = true;
+    for (size_t i = 0; ok && i < batch.size(); ++i) ok = AppendOne(batch[i]);
+    if (ok && db_->Commit()) return true;
+    db_->Rollback();
+    return false;
+}
+
 bool TRecordStore::AppendInterval(const TIntervalRecord& r) {
     if (!db_->Begin()) return false;
     if (AppendIntervalOne(r) && db_->Commit()) return true;

@@ -57,6 +57,8 @@ public:
     // whose UUID is there already is left as it is: appending is idempotent.
     bool Append(const TServiceRecord& r);
     bool AppendInterval(const TIntervalRecord& r);
+    // Many records in one transaction (an import): all or none.
+    bool Append(const std::vector<TServiceRecord>& batch);
 
     // Services, newest first; and the instruments with their due dates.
     bool Services(const TQuery& q, std::vector<TServiceRecord>& out);

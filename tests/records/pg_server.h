@@ -31,8 +31,10 @@ public:
         return best;
     }
 
-    // Makes the cluster and starts it; false with `error`.
-    bool Create(std::string& error) {
+    // Makes the cluster and starts it; false with `error`.  Not `durable`:
+    // without fsync, which tests do not need.
+    bool Create(std::string& error, bool durable = false) {
+        durable_ = durable;
         bin_ = BinDir();
         if (bin_.empty()) {
             error = "no PostgreSQL server installed (Debian package postgresql)";
@@ -62,7 +64,7 @@ public:
 
     bool Start(std::string& error) {
         if (Run(bin_ + "/pg_ctl -D " + dir_ + "/data -l " + dir_ + "/server.log -w -t 120 -o \"-k " + dir_ +
-                    " -c listen_addresses='' -c fsync=off\" start",
+                    " -c listen_addresses=''" + (durable_ ? "" : " -c fsync=off") + "\" start",
                 "pg_ctl.log"))
             return true;
         error = "the server did not start: see " + dir_ + "/server.log";
@@ -86,6 +88,7 @@ private:
     }
 
     std::string bin_, dir_, as_;
+    bool durable_ = false;
 };
 
 } // namespace orn::test
