@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QUrl>
@@ -307,15 +306,8 @@ void THistoryView::MakeCertificate() {
 bool THistoryView::Export(const QString& path, bool dueList, QString& error) const {
     std::vector<TServiceRecord> services;
     for (const TServiceRecord* r : shown_) services.push_back(*r);
-    const std::string csv =
-        dueList ? InstrumentsCsv(history_.instruments, TodayLocal()) : ServicesCsv(services, sep_);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), qint64(csv.size())) != qint64(csv.size()) ||
-        !file.commit()) {
-        error = tr("Не могу записать %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return WriteWholeFile(path, dueList ? InstrumentsCsv(history_.instruments, TodayLocal()) : ServicesCsv(services, sep_),
+                          error);
 }
 
 void THistoryView::EditSettings() {

@@ -24,6 +24,15 @@ QSettings Settings() { return QSettings(QStringLiteral("orn10util"), QStringLite
 
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
 
+bool WriteWholeFile(const QString& path, const std::string& data, QString& error) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data.data(), qint64(data.size())) == qint64(data.size()) &&
+        file.commit())
+        return true;
+    error = QCoreApplication::translate("orn::TRecordsLink", "Не могу записать %1: %2").arg(path, file.errorString());
+    return false;
+}
+
 std::string TRecordsLink::Program() { return std::string("orn10util ") + ORN10_VERSION; }
 
 TRecordsLink::TRecordsLink(TMForm& form, TFormTap& tap, const std::string& databasePath, const std::string& server)
@@ -198,14 +207,7 @@ QString TRecordsLink::StateText() const {
 }
 
 bool TRecordsLink::SaveUnwritten(const QString& path, QString& error) const {
-    const std::string csv = ServicesCsv(recorder_->Unwritten(), form_.DecimalSeparator);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), qint64(csv.size())) != qint64(csv.size()) ||
-        !file.commit()) {
-        error = tr("Не могу записать %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return WriteWholeFile(path, ServicesCsv(recorder_->Unwritten(), form_.DecimalSeparator), error);
 }
 
 bool TRecordsLink::eventFilter(QObject* watched, QEvent* event) {

@@ -93,4 +93,7 @@ private:
 // A local path or error text of the records library, for people.
 QString FromUtf8(const std::string& s);
 
+// Writes `data` into the file at `path` whole or not at all; false with `error`.
+bool WriteWholeFile(const QString& path, const std::string& data, QString& error);
+
 } // namespace orn

@@ -4,9 +4,22 @@
 #include "records.h"
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 
 namespace orn::records {
+
+int64_t UtcOfLocal(const TLocalTime& t) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;   // as the OS knows it for that date
+    return int64_t(std::mktime(&tm)) * 1000;
+}
 
 std::string DefaultDatabasePath() { return DataDirectory() + "/records.db"; }
 std::string CertificateDirectory() { return DataDirectory() + "/certificates"; }

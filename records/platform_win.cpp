@@ -37,16 +37,4 @@ TLocalTime LocalOf(int64_t utcMs) {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-int64_t UtcOfLocal(const TLocalTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    return int64_t(_mktime64(&tm)) * 1000;
-}
-
 } // namespace orn::records
