@@ -212,8 +212,10 @@ bool TRecordsLink::SaveUnwritten(const QString& path, QString& error) const {
 
 bool TRecordsLink::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &form_ || event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
+    // Records on their way are written when the program ends; those that
+    // cannot be written are asked about.
     const TRecorderState s = State();
-    if (s.unwritten == 0 || !AskOnClose) return false;
+    if (s.unwritten == 0 || s.localError.empty() || !AskOnClose) return false;
     const QString text = UnwrittenText(s) + tr("\n\nПри закрытии программы они будут потеряны. Сохранить их в файл?");
     for (;;) {
         switch (AskOnClose(text)) {

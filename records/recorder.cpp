@@ -167,6 +167,7 @@ std::unique_ptr<TRecordStore> TRecorder::OpenServer(const std::string& server, s
 void TRecorder::WriterLoop() {
     std::unique_ptr<TRecordStore> store;
     int failures = 0;
+    bool failedAtStop = false;
     for (;;) {
         TItem item;
         {
@@ -178,7 +179,8 @@ void TRecorder::WriterLoop() {
                 writerWake_.wait_for(lock, std::chrono::milliseconds(Backoff(failures)),
                                      [&] { return stop_ || retry_; });
             }
-            if (stop_) return;
+            // When stopping, what is still queued is written first, once.
+            if (stop_ && (queue_.empty() || failedAtStop)) return;
             retry_ = false;
             if (queue_.empty()) continue;
             item = queue_.front();
@@ -206,6 +208,7 @@ void TRecorder::WriterLoop() {
             } else {
                 state_.localError = error;
                 ++failures;
+                failedAtStop = stop_;
             }
             state_.localNewer = newer;
             state_.unwritten = int(queue_.size());

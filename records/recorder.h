@@ -71,8 +71,9 @@ void MergeHistory(THistory& into, const THistory& other, int limit);
 class TRecorder {
 public:
     explicit TRecorder(TRecorderOptions options);
-    // Stops the threads; records still unwritten are lost (ask Unwritten()
-    // first), a delivery in progress is cut short.
+    // Stops the threads: the records still queued are written first (one
+    // more try each; those that cannot be are lost: ask Unwritten() before),
+    // a delivery in progress is cut short.
     ~TRecorder();
     TRecorder(const TRecorder&) = delete;
     TRecorder& operator=(const TRecorder&) = delete;

@@ -295,6 +295,22 @@ TEST(Schema, StepsInOneTransactionNewerRefused) {
     EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
+TEST(Recorder, RecordsOnTheirWayAreWrittenWhenItStops) {
+    const std::string dir = TempDir();
+    TRecorderOptions o;
+    o.localPath = dir + "/records.db";
+    {
+        TRecorder recorder(o);
+        for (int i = 0; i < 20; ++i) recorder.Submit(Sample(i));
+    }
+    std::string error;
+    TRecordStore store(OpenSqlite(o.localPath, error));
+    std::vector<TServiceRecord> services;
+    ASSERT_TRUE(store.Services(TQuery{}, services)) << store.Error();
+    EXPECT_EQ(services.size(), 20u);
+    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+}
+
 // ---------------------------------------------------------------- a crash mid-write
 
 TEST(Crash, WriterKilledMidWriteLeavesWholeRecords) {
