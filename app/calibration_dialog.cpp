@@ -35,8 +35,8 @@ constexpr int ReadEveryMs = 2000;
 constexpr int QuietAfterCommandMs = 3000;
 // A port that cannot be opened is tried again after this (the window says why each time).
 constexpr int PortRetryMs = 10000;
-// The dialog's own code for a command refused because the window has
-// another instrument selected than the session's.
+// The dialog's own code for the window having another instrument selected
+// than the session's.
 constexpr int OtherInstrument = 100;
 
 QSettings Settings() { return QSettings(QStringLiteral("orn10util"), QStringLiteral("orn10util")); }
@@ -316,12 +316,8 @@ bool TCalibrationDialog::Start() {
 
     session_ = std::make_unique<TCalibrationSession>(
         scheduler_, s,
-        [this](uint16_t value) {
-            // Only to the session's instrument, as the window has it selected now.
-            if (SelectedSlave() != session_->Setup().slave || form_.DevType != session_->Setup().devType)
-                return OtherInstrument;
-            return form_.CalibrationCommand(value);
-        },
+        // (Sent only from Tick, while the window has the session's instrument selected.)
+        [this](uint16_t value) { return form_.CalibrationCommand(value); },
         [this](const TServiceRecord& r) {
             link_.Submit(r);
             link_.EndSession();
@@ -332,6 +328,7 @@ bool TCalibrationDialog::Start() {
     Plot->devType = s.devType;
     want_ = TWant::None;
     awaitingCommand_ = false;
+    waitsForInstrument_ = false;
     notice_.clear();
     lastReadMs_ = scheduler_.nowMs() - ReadEveryMs;
     lastEchoMs_ = scheduler_.nowMs() - QuietAfterCommandMs;
@@ -349,6 +346,13 @@ void TCalibrationDialog::Tick() {
     }
     const TSessionSetup& s = session_->Setup();
     const uint32_t now = scheduler_.nowMs();
+    // Another instrument selected in the window: the session waits for its own.
+    const bool other = SelectedSlave() != s.slave || form_.DevType != s.devType;
+    if (other != waitsForInstrument_) {
+        waitsForInstrument_ = other;
+        UpdateView();
+    }
+    if (other) return;
     const bool lineFree = !form_.MB->Busy() && !form_.Finding && !awaitingCommand_;
     // A command the user asked for goes as soon as the line is free.
     if (want_ != TWant::None && lineFree) {
@@ -394,7 +398,7 @@ QString TCalibrationDialog::RefusalText(int code) const {
     case 4: return tr("Команда не отправлена: сначала считайте показания прибора.");
     case 5: return tr("Команда не отправлена: окно не разрешает градуировку (ток зафиксирован или прибор не прочитан).");
     case OtherInstrument:
-        return tr("Команда не отправлена: в главном окне выбран другой прибор; верните адрес %1 и модель %2.")
+        return tr("В главном окне выбран другой прибор: сессия ждёт, пока снова не будут выбраны адрес %1 и модель %2.")
             .arg(session_->Setup().slave)
             .arg(FromUtf8(ModelOf(session_->Setup().devType)->ItemText));
     case mbTimeout:
@@ -444,14 +448,17 @@ void TCalibrationDialog::UpdateView() {
                    .arg(FromUtf8(ResultName(r.result)).toLower());
         break;
     case TStep::Cancelled:
-        text = r.action.empty() && r.notes.find("без подтверждения") == std::string::npos
+        text = x.SentText().empty()
                    ? tr("Сессия отменена. В прибор ничего не отправлено, прибор не изменён.")
                    : tr("Сессия отменена. Отправленное (%1) осталось в приборе и записано в журнал; больше ничего "
                         "не отправлено.")
-                         .arg(FromUtf8(ActionName(r.action.empty() ? std::string("—") : r.action)));
+                         .arg(FromUtf8(x.SentText()));
         break;
     }
-    if (!notice_.isEmpty() && step != TStep::Done && step != TStep::Cancelled) text += QLatin1Char('\n') + notice_;
+    if (step != TStep::Done && step != TStep::Cancelled) {
+        if (waitsForInstrument_) text += QLatin1Char('\n') + RefusalText(OtherInstrument);
+        else if (!notice_.isEmpty()) text += QLatin1Char('\n') + notice_;
+    }
     StepText->setText(text);
 
     const std::optional<double> latest = x.Latest();
@@ -495,9 +502,9 @@ void TCalibrationDialog::UpdateView() {
     BtGasApplied->setVisible(!over && s.kind == TSessionKind::Bump);
     BtGasApplied->setEnabled(step == TStep::ApplyGas);
     BtZero->setVisible(!over && (s.kind == TSessionKind::Zero || s.kind == TSessionKind::ZeroSpan));
-    BtZero->setEnabled(x.CanZero() && want_ == TWant::None);
+    BtZero->setEnabled(x.CanZero() && want_ == TWant::None && !waitsForInstrument_);
     BtSpan->setVisible(!over && (s.kind == TSessionKind::Span || s.kind == TSessionKind::ZeroSpan));
-    BtSpan->setEnabled(x.CanSpan() && want_ == TWant::None);
+    BtSpan->setEnabled(x.CanSpan() && want_ == TWant::None && !waitsForInstrument_);
     BtCancel->setVisible(!over);
     BtCertificate->setVisible(over && (step == TStep::Done || !r.action.empty()));
     BtNew->setVisible(over);

@@ -106,6 +106,7 @@ private:
     uint32_t lastEchoMs_ = 0;
     bool readSent_ = false;
     bool awaitingCommand_ = false;
+    bool waitsForInstrument_ = false;   // the window has another instrument selected
     enum class TWant { None, Zero, Span } want_ = TWant::None;
     QString notice_;              // why the last command did not go
 };

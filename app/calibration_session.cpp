@@ -185,26 +185,25 @@ void TCalibrationSession::BumpTimeUp() {
 int TCalibrationSession::SendZero() {
     if (!CanZero()) return -1;
     record_.zeroBefore = Latest();
-    refusal_ = send_(CmdSetZero);
-    if (refusal_ == 0) Enter(TStep::ZeroSent);
+    const int sent = send_(CmdSetZero);
+    if (sent == 0) Enter(TStep::ZeroSent);
     if (Changed) Changed();
-    return refusal_;
+    return sent;
 }
 
 int TCalibrationSession::SendSpan() {
     if (!CanSpan()) return -1;
     record_.gasBefore = Latest();
-    refusal_ = send_(uint16_t(std::lround(setup_.gas * 100)));
-    if (refusal_ == 0) Enter(TStep::SpanSent);
+    const int sent = send_(uint16_t(std::lround(setup_.gas * 100)));
+    if (sent == 0) Enter(TStep::SpanSent);
     if (Changed) Changed();
-    return refusal_;
+    return sent;
 }
 
 void TCalibrationSession::CommandEnded(int code) {
     const bool zero = step_ == TStep::ZeroSent;
     if (!zero && step_ != TStep::SpanSent) return;
     const char* what = zero ? "zero" : "span";
-    refusal_ = code;
     if (code == 0) {
         sent_ = Joined(sent_, what);
         Enter(zero ? TStep::ZeroSettling : TStep::SpanSettling);
@@ -215,6 +214,12 @@ void TCalibrationSession::CommandEnded(int code) {
         Enter(zero ? TStep::ZeroGas : TStep::SpanGas);
     }
     if (Changed) Changed();
+}
+
+std::string TCalibrationSession::SentText() const {
+    std::string text = ActionName(sent_);
+    if (!unconfirmed_.empty()) text += (text.empty() ? "" : "; ") + std::string("без подтверждения: ") + ActionName(unconfirmed_);
+    return text;
 }
 
 void TCalibrationSession::Cancel() {

@@ -111,8 +111,9 @@ public:
     // The bump test's time left, ms (while it runs).
     int BumpLeftMs() const;
     const records::TServiceRecord& Record() const { return record_; }
-    // Why the last command did not go or was not confirmed (0: none).
-    int LastRefusal() const { return refusal_; }
+    // What went to the instrument: "ноль + градуировка", with what got no
+    // confirmation; empty when nothing did.
+    std::string SentText() const;
 
     // Called after every change of what is shown.
     std::function<void()> Changed;
@@ -143,7 +144,6 @@ private:
     std::string sent_;             // commands confirmed: "zero", "zero+span"
     std::string unconfirmed_;      // commands sent without confirmation
     bool zeroPassed_ = true;
-    int refusal_ = 0;
 };
 
 } // namespace orn

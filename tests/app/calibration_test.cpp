@@ -167,6 +167,13 @@ TEST_F(Calibration, CancelAfterTheZeroKeepsWhatWasSentAndSendsNoMore) {
     Setup(TSessionKind::ZeroSpan);
     ASSERT_TRUE(dialog->Start());
     ASSERT_TRUE(Run([&] { return dialog->BtZero->isEnabled(); }));
+    // Another address in the window: the session waits for its instrument.
+    TypeAddress("2");
+    clock.advance(1000);
+    EXPECT_FALSE(dialog->BtZero->isEnabled());
+    EXPECT_TRUE(dialog->StepText->text().contains(QString::fromUtf8("сессия ждёт")));
+    TypeAddress("1");
+    ASSERT_TRUE(Run([&] { return dialog->BtZero->isEnabled(); }));
     dialog->BtZero->click();
     ASSERT_TRUE(Run([&] { return Step() == TStep::SpanGas; }));
     mb4->applyGas(23, 5, 0);
