@@ -218,7 +218,8 @@ void TCalibrationSession::CommandEnded(int code) {
 
 std::string TCalibrationSession::SentText() const {
     std::string text = ActionName(sent_);
-    if (!unconfirmed_.empty()) text += (text.empty() ? "" : "; ") + std::string("без подтверждения: ") + ActionName(unconfirmed_);
+    if (!unconfirmed_.empty())
+        text += (text.empty() ? "" : "; ") + std::string("без подтверждения: ") + ActionName(unconfirmed_);
     return text;
 }
 

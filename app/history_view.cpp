@@ -206,7 +206,8 @@ void THistoryView::Fill(const THistory& h) {
         Cell(Instruments, i, 1, QString::number(d.serial), color);
         Cell(Instruments, i, 2, d.lastAddress ? QString::number(d.lastAddress) : QString(), color);
         Cell(Instruments, i, 3, FromUtf8(d.lastSite), color);
-        Cell(Instruments, i, 4, d.lastCalibrationUtc.empty() ? tr("нет") : Date(LocalDate(d.lastCalibrationUtc)), color);
+        Cell(Instruments, i, 4, d.lastCalibrationUtc.empty() ? tr("нет") : Date(LocalDate(d.lastCalibrationUtc)),
+             color);
         Cell(Instruments, i, 5, QString::number(d.months), color);
         Cell(Instruments, i, 6, due.empty() ? tr("—") : Date(due), color);
         Cell(Instruments, i, 7,
@@ -306,8 +307,9 @@ void THistoryView::MakeCertificate() {
 bool THistoryView::Export(const QString& path, bool dueList, QString& error) const {
     std::vector<TServiceRecord> services;
     for (const TServiceRecord* r : shown_) services.push_back(*r);
-    return WriteWholeFile(path, dueList ? InstrumentsCsv(history_.instruments, TodayLocal()) : ServicesCsv(services, sep_),
-                          error);
+    const std::string csv =
+        dueList ? InstrumentsCsv(history_.instruments, TodayLocal()) : ServicesCsv(services, sep_);
+    return WriteWholeFile(path, csv, error);
 }
 
 void THistoryView::EditSettings() {

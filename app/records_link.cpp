@@ -200,7 +200,8 @@ QString TRecordsLink::StateText() const {
         text += tr(" — не записано: %1 (%2)").arg(s.unwritten).arg(FromUtf8(s.localError));
     if (!s.serverSet) return text;
     if (s.serverNewer)
-        return text + tr("; сервер ведёт более новая версия программы (схема %1): записи ждут здесь").arg(s.serverNewer);
+        return text +
+               tr("; сервер ведёт более новая версия программы (схема %1): записи ждут здесь").arg(s.serverNewer);
     if (!s.serverReachable && !s.serverError.empty())
         return text + tr("; сервер недоступен (%1), ждут отправки: %2").arg(FromUtf8(s.serverError)).arg(s.waiting);
     return text + tr("; сервер: %1").arg(s.waiting > 0 ? tr("ждут отправки: %1").arg(s.waiting) : tr("всё отправлено"));

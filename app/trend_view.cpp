@@ -181,7 +181,8 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         const TTrendSample& last = s.back();
         if (!std::isnan(last.gas) && focus->stableMs > 0) {
             const bool stable = focus->stableMs >= focus->windowMs;
-            const QRectF kept(QPointF(X(last.ms - std::min(focus->stableMs, last.ms - t0)), Y(gas, last.gas + focus->tolerance)),
+            const uint32_t since = last.ms - std::min(focus->stableMs, last.ms - t0);
+            const QRectF kept(QPointF(X(since), Y(gas, last.gas + focus->tolerance)),
                               QPointF(X(last.ms), Y(gas, last.gas - focus->tolerance)));
             p.fillRect(kept, stable ? QColor(40, 160, 60, 90) : QColor(230, 150, 0, 70));
         }
@@ -283,9 +284,11 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
     legend(QPen(GasColor, 2), Name(RowLabels(dev, GasRow)));
     if (focus) {
         legend(QPen(QColor(40, 160, 60), 6),
-               tr("цель %1 ± %2").arg(locale.toString(focus->target, 'f', 2), locale.toString(focus->tolerance, 'f', 2)));
+               tr("цель %1 ± %2")
+                   .arg(locale.toString(focus->target, 'f', 2), locale.toString(focus->tolerance, 'f', 2)));
         if (focus->passLine)
-            legend(QPen(Limit2Color, 1.5, Qt::DashLine), tr("проверка: %1").arg(locale.toString(*focus->passLine, 'f', 2)));
+            legend(QPen(Limit2Color, 1.5, Qt::DashLine),
+                   tr("проверка: %1").arg(locale.toString(*focus->passLine, 'f', 2)));
     }
     if (hasTemperature) legend(QPen(TemperatureColor, 1.5), Name(RowLabels(dev, TemperatureRow)));
     if (!focus && RowUsed(dev, Limit1Row))

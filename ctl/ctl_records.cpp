@@ -150,8 +150,10 @@ int ShowRecords(const TOptions& o, TOutput& out) {
     std::string why;
     if (auto team = Team(why)) {
         THistory theirs;
-        if (team->Overview(q, theirs.instruments) && team->Services(q, theirs.services)) MergeHistory(h, theirs, q.limit);
-        else why = team->Error();
+        if (team->Overview(q, theirs.instruments) && team->Services(q, theirs.services))
+            MergeHistory(h, theirs, q.limit);
+        else
+            why = team->Error();
     }
     if (!why.empty()) out.Error("the team server was not reached (" + why + "): the records of this computer only");
 

@@ -158,8 +158,9 @@ std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::
         out += CsvLine({ShownTime(r.atUtc), r.model, Opt(r.serial, sep), std::to_string(r.address), r.port,
                         KindName(r.kind), ActionName(r.action), Opt(r.reg, sep),
                         r.valueBefore ? ValueText(r.action, *r.valueBefore, false, sep) : "",
-                        r.valueAfter ? ValueText(r.action, *r.valueAfter, true, sep) : "", Opt(r.zeroBefore, sep), Opt(r.zeroAfter, sep), Opt(r.gasBefore, sep),
-                        Opt(r.gasAfter, sep), Opt(r.gasConcentration, sep), r.cylinderLot, ShownDate(r.cylinderExpiry),
+                        r.valueAfter ? ValueText(r.action, *r.valueAfter, true, sep) : "", Opt(r.zeroBefore, sep),
+                        Opt(r.zeroAfter, sep), Opt(r.gasBefore, sep), Opt(r.gasAfter, sep),
+                        Opt(r.gasConcentration, sep), r.cylinderLot, ShownDate(r.cylinderExpiry),
                         ResultName(r.result), r.criteria, r.technician, r.site, r.notes, r.program, r.uuid});
     return out;
 }
@@ -179,8 +180,8 @@ std::string InstrumentsCsv(const std::vector<TInstrumentDue>& instruments, const
                     "Последняя градуировка", "Интервал, мес.", "Следующая градуировка", "Просрочена"});
     for (const TInstrumentDue& d : instruments)
         out += CsvLine({d.model, std::to_string(d.serial), d.lastAddress ? std::to_string(d.lastAddress) : "",
-                        d.lastSite, ShownTime(d.lastServiceUtc), ShownTime(d.lastCalibrationUtc), std::to_string(d.months),
-                        ShownDate(DueOf(d)), Overdue(d, today) ? "да" : ""});
+                        d.lastSite, ShownTime(d.lastServiceUtc), ShownTime(d.lastCalibrationUtc),
+                        std::to_string(d.months), ShownDate(DueOf(d)), Overdue(d, today) ? "да" : ""});
     return out;
 }
 
