@@ -24,10 +24,19 @@ using orn::test::TPgServer;
 
 namespace {
 
-std::string TempDir() {
-    char dir[] = "/tmp/orn10-records-XXXXXX";
-    return mkdtemp(dir) ? dir : "/tmp";
-}
+// A folder of the test's own, removed with what is in it however the test ends.
+struct TTempDir {
+    std::string path;
+    TTempDir() {
+        char dir[] = "/tmp/orn10-records-XXXXXX";
+        path = mkdtemp(dir) ? dir : "";
+    }
+    ~TTempDir() {
+        if (!path.empty() && std::system(("rm -rf " + path).c_str()) != 0) ADD_FAILURE() << path;
+    }
+    operator const std::string&() const { return path; }
+    std::string operator+(const char* name) const { return path + name; }
+};
 
 // A record with every field set; `i` makes it unique.
 TServiceRecord Sample(int i, const std::string& at = "2026-03-01T08:15:30.250Z") {
@@ -132,7 +141,7 @@ std::string NewServerDatabase() {
 
 class Backends : public ::testing::TestWithParam<TBackend> {
 protected:
-    std::string dir = TempDir();
+    TTempDir dir;
     std::unique_ptr<TRecordStore> store;
 
     void SetUp() override {
@@ -146,10 +155,7 @@ protected:
         }
         ASSERT_EQ(store->Prepare("test").outcome, TSchemaOutcome::Ok) << store->Error();
     }
-    void TearDown() override {
-        store.reset();
-        if (std::system(("rm -rf " + dir).c_str()) != 0) ADD_FAILURE();
-    }
+    void TearDown() override { store.reset(); }
 };
 
 INSTANTIATE_TEST_SUITE_P(, Backends, ::testing::Values(TBackend::Local, TBackend::Server),
@@ -249,7 +255,7 @@ TEST_P(Backends, DueDatesAndFilters) {
 // ---------------------------------------------------------------- schema versions
 
 TEST(Schema, StepsInOneTransactionNewerRefused) {
-    const std::string dir = TempDir();
+    const TTempDir dir;
     const std::string path = dir + "/records.db";
     std::string error;
     // A database of version 1 with a record in it ...
@@ -292,11 +298,10 @@ TEST(Schema, StepsInOneTransactionNewerRefused) {
     std::vector<TServiceRecord> services;
     EXPECT_TRUE(still.Services(TQuery{}, services));
     EXPECT_EQ(services.size(), 1u);
-    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
 TEST(Recorder, RecordsOnTheirWayAreWrittenWhenItStops) {
-    const std::string dir = TempDir();
+    const TTempDir dir;
     TRecorderOptions o;
     o.localPath = dir + "/records.db";
     {
@@ -308,13 +313,12 @@ TEST(Recorder, RecordsOnTheirWayAreWrittenWhenItStops) {
     std::vector<TServiceRecord> services;
     ASSERT_TRUE(store.Services(TQuery{}, services)) << store.Error();
     EXPECT_EQ(services.size(), 20u);
-    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
 // ---------------------------------------------------------------- a crash mid-write
 
 TEST(Crash, WriterKilledMidWriteLeavesWholeRecords) {
-    const std::string dir = TempDir();
+    const TTempDir dir;
     const std::string path = dir + "/records.db";
     std::string error;
     {
@@ -377,21 +381,19 @@ TEST(Crash, WriterKilledMidWriteLeavesWholeRecords) {
                                     {}, &orphans));
         EXPECT_EQ(*orphans[0][0], "0");
     }
-    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
 // ---------------------------------------------------------------- a team server
 
 class Team : public ::testing::Test {
 protected:
-    std::string dir = TempDir();
+    TTempDir dir;
     std::string conninfo;
 
     void SetUp() override {
         conninfo = NewServerDatabase();
         if (conninfo.empty()) GTEST_SKIP() << "no PostgreSQL server installed";
     }
-    void TearDown() override { EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0); }
 
     std::unique_ptr<TRecordStore> Server() {
         std::string error;
