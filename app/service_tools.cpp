@@ -27,8 +27,13 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
     ActLog = AddTool(tr("Записывать показания в файл…"), "Ctrl+L", [this] { ToggleLog(); });
     ActLog->setCheckable(true);
 
+    // The window's menu button offers what its context menu does: every
+    // tool beside the window adds its entries to the window's actions.
     menu_ = new QMenu(&form_);
-    menu_->addActions(tools_);
+    connect(menu_, &QMenu::aboutToShow, this, [this] {
+        menu_->clear();
+        menu_->addActions(form_.actions());
+    });
     form_.BtService->setMenu(menu_);
     form_.BtService->show();
     form_.BtRecording->setMenu(menu_);

@@ -74,7 +74,7 @@ private:
     TMForm& form_;
     Scheduler& scheduler_;
     TModbusM::TNotifyEvent windowAnswer_;   // the window's own answer handler
-    QList<QAction*> tools_;                 // the menus' entries, in order
+    QList<QAction*> tools_;                 // the service tools' entries, in order
     QMenu* menu_;                           // of the window's menu buttons
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;

@@ -75,6 +75,7 @@ TEST(ReadingsCsv, RowsOfEachModelGroup) {
 TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
     // The tools are in sight: the service button's menu; recording beside it.
     EXPECT_TRUE(form->BtService->isVisibleTo(form.get()));
+    emit form->BtService->menu()->aboutToShow();
     EXPECT_EQ(form->BtService->menu()->actions().mid(0, 2), QList<QAction*>({tools->ActTraffic, tools->ActTrend}));
     EXPECT_FALSE(form->BtRecording->isVisibleTo(form.get()));
     QTemporaryDir dir;
