@@ -1,4 +1,5 @@
-// The window's service tools: readings log rows, the log's write failure,
+// The window's service tools: readings log rows, the log's write failures,
+// a file that vanishes, another writer, a stalled medium, the file dialog,
 // the traffic view's hook and its bound.
 #include "window_fixture.h"
 
@@ -8,7 +9,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <atomic>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace orn;
 using namespace orn::test;
@@ -29,6 +42,47 @@ protected:
     void TearDown() override {
         tools.reset();
         WindowTest::TearDown();
+    }
+    // Every row handed over is written (or failed), and the window has heard of it.
+    void Settle() {
+        ASSERT_TRUE(tools->Log().Flush(10000));
+        QCoreApplication::processEvents();
+    }
+    static QByteArray Bytes(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static void AppendLine(const QString& path, const char* line) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(line);
+    }
+    QByteArray Head() const { return QByteArray("\xEF\xBB\xBF") + ReadingsCsvHeader().c_str(); }
+};
+
+// A medium the test holds up: writes wait while the gate is shut.  Shared
+// with a writer that may outlive the test's wait.
+struct Gate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool open = true;
+    int inside = 0;        // writes waiting or under way
+    bool timedOut = false; // a write waited longer than any test would hold it
+    void Set(bool on) {
+        std::lock_guard<std::mutex> lock(m);
+        open = on;
+        cv.notify_all();
+    }
+    long Write(int fd, const char* data, size_t size) {
+        std::unique_lock<std::mutex> lock(m);
+        ++inside;
+        timedOut = !cv.wait_for(lock, std::chrono::seconds(20), [&] { return open; }) || timedOut;
+        lock.unlock();
+        const long n = long(::write(fd, data, size));
+        lock.lock();
+        --inside;
+        cv.notify_all();
+        return n;
     }
 };
 
@@ -69,15 +123,14 @@ TEST(ReadingsCsv, RowsOfEachModelGroup) {
             << c.devType;
 }
 
-TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
+TEST_F(Tools, EveryReadIsARowOnDiskAfterWhatOthersAppended) {
     QTemporaryDir dir;
     const QString path = dir.filePath("readings.csv");
     ASSERT_TRUE(tools->StartLog(path));
     ReadOnce();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    ASSERT_TRUE(bytes.startsWith(QByteArray("\xEF\xBB\xBF") + ReadingsCsvHeader().c_str())) << bytes.toStdString();
+    Settle();
+    const QByteArray bytes = Bytes(path);
+    ASSERT_TRUE(bytes.startsWith(Head())) << bytes.toStdString();
     const QString text = QString::fromUtf8(bytes);
     const QStringList rows = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 2);
@@ -86,8 +139,28 @@ TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
     // A read refused on the way (no answer) adds nothing; the trend took the read too.
     line.at(1).faults().silent = true;
     ReadOnce();
+    Settle();
     EXPECT_EQ(tools->Log().Rows(), 1);
     EXPECT_EQ(tools->Trend()->Samples().size(), 1u);
+
+    // Another program appends a line: it stays, and our next row follows it.
+    line.at(1).faults().silent = false;
+    AppendLine(path, "другая программа\r\n");
+    ReadOnce();
+    Settle();
+    const QByteArray after = Bytes(path);
+    const QByteArray tail = after.mid(bytes.size());
+    EXPECT_EQ(after.left(bytes.size()), bytes);
+    EXPECT_TRUE(tail.startsWith("другая программа\r\n")) << after.toStdString();
+    EXPECT_TRUE(tail.contains(";COM1;1;ОРН10-X-X1 MB4;")) << after.toStdString();
+    EXPECT_EQ(tail.count('\n'), 2) << after.toStdString();
+
+    // Started again on the same file without replacing it: appended, no second header.
+    ASSERT_TRUE(tools->StartLog(path));
+    ReadOnce();
+    Settle();
+    EXPECT_EQ(Bytes(path).count(Head()), 1);
+    EXPECT_EQ(tools->Log().Rows(), 1);
 }
 
 TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
@@ -95,20 +168,193 @@ TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("/nonexistent-folder/readings.csv")));
 
-    // A medium that is full from the first row on.
-    messages.clear();
-    ASSERT_TRUE(tools->StartLog(QStringLiteral("/dev/full")));
-    SetAuto(true);
-    clock.advance(2600);
+    // A FIFO (nobody reading it) and a device are refused without waiting for them.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.csv");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, rescued = false;
+    std::thread rescuer([&] {   // a reader, should the open wait for one after all
+        std::unique_lock<std::mutex> lock(m);
+        if (cv.wait_for(lock, std::chrono::seconds(10), [&] { return done; })) return;
+        rescued = true;
+        const int fd = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+        cv.wait(lock, [&] { return done; });
+        ::close(fd);
+    });
+    const bool started = tools->StartLog(fifo);
+    {
+        std::lock_guard<std::mutex> lock(m);
+        done = true;
+        cv.notify_all();
+    }
+    rescuer.join();
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(rescued) << "the open waited for a reader";
+    EXPECT_FALSE(tools->StartLog(QStringLiteral("/dev/full")));
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[1].contains(QString::fromUtf8("это не обычный файл"))) << messages[1].toStdString();
+    EXPECT_TRUE(messages[2].contains(QString::fromUtf8("это не обычный файл"))) << messages[2].toStdString();
+
+    // A disk that fills during a row: what the row left is taken back while
+    // it ends the file; once another program wrote after it, it stays.
+    const QString path = dir.filePath("readings.csv");
+    for (bool othersAfter : {false, true}) {
+        SCOPED_TRACE(othersAfter);
+        messages.clear();
+        QFile::remove(path);
+        std::atomic<long> room{-1};   // bytes the disk still takes; -1: any
+        tools->Log().WriteFile = [&](int fd, const char* data, size_t size) -> long {
+            if (room < 0) return long(::write(fd, data, size));
+            if (room == 0) {
+                errno = ENOSPC;
+                return -1;
+            }
+            const long n = long(::write(fd, data, std::min(size, size_t(room))));
+            room = 0;
+            if (othersAfter) AppendLine(path, "после нас\r\n");
+            return n;
+        };
+        ASSERT_TRUE(tools->StartLog(path));
+        ReadOnce();
+        Settle();
+        AppendLine(path, "другая программа\r\n");
+        const QByteArray before = Bytes(path);
+        room = 10;
+        ReadOnce();
+        Settle();
+        ReadOnce();
+        EXPECT_FALSE(tools->Log().Recording());
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QString::fromUtf8("на диске нет места"))) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::fromUtf8("Записано строк: 1."))) << messages[0].toStdString();
+        EXPECT_FALSE(tools->ActLog->isChecked());
+        const QByteArray after = Bytes(path);
+        if (othersAfter) {
+            EXPECT_EQ(after.size(), before.size() + 10 + qsizetype(strlen("после нас\r\n")));
+            EXPECT_TRUE(after.startsWith(before) && after.endsWith("после нас\r\n")) << after.toStdString();
+        } else {
+            EXPECT_EQ(after, before);
+        }
+    }
+    tools->Log().WriteFile = nullptr;
+    EXPECT_EQ(form->ErrCount, 0) << "the reads went on";
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+}
+
+TEST_F(Tools, AFileThatLosesItsNameStopsTheRecording) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.csv");
+    // Deleted (its folder removed, the stick pulled), or another file put in its place.
+    for (bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced);
+        messages.clear();
+        ASSERT_TRUE(tools->StartLog(path, true));
+        ReadOnce();
+        Settle();
+        ASSERT_TRUE(QFile::remove(path));
+        if (replaced) AppendLine(path, "новый файл\r\n");
+        ReadOnce();
+        Settle();
+        EXPECT_FALSE(tools->Log().Recording());
+        EXPECT_EQ(tools->Log().Rows(), 1);
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QString::fromUtf8("файл удалён или переименован"))) << messages[0].toStdString();
+        if (replaced) {
+            EXPECT_EQ(Bytes(path), QByteArray("новый файл\r\n"));
+        }
+        QFile::remove(path);
+    }
+}
+
+TEST_F(Tools, AStalledMediumHoldsNothingUpAndStoppingWaitsBoundedly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.csv");
+    auto gate = std::make_shared<Gate>();
+    tools->Log().WriteFile = [gate](int fd, const char* data, size_t size) { return gate->Write(fd, data, size); };
+    ASSERT_TRUE(tools->StartLog(path));
+    gate->Set(false);
+    for (uint16_t gas : {1111, 2222}) {   // the reads go on while the medium stalls
+        line.at(1).setReg(2, gas);
+        ReadOnce();
+    }
+    EXPECT_EQ(form->RxCount, 2);
+    clock.advance(TReadingsLog::StallMs);
+    TReadingsLog::TStatus status = tools->Log().Status();
+    EXPECT_TRUE(status.stalled);
+    EXPECT_EQ(status.pending, 2);
+    bool noted = false;
+    for (QLabel* label : tools->Trend()->findChildren<QLabel*>())
+        noted = noted || label->text().contains(QString::fromUtf8("запись задерживается, в очереди строк: 2"));
+    EXPECT_TRUE(noted);
+
+    // The medium wakes: the rows land in their order.
+    gate->Set(true);
+    Settle();
+    const QByteArray bytes = Bytes(path);
+    EXPECT_LT(bytes.indexOf(QByteArray(";\"11,11\";")), bytes.indexOf(QByteArray(";\"22,22\";"))) << bytes.toStdString();
+    status = tools->Log().Status();
+    EXPECT_EQ(status.rows, 2);
+    EXPECT_FALSE(status.stalled);
+
+    // Stopping waits for what is queued ...
+    gate->Set(false);
+    ReadOnce();
+    std::thread waker([gate] { gate->Set(true); });
+    tools->LogFlushMs = 20000;
+    tools->StopLog();
+    waker.join();
+    EXPECT_EQ(tools->Log().Rows(), 3);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // ... but not for ever: what did not make it is told.
+    ASSERT_TRUE(tools->StartLog(path));
+    gate->Set(false);
+    ReadOnce();
+    ReadOnce();
+    tools->LogFlushMs = 50;
+    tools->StopLog();
     EXPECT_FALSE(tools->Log().Recording());
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QString::fromUtf8("на диске нет места"))) << messages[0].toStdString();
-    EXPECT_FALSE(tools->ActLog->isChecked());
-    clock.advance(6000);
-    EXPECT_EQ(form->RxCount, 4) << "the reads go on";
-    EXPECT_EQ(form->ErrCount, 0);
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromUtf8("не записано: 2"))) << messages[0].toStdString();
+    gate->Set(true);
+    std::unique_lock<std::mutex> lock(gate->m);
+    EXPECT_TRUE(gate->cv.wait_for(lock, std::chrono::seconds(20), [&] { return gate->inside == 0; }));
+    EXPECT_FALSE(gate->timedOut);
+}
+
+TEST_F(Tools, TheFileDialogAsksBeforeReplacingTheNameItAddsCsvTo) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.csv");
+    AppendLine(path, "old\r\n");
+    QString question;
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->setDirectory(dir.path());
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("data"));
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                ASSERT_NE(box, nullptr) << "no question asked";
+                question = box->text();
+                box->button(answer)->click();
+            });
+            QMetaObject::invokeMethod(dialog, "accept");   // as the "Save" button
+            if (dialog->isVisible()) dialog->reject();   // "No" leaves the dialog open
+        });
+        question.clear();
+        tools->ToggleLog();
+        EXPECT_TRUE(question.contains(QStringLiteral("data.csv"))) << question.toStdString();
+        EXPECT_EQ(tools->Log().Recording(), answer == QMessageBox::Yes);
+        if (answer == QMessageBox::No) {
+            EXPECT_EQ(Bytes(path), QByteArray("old\r\n"));
+        }
+    }
+    ReadOnce();
+    Settle();
+    EXPECT_TRUE(Bytes(path).startsWith(Head())) << "replaced, as confirmed";
 }
 
 TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
