@@ -13,6 +13,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A watch tries a port that cannot be opened at most this often.
+constexpr int RetryMs = 500;
+
 double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
 // The values of `write`: the model's register for each and whether the
@@ -121,19 +124,33 @@ private:
 
     int Watch() {
         int status = exOk;
+        bool gone = false;   // the port could not be opened at the last try
         for (int n = 0; (o_.count == 0 || n < o_.count) && !line_.Stopped(); ++n) {
             const Clock::time_point start = Clock::now();
+            int pauseMs = o_.intervalMs;
+            bool told = false;   // the outage's line is out already
             TReadOut r;
             if (line_.IsOpen() || line_.Open()) {
+                if (gone) out_.Error("port back: " + line_.PortLabel());
+                gone = false;
                 r = Read();
             } else {
+                // An adapter pulled: told once, then tried again every
+                // interval but never more often than RetryMs, until it is back.
+                pauseMs = std::max(pauseMs, RetryMs);
+                told = gone;
+                if (!gone)
+                    out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
+                               "; trying again");
+                gone = true;
                 r.time = TimeNow(out_.Format());
                 r.address = o_.address;
                 r.devType = o_.devType;
                 r.code = mbPortNotOpen;
             }
             if (r.code == Interrupted) break;
-            out_.WatchLine(line_.PortLabel(), r);
+            if (!told) out_.WatchLine(line_.PortLabel(), r);
+            if (out_.OutputError()) break;   // a full disk, or the reader has gone
             if (r.code != 0) {
                 status = StatusOf(r.code);
                 // A silent line may be an adapter that was pulled: the next
@@ -141,7 +158,7 @@ private:
                 line_.Close();
             }
             if (o_.count != 0 && n + 1 >= o_.count) break;
-            if (!line_.Pause(o_.intervalMs - int(MsSince(start)))) break;
+            if (!line_.Pause(pauseMs - int(MsSince(start)))) break;
         }
         return status;
     }
@@ -199,7 +216,8 @@ private:
         const Clock::time_point start = Clock::now();
         std::vector<TScanHit> hits;
         bool interrupted = false;
-        for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted; ++a) {
+        // Nobody would learn of what is found once the output fails.
+        for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted && !out_.OutputError(); ++a) {
             out_.ScanProgress(a);
             TScanHit hit;
             const int code = Probe(a, hit);
@@ -381,7 +399,7 @@ int StatusOf(int code) {
 
 int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop) {
     TRunner runner(options, out, backend, stop);
-    return runner.Run();
+    return out.Finish(runner.Run());
 }
 
 } // namespace orn::ctl

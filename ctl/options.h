@@ -18,6 +18,7 @@ enum ExitStatus : int {
     exPort = 3,          // the port cannot be opened
     exNoAnswer = 4,      // no answer in time (scan: no instrument found)
     exRefused = 5,       // a value or command refused before anything was sent
+    exOutput = 6,        // the output could not be written (a full disk, a vanished medium)
     exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished
 };
 

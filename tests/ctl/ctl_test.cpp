@@ -9,10 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -47,7 +51,7 @@ protected:
         std::string out, err;
     };
     // orn10ctl on the simulator's port (a later -p wins), output captured.
-    Result Run(std::vector<std::string> args, const std::string& sep = ".") {
+    Result Run(std::vector<std::string> args, const std::string& sep = ".", SerialBackend* through = nullptr) {
         args.insert(args.begin(), {"-p", server.devicePath()});
         TOptions o;
         std::string error;
@@ -60,7 +64,7 @@ protected:
         {
             TOutput output(o.format, fout, ferr, sep);
             PosixSerialBackend backend;
-            status = ctl::Run(o, output, backend, nullptr);
+            status = ctl::Run(o, output, through ? *through : backend, nullptr);
         }
         std::fclose(fout);
         std::fclose(ferr);
@@ -158,6 +162,11 @@ TEST(CtlArgs, NamesAndUnits) {
     setenv("ORN10_COM3", "/tmp/orn10-ctl-test", 1);
     EXPECT_EQ(PortDevice(o.line.port), "/tmp/orn10-ctl-test");
     unsetenv("ORN10_COM3");
+    // The window lists COM1 to COM256.
+    setenv("ORN10_COM256", "/tmp/orn10-ctl-test", 1);
+    EXPECT_EQ(PortDevice("COM256"), "/tmp/orn10-ctl-test");
+    unsetenv("ORN10_COM256");
+    EXPECT_EQ(PortDevice("COM257"), "COM257");
     EXPECT_EQ(PortDevice("com2"), "/dev/ttyS1");
     EXPECT_EQ(PortDevice("/dev/serial/by-id/usb-x"), "/dev/serial/by-id/usb-x");
     TOptions s;
@@ -249,6 +258,109 @@ TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {
     EXPECT_EQ(lines[0].rfind("time,address,model,status,ms,Сер. номер,", 0), 0u) << lines[0];
     for (size_t k = 1; k < lines.size(); ++k)
         EXPECT_NE(lines[k].find(k <= 2 ? ",Нет связи," : ",Ok,"), std::string::npos) << lines[k];
+}
+
+// The program with its standard output on `target` ("|": a pipe whose
+// reader takes one line and goes), on the simulator's port.
+TEST_F(Ctl, OutputThatCannotBeWrittenFailsAndAReaderThatStopsEndsQuietly) {
+    const struct {
+        std::vector<std::string> args;
+        const char* target;
+        int status;
+        const char* says;   // on standard error
+    } cases[] = {
+        {{"--help"}, "/dev/full", exOutput, "orn10ctl: cannot write the output: No space left on device\n"},
+        {{"read"}, "/dev/full", exOutput, "orn10ctl: cannot write the output: No space left on device\n"},
+        {{"--json", "read"}, "/dev/full", exOutput, "orn10ctl: cannot write the output: No space left on device\n"},
+        {{"-t", "100", "scan", "1-3"}, "/dev/full", exOutput, "No space left on device"},
+        {{"write", "threshold1", "12"}, "/dev/full", exOutput, "No space left on device"},
+        {{"--csv", "watch", "-i", "0"}, "/dev/full", exOutput, "No space left on device"},   // ends by itself
+        {{"--csv", "watch", "-i", "0"}, "|", exOk, ""},
+        {{"--help"}, "|", exOk, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back() + " > " + c.target);
+        std::vector<std::string> args = {ORN10CTL_PATH, "-p", server.devicePath()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2], err[2];
+        ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(std::string(c.target) == "|" ? out[1] : full, 1);
+            ::dup2(err[1], 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(full);
+        ::close(out[1]);
+        ::close(err[1]);
+        for (char ch = 0; ch != '\n' && ::read(out[0], &ch, 1) == 1;) {
+        }
+        ::close(out[0]);   // the reader has what it wanted
+        int status = -1;
+        for (int waited = 0; waited < 20000 && ::waitpid(pid, &status, WNOHANG) == 0; waited += 10) ::poll(nullptr, 0, 10);
+        if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::string said;
+        char buf[256];
+        for (ssize_t n; (n = ::read(err[0], buf, sizeof buf)) > 0;) said.append(buf, size_t(n));
+        ::close(err[0]);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << said;
+        EXPECT_EQ(said.find(c.says) == std::string::npos, false) << said;
+        if (!*c.says) {
+            EXPECT_EQ(said, "");
+        }
+    }
+}
+
+// A port that cannot be opened from the second open on, until 1.5 s have
+// passed since the first refusal: an adapter pulled and plugged in again.
+class VanishingPort : public PosixSerialBackend {
+public:
+    int refused = 0;
+    std::unique_ptr<SerialDevice> openPath(const std::string& path) override {
+        using namespace std::chrono;
+        if (++opens_ > 1 && (refused == 0 || steady_clock::now() - since_ < milliseconds(1500))) {
+            if (refused++ == 0) since_ = steady_clock::now();
+            return nullptr;
+        }
+        return PosixSerialBackend::openPath(path);
+    }
+    int lastOpenError() const override { return ENOENT; }
+
+private:
+    int opens_ = 0;
+    std::chrono::steady_clock::time_point since_;
+};
+
+TEST_F(Ctl, AWatchWaitsForAVanishedPortAndSaysSoOnce) {
+    server.withLine([](SimLine& l) {
+        l.at(1).faults().silent = true;
+        l.at(1).faults().count = 1;   // the second read goes unheard: the port is closed and opened again
+    });
+    VanishingPort port;
+    const Result r = Run({"--csv", "-t", "100", "watch", "-i", "0", "-n", "40"}, ".", &port);
+    EXPECT_EQ(r.status, exPort) << r.err;
+    // Tried again every 500 ms, not as fast as it can: a few tries in 1.5 s.
+    EXPECT_GE(port.refused, 2);
+    EXPECT_LE(port.refused, 8);
+    auto count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count(r.out, "Ошибка 11"), 1) << r.out;
+    EXPECT_EQ(count(r.err, "port gone: " + server.devicePath() + ": No such file or directory"), 1) << r.err;
+    EXPECT_EQ(count(r.err, "port back"), 1) << r.err;
+    EXPECT_EQ(count(r.out, ",Ok,"), 40 - 1 - port.refused) << r.out;
 }
 
 TEST(CtlScheduler, AWatchWakesAtOnceAndADeadDescriptorIsToldOnce) {
