@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         };
 
     PtyServer server(line);
-    if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error))) {
+    if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error, o.takeOver))) {
         std::fprintf(stderr, "orn10sim: %s\n", error.c_str());
         return 1;
     }

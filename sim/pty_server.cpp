@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <functional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -37,6 +39,50 @@ bool MakeParents(const std::string& path, std::string& error) {
         }
     }
     return true;
+}
+
+// Looks at every descriptor of every process we may look at that leads to
+// `device` until found(pid, fd) says it is the one; true when one was.  A
+// process we may not look at cannot have opened our device either, unless it
+// is root's.
+bool FindHolder(const std::string& device, const std::function<bool(const std::string& pid, int fd)>& found) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    bool held = false;
+    while (const dirent* p = ::readdir(proc)) {
+        if (held) break;
+        if (p->d_name[0] < '1' || p->d_name[0] > '9') continue;
+        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds) continue;
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.') continue;
+            char target[PATH_MAX];
+            const ssize_t n = ::readlinkat(::dirfd(fds), f->d_name, target, sizeof target - 1);
+            if (n > 0 && device == std::string(target, size_t(n)) && found(p->d_name, std::atoi(f->d_name))) {
+                held = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return held;
+}
+
+// The pid of another live orn10sim that serves `device` (it holds the device
+// side open as long as it runs), or empty.
+std::string SimulatorServing(const std::string& device) {
+    const std::string self = std::to_string(::getpid());
+    std::string pid;
+    FindHolder(device, [&](const std::string& holder, int) {
+        std::string name;
+        std::getline(std::ifstream("/proc/" + holder + "/comm"), name);
+        if (holder == self || name != "orn10sim") return false;
+        pid = holder;
+        return true;
+    });
+    return pid;
 }
 
 } // namespace
@@ -160,36 +206,12 @@ void PtyServer::takeMasterBytes() {
 }
 
 bool PtyServer::othersHoldDevice() const {
-    // Every descriptor of every process we may look at, ours included but
-    // not our own hold.  A process we may not look at cannot have opened our
-    // device either, unless it is root's.
-    DIR* proc = ::opendir("/proc");
-    if (!proc) return false;
+    // Ours count too, but not our own hold.
     const std::string self = std::to_string(::getpid());
-    bool held = false;
-    while (const dirent* p = ::readdir(proc)) {
-        if (held) break;
-        if (p->d_name[0] < '1' || p->d_name[0] > '9') continue;
-        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
-        DIR* fds = ::opendir(fdDir.c_str());
-        if (!fds) continue;
-        while (const dirent* f = ::readdir(fds)) {
-            if (f->d_name[0] == '.') continue;
-            if (self == p->d_name && std::to_string(ownPts_) == f->d_name) continue;
-            char target[PATH_MAX];
-            const ssize_t n = ::readlinkat(::dirfd(fds), f->d_name, target, sizeof target - 1);
-            if (n > 0 && devicePath_ == std::string(target, size_t(n))) {
-                held = true;
-                break;
-            }
-        }
-        ::closedir(fds);
-    }
-    ::closedir(proc);
-    return held;
+    return FindHolder(devicePath_, [&](const std::string& pid, int fd) { return pid != self || fd != ownPts_; });
 }
 
-bool PtyServer::link(const std::string& path, std::string& error) {
+bool PtyServer::link(const std::string& path, std::string& error, bool takeOver) {
     if (devicePath_.empty()) {
         error = "the pseudo-terminal is not open";
         return false;
@@ -203,6 +225,16 @@ bool PtyServer::link(const std::string& path, std::string& error) {
     if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         error = path + " exists and is not a symbolic link";
         return false;
+    }
+    // A link whose device is gone, or served by no simulator, is stale.
+    char old[PATH_MAX] = {};
+    if (!takeOver && ::readlink(path.c_str(), old, sizeof old - 1) > 0) {
+        const std::string pid = SimulatorServing(old);
+        if (!pid.empty()) {
+            error = path + " leads to " + old + " of orn10sim pid " + pid +
+                    ", still running; stop it, or give --take-over to take the link over";
+            return false;
+        }
     }
     // A new link beside it, renamed over the old one: never a moment without.
     const std::string tmp = path + ".new" + std::to_string(::getpid());

@@ -11,6 +11,7 @@
 #include <modbus.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -289,6 +290,40 @@ TEST(Orn10simProgram, ServesOnItsLinkAndCleansUpOnSigterm) {
     EXPECT_NE(::lstat(link.c_str(), &st), 0);   // removed on exit
 }
 
+std::string LinkTarget(const std::string& link) {
+    char target[PATH_MAX] = {};
+    return ::readlink(link.c_str(), target, sizeof target - 1) > 0 ? target : "";
+}
+
+TEST(Orn10simProgram, ALiveSimulatorsLinkIsTakenOverOnlyWhenAsked) {
+    char dir[] = "/tmp/orn10simtestXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    ProgramRun first, second, third;
+    first.dir = dir;
+    const std::string link = first.dir + "/sub/com1";
+    first.child = Spawn({"--link", link});
+    ASSERT_EQ(ReadFrom(first.child.out, 5000, true), "ORN10_COM1=" + link + "\n");
+    const std::string device = LinkTarget(link);
+
+    second.child = Spawn({"--link", link});
+    const std::string said = ReadFrom(second.child.err, 5000, false);
+    EXPECT_EQ(WaitExit(second.child.pid, 5000), 1);
+    EXPECT_NE(said.find("orn10sim pid " + std::to_string(first.child.pid)), std::string::npos) << said;
+    EXPECT_NE(said.find("--take-over"), std::string::npos) << said;
+    EXPECT_EQ(LinkTarget(link), device) << "the first keeps its link";
+
+    third.child = Spawn({"--link", link, "--take-over"});
+    ASSERT_EQ(ReadFrom(third.child.out, 5000, true), "ORN10_COM1=" + link + "\n");
+    EXPECT_NE(LinkTarget(link), device);
+    // Each removes its link on exit, and only its own.
+    ::kill(first.child.pid, SIGTERM);
+    EXPECT_EQ(WaitExit(first.child.pid, 3000), 0);
+    EXPECT_NE(LinkTarget(link), "");
+    ::kill(third.child.pid, SIGTERM);
+    EXPECT_EQ(WaitExit(third.child.pid, 3000), 0);
+    EXPECT_EQ(LinkTarget(link), "");
+}
+
 TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--instrument", "MB5@1"}, {"--instrument", "MB4@0"}, {"--speed", "fast"}, {"--parity", "mark"},
@@ -307,7 +342,7 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     Child h = Spawn({"--help"});
     const std::string help = ReadFrom(h.out, 3000, false);
     EXPECT_EQ(WaitExit(h.pid, 3000), 0);
-    for (const char* option : {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS"})
+    for (const char* option : {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS", "--take-over"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     ::close(h.out);
     ::close(h.err);
