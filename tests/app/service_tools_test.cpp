@@ -334,7 +334,11 @@ TEST_F(Tools, TheFileDialogAsksBeforeReplacingTheNameItAddsCsvTo) {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             dialog->setDirectory(dir.path());
-            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("data"));
+            // Typed, as a user would, into the name box that has the focus.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QApplication::setActiveWindow(dialog);
+            name->setFocus();
+            name->setText(QStringLiteral("data"));
             QTimer::singleShot(0, [&] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 ASSERT_NE(box, nullptr) << "no question asked";
