@@ -82,6 +82,8 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
 }
 
 TServiceTools::~TServiceTools() {
+    // The writer tells nothing more once stopping begins.
+    log_.Stop(LogFlushMs);
     // The windows belong to the main window and may outlive the tools.
     if (traffic_) traffic_->OnListening = nullptr;
     SetListening(false);
