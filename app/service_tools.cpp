@@ -165,11 +165,11 @@ void TServiceTools::LogChanged() {
         UpdateLogState();
         // Not modal: this may come inside the master's answer event, and
         // the reads go on whatever became of the file.
-        ShowMessage(Utf8("Запись показаний остановлена: %1.\nФайл: %2\nЗаписано строк: %3.\n"
-                         "Чтение прибора продолжается.")
+        ShowMessage(tr("Запись показаний остановлена: %1.\nФайл: %2\nЗаписано строк: %3, не записано: %4.\n"
+                       "Чтение прибора продолжается.")
                         .arg(QString::fromStdString(status.error), QString::fromStdString(status.path))
-                        .arg(status.rows) +
-                    tr("\nНе записано строк: %1.").arg(status.lost));
+                        .arg(status.rows)
+                        .arg(status.lost));
         return;
     }
     UpdateLogState();

@@ -62,8 +62,9 @@ public:
     // Asks for the file to record into (empty: cancelled); a file that
     // exists has been confirmed for replacing.  Tests replace it.
     std::function<QString()> AskLogFile;
-    // Shows a message without holding anything up (no nested event loop).
-    // Tests replace it.
+    // Shows a message without holding anything up (no nested event loop;
+    // at quit, when nothing else is left, it waits to be seen).  Tests
+    // replace it.
     std::function<void(const QString& text)> ShowMessage;
 
 signals:
