@@ -300,9 +300,9 @@ Line:
 
 Watch:
   -i, --interval S     seconds from one read's start to the next (default 2;
-                       0: no pause); a port that cannot be opened is said once
-                       ("port gone", then "port back") and tried again every
-                       S seconds, at most every 0.5 s
+                       0: no pause); a port that fails or cannot be opened is
+                       said once ("port gone", then "port back") and tried
+                       again every S seconds, at most every 0.5 s
   -n, --count N        stop after N reads (each try counts)
 
 Output:
@@ -333,7 +333,8 @@ Exit status:
   0  everything asked for succeeded (scan: at least one instrument found)
   1  the instrument answered with an exception or a damaged answer
   2  bad arguments
-  3  the port cannot be opened (the reason is shown)
+  3  the port cannot be opened, or failed while in use (an adapter pulled);
+     the reason is shown
   4  no answer in time (scan: no instrument found)
   5  a value or command refused; nothing was sent
   6  the output could not be written (a full disk, a medium gone); the reason
