@@ -134,34 +134,33 @@ private:
 
     int Watch() {
         int status = exOk;
-        bool gone = false;   // the port could not be opened at the last try
+        bool gone = false;   // the port failed or could not be opened at the last try
         for (int n = 0; (o_.count == 0 || n < o_.count) && !line_.Stopped(); ++n) {
             const Clock::time_point start = Clock::now();
             int pauseMs = o_.intervalMs;
-            bool told = false;   // the outage's line is out already
             TReadOut r;
-            if (line_.IsOpen() || line_.Open()) {
-                if (gone) out_.Error("port back: " + line_.PortLabel());
+            const bool opened = line_.IsOpen() || line_.Open();
+            if (opened) {
                 r = Read();
-                // A device that failed under the read (an adapter pulled) has
-                // been told: the outage has begun.
-                gone = r.code == mbPortNotOpen;
             } else {
-                // An adapter pulled: told once, then tried again every
-                // interval but never more often than RetryMs, until it is back.
-                pauseMs = std::max(pauseMs, RetryMs);
-                told = gone;
-                if (!gone)
-                    out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
-                               "; trying again");
-                gone = true;
                 r.time = TimeNow(out_.Format());
                 r.address = o_.address;
                 r.devType = o_.devType;
                 r.code = mbPortNotOpen;
             }
             if (r.code == Interrupted) break;
-            if (!told) out_.WatchLine(line_.PortLabel(), r);
+            // An adapter pulled: the outage is one line and told once (a
+            // device that failed under the read has been told already); the
+            // port is tried again every interval, but never more often than
+            // RetryMs, until it is back.
+            const bool down = r.code == mbPortNotOpen;
+            if (down) pauseMs = std::max(pauseMs, RetryMs);
+            if (!opened && !gone)
+                out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
+                           "; trying again");
+            if (!down && gone) out_.Error("port back: " + line_.PortLabel());
+            if (!(down && gone)) out_.WatchLine(line_.PortLabel(), r);
+            gone = down;
             if (out_.OutputError()) break;   // a full disk, or the reader has gone
             if (r.code != 0) {
                 status = StatusOf(r.code);
