@@ -20,6 +20,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -45,26 +46,42 @@ public:
     // The traffic view, made when first asked for.
     TTrafficView* Traffic();
     TTrendView* Trend() const { return trend_; }
+    // The readings log and its state (TReadingsLog::Status()).
     const TReadingsLog& Log() const { return log_; }
+    TReadingsLog& Log() { return log_; }
 
     void ShowTraffic();
     void ShowTrend();
     // Starts recording into a file the user picks, or stops recording.
     void ToggleLog();
-    // False (and the message shown) when the file cannot be written.
-    bool StartLog(const QString& path);
+    // Appends to `path`, emptied first with `replace` (the user confirmed
+    // replacing it).  False (and the message shown) when the file cannot be
+    // written.
+    bool StartLog(const QString& path, bool replace = false);
+    // Stops once the rows still waiting are on the medium, waiting at most
+    // LogFlushMs for them (the message says how many were lost if the time
+    // ran out).  Also done when the program quits.
     void StopLog();
+    int LogFlushMs = TReadingsLog::FlushMs;
 
-    // Asks for the file to record into (empty: cancelled).  Tests replace it.
+    // Asks for the file to record into (empty: cancelled); a file that
+    // exists has been confirmed for replacing.  Tests replace it.
     std::function<QString()> AskLogFile;
-    // Shows a message without holding anything up (no nested event loop).
-    // Tests replace it.
+    // Shows a message without holding anything up (no nested event loop;
+    // at quit, when nothing else is left, it waits to be seen).  Tests
+    // replace it.
     std::function<void(const QString& text)> ShowMessage;
+
+signals:
+    // The readings log's state changed: a row, a stall, a stop or a failure.
+    void LogStateChanged();
 
 private:
     // One entry of the tools' menus; a null `open` is a separator.
     QAction* AddTool(const QString& text, const char* keys, std::function<void()> open);
     void AfterAnswer();
+    // The writer reported a row or a failure.
+    void LogChanged();
     void SetListening(bool on);
     // One event of the master for the traffic view, with the port's watch.
     void Listen(TTrafficLog& log, const LineEvent& e);
@@ -78,8 +95,11 @@ private:
     QMenu* menu_;                           // of the window's menu buttons
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;
-    TReadingsLog log_;
-    TPortWatch watch_{scheduler_};   // while the traffic view listens
+    TReadingsLog log_{[this] { return scheduler_.nowMs(); }};
+    std::unique_ptr<Timer> stallCheck_;   // looks for a stall while rows wait
+    bool failureShown_ = false;           // the recording's failure has been told
+    bool quitting_ = false;
+    TPortWatch watch_{scheduler_};        // while the traffic view listens
 };
 
 } // namespace orn
