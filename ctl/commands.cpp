@@ -3,6 +3,8 @@
 #include "ctl_records.h"
 #include "instruments.h"
 #include "port_list.h"
+#include "texts.h"
+#include "translate_noop.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,11 +33,14 @@ struct TValueSpec {
     bool TModelInfo::*enabled;
 };
 
+// (`what` follows "у прибора нет": "the instrument has no ...".)
 constexpr TValueSpec ValueSpecs[] = {
-    {TValue::Threshold1, "threshold 1", 5, &TModelInfo::RegLimit1, &TModelInfo::EnLimit1},
-    {TValue::Threshold2, "threshold 2", 6, &TModelInfo::RegLimit2, &TModelInfo::EnLimit2},
-    {TValue::Magnet, "gas concentration for magnetic calibration", 7, &TModelInfo::RegMagnet, &TModelInfo::EnMagnet},
-    {TValue::Current, "current output value", 8, &TModelInfo::RegCurrent, &TModelInfo::EnCurrent},
+    {TValue::Threshold1, QT_TRANSLATE_NOOP("orn10ctl", "порога 1"), 5, &TModelInfo::RegLimit1, &TModelInfo::EnLimit1},
+    {TValue::Threshold2, QT_TRANSLATE_NOOP("orn10ctl", "порога 2"), 6, &TModelInfo::RegLimit2, &TModelInfo::EnLimit2},
+    {TValue::Magnet, QT_TRANSLATE_NOOP("orn10ctl", "концентрации газа для магнитной градуировки"), 7,
+     &TModelInfo::RegMagnet, &TModelInfo::EnMagnet},
+    {TValue::Current, QT_TRANSLATE_NOOP("orn10ctl", "значения тока выхода"), 8, &TModelInfo::RegCurrent,
+     &TModelInfo::EnCurrent},
 };
 constexpr int GasRow = 1;
 constexpr int StatusRow = 3;
@@ -65,13 +70,18 @@ std::string CommandText(const TOptions& o) {
 
 // What a port that cannot be opened usually means.
 std::string OpenErrorText(int err) {
-    std::string text = err ? std::strerror(err) : "unknown reason";
+    std::string text = err ? std::strerror(err) : translate("orn10ctl", "причина неизвестна");
     switch (err) {
-    case EACCES: return text + " (is the user in the group dialout?)";
-    case EBUSY: return text + " (another program holds the port)";
-    case ENOTTY: return text + " (not a serial port)";
+    case EACCES: return text + translate("orn10ctl", " (состоит ли пользователь в группе dialout?)");
+    case EBUSY: return text + translate("orn10ctl", " (порт занят другой программой)");
+    case ENOTTY: return text + translate("orn10ctl", " (это не последовательный порт)");
     default: return text;
     }
+}
+
+// Why a port failed under a request, as the window says it.
+std::string PortFailure(int err) {
+    return Arg(translate(PortTextContext, PortErrorAdvice(err)), {std::strerror(err)});
 }
 
 class TRunner {
@@ -101,7 +111,8 @@ public:
 private:
     bool Open() {
         if (line_.Open()) return true;
-        out_.Error("cannot open the port " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()));
+        out_.Error(Arg(translate("orn10ctl", "не могу открыть порт %1: %2"),
+                       {line_.PortLabel(), OpenErrorText(line_.OpenError())}));
         return false;
     }
 
@@ -123,7 +134,7 @@ private:
     int PortChecked(int code) {
         const int error = line_.DeviceError();
         if (code == mbPortNotOpen && error)
-            out_.Error("the port " + line_.PortLabel() + " failed: " + PortErrorReason(error));
+            out_.Error(Arg(translate("orn10ctl", "порт %1 отказал: %2"), {line_.PortLabel(), PortFailure(error)}));
         return code;
     }
 
@@ -157,9 +168,9 @@ private:
             const bool down = r.code == mbPortNotOpen;
             if (down) pauseMs = std::max(pauseMs, RetryMs);
             if (!opened && !gone)
-                out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
-                           "; trying again");
-            if (!down && gone) out_.Error("port back: " + line_.PortLabel());
+                out_.Error(Arg(translate("orn10ctl", "порт пропал: %1: %2; пробую снова"),
+                               {line_.PortLabel(), OpenErrorText(line_.OpenError())}));
+            if (!down && gone) out_.Error(Arg(translate("orn10ctl", "порт вернулся: %1"), {line_.PortLabel()}));
             if (!(down && gone)) out_.WatchLine(line_.PortLabel(), r);
             gone = down;
             if (out_.OutputError()) break;   // a full disk, or the reader has gone
@@ -258,14 +269,15 @@ private:
 
     // Writes one register after the window's range check against the image
     // as just read; false when refused or failed.
-    bool Step(TWriteOut& w, TRegImage& image, int reg, uint16_t value, int row, const char* what) {
+    bool Step(TWriteOut& w, TRegImage& image, int reg, uint16_t value, int row) {
         const TValueRange range = WriteRange(o_.devType, reg, image);
         if (!range.Contains(value)) {
-            const char* label = row >= 0 ? RowLabels(o_.devType, row) : "";
-            const std::string name = *label ? std::string("\"") + label + "\"" : what;
-            w.refused = name + " " + ExactHundredths(value, out_.Sep()) + " is outside " +
-                        ExactHundredths(range.Low, out_.Sep()) + " to " + ExactHundredths(range.High, out_.Sep()) +
-                        (range.Low > range.High ? " (no value fits the instrument's present settings)" : "");
+            // (Only the registers of the table's rows have a range.)
+            const std::string label = translate(TextContext, RowLabels(o_.devType, row));
+            w.refused = Arg(translate("orn10ctl", "«%1» %2 вне пределов %3 … %4"),
+                            {label, ExactHundredths(value, out_.Sep()), ExactHundredths(range.Low, out_.Sep()),
+                             ExactHundredths(range.High, out_.Sep())}) +
+                        (range.Low > range.High ? translate("orn10ctl", " (сейчас не подходит ни одно значение)") : "");
             return false;
         }
         TWriteStep s;
@@ -276,7 +288,7 @@ private:
         if (s.code == 0) {
             image.Store(uint16_t(reg), line_.Data());   // the echo; register 99 has no place
             s.row = row;
-            if (row >= 0) s.shown = ReadingText(o_.devType, row, image, out_.Sep()).value_or("");
+            s.image = image;
         }
         w.steps.push_back(s);
         Keep(s, before);
@@ -313,7 +325,7 @@ private:
         // of a command that otherwise succeeded.
         std::string error, note;
         if (!KeepRecords(kept_, error, note)) {
-            out_.Error("the write was not recorded: " + error);
+            out_.Error(Arg(translate("orn10ctl", "запись не внесена в журнал: %1"), {error}));
             return status == exOk ? exRecords : status;
         }
         if (!note.empty()) out_.Error(note);
@@ -333,7 +345,7 @@ private:
         const TValueSpec* written = nullptr;
         int reg = 0;
         int row = -1;
-        const char* what = "";
+        const char* what = "";   // what a model without it has not
         bool has = true;
         switch (o_.command) {
         case TCommand::Write:
@@ -349,37 +361,38 @@ private:
         case TCommand::Reset:
             reg = m.RegCalb;
             row = GasRow;
-            what = "concentration calibration";
             break;
         case TCommand::Fix:
         case TCommand::Release:
             reg = m.RegFix;
             row = StatusRow;
-            what = "current output to fix";
+            what = QT_TRANSLATE_NOOP("orn10ctl", "токового выхода, который можно зафиксировать");
             has = m.EnGBCur;
             break;
         default:
             reg = m.RegService;
-            what = "service protocol";
             break;
         }
         if (!has) {
-            w.refused = std::string("the ") + m.ItemText + " has no " + what;
+            w.refused = Arg(translate("orn10ctl", "у %1 нет %2"),
+                            {translate(TextContext, m.ItemText), translate("orn10ctl", what)});
             return Finish(w);
         }
         int32_t typed = 0;
         if (o_.command == TCommand::Write || o_.command == TCommand::Calibrate) {
             const auto v = ParseShown(o_.text);
             if (!v) {
-                out_.Error("bad value '" + o_.text + "': expected a number such as 20.5 or 20,5");
+                out_.Error(Arg(translate("orn10ctl", "неверное значение '%1': нужно число, например 20.5 или 20,5"),
+                               {o_.text}));
                 return exUsage;
             }
             typed = *v;
             if (!TypedValueWritable(dev, reg, typed)) {
-                w.refused = ExactHundredths(typed, out_.Sep()) +
-                            (typed < 0 || typed > 0xFFFF ? " is no register value (0" + out_.Sep() + "00 to 655" +
-                                                               out_.Sep() + "35)"
-                                                         : " is the code of a command: use zero or reset");
+                const std::string value = ExactHundredths(typed, out_.Sep());
+                w.refused = typed < 0 || typed > 0xFFFF
+                                ? Arg(translate("orn10ctl", "%1 — не значение регистра (%2 … %3)"),
+                                      {value, ExactHundredths(0, out_.Sep()), ExactHundredths(0xFFFF, out_.Sep())})
+                                : Arg(translate("orn10ctl", "%1 — код команды: используйте zero или reset"), {value});
                 return Finish(w);
             }
         }
@@ -395,33 +408,34 @@ private:
         const bool calibration =
             o_.command == TCommand::Calibrate || o_.command == TCommand::Zero || o_.command == TCommand::Reset;
         if (calibration && IsMBModel(dev) && image.CurrentFixed()) {
-            w.refused = "the current output is fixed: release it before calibrating";
+            w.refused = translate("orn10ctl", "токовый выход зафиксирован: освободите его перед градуировкой");
             return Finish(w);
         }
         switch (o_.command) {
         case TCommand::Write:
-        case TCommand::Calibrate: Step(w, image, reg, uint16_t(typed), row, what); break;
-        case TCommand::Zero: Step(w, image, reg, CmdSetZero, row, what); break;
-        case TCommand::Reset: Step(w, image, reg, CmdResetCalibration, row, what); break;
-        case TCommand::Service: Step(w, image, reg, CmdServiceProtocol, -1, what); break;
+        case TCommand::Calibrate: Step(w, image, reg, uint16_t(typed), row); break;
+        case TCommand::Zero: Step(w, image, reg, CmdSetZero, row); break;
+        case TCommand::Reset: Step(w, image, reg, CmdResetCalibration, row); break;
+        case TCommand::Service: Step(w, image, reg, CmdServiceProtocol, -1); break;
         case TCommand::Release:
-            if (!image.CurrentFixed()) w.note = "the current output is not fixed; nothing sent";
-            else Step(w, image, reg, uint16_t(image[1] & ~CurrentFixedMask), row, what);
+            if (!image.CurrentFixed())
+                w.note = translate("orn10ctl", "токовый выход не зафиксирован; ничего не отправлено");
+            else Step(w, image, reg, uint16_t(image[1] & ~CurrentFixedMask), row);
             break;
         case TCommand::Fix:
             if (!image.CurrentFixed()) {
-                if (!Step(w, image, reg, uint16_t(image[1] | CurrentFixedMask), row, what)) break;
+                if (!Step(w, image, reg, uint16_t(image[1] | CurrentFixedMask), row)) break;
             } else if (!o_.milliamps) {
-                w.note = "the current output is already fixed; nothing sent";
+                w.note = translate("orn10ctl", "токовый выход уже зафиксирован; ничего не отправлено");
             }
             if (!o_.milliamps) break;
             // As the window's 4 mA and 20 mA: only once the instrument says
             // its output is fixed.
             if (!image.CurrentFixed()) {
-                w.refused = "the instrument did not report its current output fixed";
+                w.refused = translate("orn10ctl", "прибор не сообщил, что его токовый выход зафиксирован");
                 break;
             }
-            Step(w, image, m.RegFixedOutput, o_.milliamps == 4 ? 0 : image[4], GasRow, what);
+            Step(w, image, m.RegFixedOutput, o_.milliamps == 4 ? 0 : image[4], GasRow);
             break;
         default: break;
         }

@@ -6,6 +6,7 @@
 #include "recorder.h"
 #include "report.h"
 #include "store.h"
+#include "texts.h"
 
 #include <cstdlib>
 
@@ -30,7 +31,7 @@ std::unique_ptr<TRecordStore> Team(std::string& error) {
     if (!LoadConfig(config, error) || config.server.empty()) return nullptr;
     int newer = 0;
     auto store = OpenStore(OpenPostgres(config.server, ServerTimeoutMs, error), Program, error, newer);
-    if (!store && error.empty()) error = "unknown reason";
+    if (!store && error.empty()) error = translate("orn10ctl", "причина неизвестна");
     return store;
 }
 
@@ -69,25 +70,32 @@ std::string RecordJson(const TServiceRecord& r) {
            ",\"program\":" + Json(r.program) + ",\"session\":" + Json(r.sessionUuid) + "}";
 }
 
+std::string Records(const char* text) { return translate(records::TextContext, text); }
+
 // What a record says, for people: one line, and one with the details.
 void PrintRecord(std::FILE* out, const TServiceRecord& r, const std::string& sep) {
     auto pct = [&](const std::optional<double>& v) { return v ? Concentration(*v, sep) : std::string("—"); };
-    std::string what = KindName(r.kind);
+    std::string what = Records(KindName(r.kind));
     if (!r.action.empty() && !IsSession(r.kind)) {
-        what += ": " + ActionName(r.action);
+        what += ": " + ActionName(r.action, Records);
         if (r.valueAfter && r.action != "zero" && r.action != "reset" && r.action != "service")
             what += " " + (r.valueBefore ? ValueText(r.action, *r.valueBefore, false, sep) + " → " : "") +
                     ValueText(r.action, *r.valueAfter, true, sep);
     }
-    std::fprintf(out, "  %s  №%d %s  %s — %s\n", ShownTime(r.atUtc).c_str(), r.address, r.port.c_str(), what.c_str(),
-                 ResultName(r.result));
+    std::fprintf(out, "  %s  %s %s  %s — %s\n", ShownTime(r.atUtc).c_str(),
+                 Arg(translate("orn10ctl", "№%1"), {std::to_string(r.address)}).c_str(), r.port.c_str(), what.c_str(),
+                 Records(ResultName(r.result)).c_str());
     std::string details;
     auto add = [&](const std::string& part) { details += (details.empty() ? "" : "; ") + part; };
-    if (r.zeroBefore || r.zeroAfter) add("ноль " + pct(r.zeroBefore) + " → " + pct(r.zeroAfter) + " %об");
-    if (r.gasBefore || r.gasAfter) add("газ " + pct(r.gasBefore) + " → " + pct(r.gasAfter) + " %об");
+    if (r.zeroBefore || r.zeroAfter)
+        add(Arg(translate("orn10ctl", "ноль %1 → %2 %об"), {pct(r.zeroBefore), pct(r.zeroAfter)}));
+    if (r.gasBefore || r.gasAfter)
+        add(Arg(translate("orn10ctl", "газ %1 → %2 %об"), {pct(r.gasBefore), pct(r.gasAfter)}));
     if (r.gasConcentration)
-        add("ПГС " + pct(r.gasConcentration) + " %об" + (r.cylinderLot.empty() ? "" : ", партия " + r.cylinderLot) +
-            (r.cylinderExpiry.empty() ? "" : ", годен до " + ShownDate(r.cylinderExpiry)));
+        add(Arg(translate("orn10ctl", "ПГС %1 %об"), {pct(r.gasConcentration)}) +
+            (r.cylinderLot.empty() ? "" : Arg(translate("orn10ctl", ", партия %1"), {r.cylinderLot})) +
+            (r.cylinderExpiry.empty() ? ""
+                                      : Arg(translate("orn10ctl", ", годен до %1"), {ShownDate(r.cylinderExpiry)})));
     for (const std::string* s : {&r.criteria, &r.technician, &r.site, &r.notes, &r.program})
         if (!s->empty()) add(*s);
     std::fprintf(out, "      %s\n", details.c_str());
@@ -125,8 +133,9 @@ bool KeepRecords(const std::vector<TServiceRecord>& recs, std::string& error, st
     if (why.empty()) return true;   // no server set
     int64_t waiting = 0;
     local->OutboxCount(waiting);
-    note = "the team server was not reached (" + why + "): " + std::to_string(waiting) +
-           " record(s) wait in the local file and go with the next delivery";
+    note = Arg(translate("orn10ctl", "сервер журнала недоступен (%1): записей ждут отправки в локальном файле: %2; "
+                                     "они уйдут со следующей отправкой"),
+               {why, std::to_string(waiting)});
     return true;
 }
 
@@ -144,7 +153,7 @@ int ShowRecords(const TOptions& o, TOutput& out) {
     auto local = Local(error);
     THistory h;
     if (!local || !local->Overview(q, h.instruments) || !local->Services(q, h.services)) {
-        out.Error("the records cannot be read: " + (local ? local->Error() : error));
+        out.Error(Arg(translate("orn10ctl", "журнал не читается: %1"), {local ? local->Error() : error}));
         return exRecords;
     }
     std::string why;
@@ -155,11 +164,12 @@ int ShowRecords(const TOptions& o, TOutput& out) {
         else
             why = team->Error();
     }
-    if (!why.empty()) out.Error("the team server was not reached (" + why + "): the records of this computer only");
+    if (!why.empty())
+        out.Error(Arg(translate("orn10ctl", "сервер журнала недоступен (%1): только записи этого компьютера"), {why}));
 
     std::FILE* f = out.Stream();
     if (o.command == TCommand::Export || o.format == TFormat::Csv) {
-        const std::string csv = ServicesCsv(h.services, out.LocaleSep());
+        const std::string csv = ServicesCsv(h.services, out.LocaleSep(), Records);
         std::fwrite(csv.data(), 1, csv.size(), f);
     } else if (o.format == TFormat::Json) {
         std::fputs("[", f);
@@ -167,20 +177,25 @@ int ShowRecords(const TOptions& o, TOutput& out) {
             std::fprintf(f, "%s%s\n", i ? "," : "", RecordJson(h.services[i]).c_str());
         std::fputs("]\n", f);
     } else {
-        if (h.instruments.empty()) std::fprintf(f, "No records of serial number %s.\n", o.serial.c_str());
+        if (h.instruments.empty())
+            std::fprintf(f, "%s\n", Arg(translate("orn10ctl", "Записей о серийном номере %1 нет."), {o.serial}).c_str());
         const std::string today = TodayLocal();
         for (const TInstrumentDue& d : h.instruments) {
-            const TModelInfo* m = nullptr;
+            std::string model = d.model;
             for (int dev = 0; dev < DevTypeCount; ++dev)
-                if (ModelShortName(dev) == d.model) m = ModelOf(dev);
-            std::fprintf(f, "%s, сер. номер %lld\n", m ? m->ItemText : d.model.c_str(), (long long)d.serial);
+                if (ModelShortName(dev) == d.model) model = translate(orn::TextContext, ModelOf(dev)->ItemText);
+            std::fprintf(f, "%s\n",
+                         Arg(translate("orn10ctl", "%1, сер. номер %2"), {model, std::to_string(d.serial)}).c_str());
             const std::string due = DueOf(d);
+            const std::string months = std::to_string(d.months);
             if (due.empty())
-                std::fprintf(f, "  градуировок нет; интервал %d мес.\n", d.months);
+                std::fprintf(f, "  %s\n", Arg(translate("orn10ctl", "градуировок нет; интервал %1 мес."), {months}).c_str());
             else
-                std::fprintf(f, "  последняя градуировка %s, интервал %d мес., следующая %s%s\n",
-                             ShownDate(LocalDate(d.lastCalibrationUtc)).c_str(), d.months, ShownDate(due).c_str(),
-                             Overdue(d, today) ? " — ПРОСРОЧЕНА" : "");
+                std::fprintf(f, "  %s%s\n",
+                             Arg(translate("orn10ctl", "последняя градуировка %1, интервал %2 мес., следующая %3"),
+                                 {ShownDate(LocalDate(d.lastCalibrationUtc)), months, ShownDate(due)})
+                                 .c_str(),
+                             Overdue(d, today) ? translate("orn10ctl", " — ПРОСРОЧЕНА") : "");
             for (const TServiceRecord& r : h.services)
                 if (r.model == d.model && r.serial == d.serial) PrintRecord(f, r, out.Sep());
         }

@@ -43,10 +43,15 @@ int main(int argc, char** argv) {
     using namespace orn::ctl;
     // A reader that closes the pipe is told by EPIPE, not killed by a signal.
     std::signal(SIGPIPE, SIG_IGN);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // One language for the run, the arguments' errors included.
+    SetLanguage(LanguageOption(args).value_or(LanguageOfEnvironment()));
+    // The system's own texts (strerror) in Russian too, where the C library has them.
+    if (Language() == TLanguage::Russian) std::setlocale(LC_MESSAGES, "");
     TOptions options;
     std::string error;
-    if (!ParseArgs(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "orn10ctl: %s\nTry 'orn10ctl --help'.\n", error.c_str());
+    if (!ParseArgs(args, options, error)) {
+        std::fprintf(stderr, "orn10ctl: %s\n%s\n", error.c_str(), translate("orn10ctl", "Справка: orn10ctl --help."));
         return exUsage;
     }
     TOutput out(options.format, stdout, stderr, LocaleSeparator());

@@ -2,6 +2,8 @@
 
 #include "instruments.h"
 #include "records.h"
+#include "texts.h"
+#include "translate_noop.h"
 
 #include <algorithm>
 #include <cctype>
@@ -55,7 +57,8 @@ constexpr TValueName ValueNames[] = {
 bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::string& error) {
     auto count = [&](size_t lo, size_t hi) {
         if (pos.size() >= lo && pos.size() <= hi) return true;
-        error = pos.size() < lo ? "missing argument" : "unexpected argument '" + pos[hi] + "'";
+        error = pos.size() < lo ? translate("orn10ctl", "не хватает аргумента")
+                                : Arg(translate("orn10ctl", "лишний аргумент '%1'"), {pos[hi]});
         return false;
     };
     switch (o.command) {
@@ -64,7 +67,9 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
         auto it = std::find_if(std::begin(ValueNames), std::end(ValueNames),
                                [&](const TValueName& v) { return pos[0] == v.name; });
         if (it == std::end(ValueNames)) {
-            error = "unknown value '" + pos[0] + "': expected threshold1, threshold2, magnet or current";
+            error = Arg(translate("orn10ctl", "неизвестное значение '%1': нужно threshold1, threshold2, magnet или "
+                                              "current"),
+                        {pos[0]});
             return false;
         }
         o.value = it->value;
@@ -79,7 +84,7 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
         if (!count(0, 1)) return false;
         if (pos.empty()) return true;
         if (pos[0] != "4" && pos[0] != "20") {
-            error = "bad output '" + pos[0] + "': expected 4 or 20 (mA)";
+            error = Arg(translate("orn10ctl", "неверный ток '%1': нужно 4 или 20 (мА)"), {pos[0]});
             return false;
         }
         o.milliamps = pos[0] == "4" ? 4 : 20;
@@ -90,7 +95,7 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
         if (pos.empty()) return true;
         if (pos[0].empty() || pos[0].size() > 11 || pos[0].find_first_not_of("-0123456789") != std::string::npos ||
             pos[0].find('-', 1) != std::string::npos) {
-            error = "bad serial number '" + pos[0] + "': expected its digits";
+            error = Arg(translate("orn10ctl", "неверный серийный номер '%1': нужны его цифры"), {pos[0]});
             return false;
         }
         o.serial = pos[0];
@@ -104,7 +109,7 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
         const std::string last = dash == std::string::npos ? first : r.substr(dash + 1);
         long from = 0, to = 0;
         if (!ParseInt(first, 1, 247, from) || !ParseInt(last, 1, 247, to) || from > to) {
-            error = "bad address range '" + r + "': expected A or A-B within 1 to 247";
+            error = Arg(translate("orn10ctl", "неверный диапазон адресов '%1': нужно A или A-B в пределах 1–247"), {r});
             return false;
         }
         o.scanFrom = int(from);
@@ -117,6 +122,22 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
 }
 
 } // namespace
+
+std::optional<TLanguage> ParseLanguage(const std::string& text) {
+    const std::string l = Loose(text);
+    if (l == "EN" || l == "ENGLISH") return TLanguage::English;
+    if (l == "RU" || l == "RUSSIAN") return TLanguage::Russian;
+    return std::nullopt;
+}
+
+std::optional<TLanguage> LanguageOption(const std::vector<std::string>& args) {
+    std::optional<TLanguage> language;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--lang" && i + 1 < args.size()) language = ParseLanguage(args[++i]);
+        else if (args[i].rfind("--lang=", 0) == 0) language = ParseLanguage(args[i].substr(7));
+    }
+    return language;
+}
 
 std::optional<int32_t> ParseShown(const std::string& text) {
     if (auto v = ParseHundredths(text, ",")) return v;
@@ -149,7 +170,7 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             auto it = std::find_if(std::begin(CommandNames), std::end(CommandNames),
                                    [&](const TCommandName& c) { return name == c.name; });
             if (it == std::end(CommandNames)) {
-                error = "unknown command '" + name + "'";
+                error = Arg(translate("orn10ctl", "неизвестная команда '%1'"), {name});
                 return false;
             }
             o.command = it->command;
@@ -167,22 +188,24 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
         auto take = [&]() {
             if (hasValue) return true;
             if (i + 1 >= args.size()) {
-                error = "option " + name + " needs a value";
+                error = Arg(translate("orn10ctl", "параметру %1 нужно значение"), {name});
                 return false;
             }
             value = args[++i];
             return true;
         };
         auto flag = [&]() {
-            if (hasValue) error = "option " + name + " takes no value";
+            if (hasValue) error = Arg(translate("orn10ctl", "параметр %1 не принимает значения"), {name});
             return !hasValue;
         };
-        // Refuses the value of this option.
+        // Refuses the value of this option: `what` (translated) is the
+        // value's name in the genitive, `expected` what it may be.
         auto bad = [&](const char* what, const std::string& expected) {
-            error = std::string("bad ") + what + " '" + value + "': expected " + expected;
+            error = Arg(translate("orn10ctl", "неверное значение %1 '%2': нужно %3"),
+                        {translate("orn10ctl", what), value, expected});
             return false;
         };
-        auto takeInt = [&](long lo, long hi, const char* what, const char* expected, int& out) {
+        auto takeInt = [&](long lo, long hi, const char* what, const std::string& expected, int& out) {
             long n = 0;
             if (!take()) return false;
             if (!ParseInt(value, lo, hi, n)) return bad(what, expected);
@@ -199,14 +222,17 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             return true;
         } else if (name == "-p" || name == "--port") {
             if (!take()) return false;
-            if (value.empty()) return bad("port", "a device path or COM<n>");
+            if (value.empty())
+                return bad(QT_TRANSLATE_NOOP("orn10ctl", "порта"),
+                           translate("orn10ctl", "путь к устройству или COM<n>"));
             o.line.port = value;
         } else if (name == "-s" || name == "--speed") {
             int speed = 0;
-            const char* speeds = "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
-            if (!takeInt(1, 4000000, "speed", speeds, speed)) return false;
+            const char* what = QT_TRANSLATE_NOOP("orn10ctl", "скорости");
+            const std::string speeds = translate("orn10ctl", "1200, 2400, 4800, 9600, 19200, 38400, 57600 или 115200");
+            if (!takeInt(1, 4000000, what, speeds, speed)) return false;
             if (std::find(std::begin(BaudRates), std::end(BaudRates), uint32_t(speed)) == std::end(BaudRates))
-                return bad("speed", speeds);
+                return bad(what, speeds);
             o.line.speed = uint32_t(speed);
         } else if (name == "-P" || name == "--parity") {
             if (!take()) return false;
@@ -214,46 +240,63 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             if (p == "NONE" || p == "N") o.line.parity = ptNONE;
             else if (p == "ODD" || p == "O") o.line.parity = ptODD;
             else if (p == "EVEN" || p == "E") o.line.parity = ptEVEN;
-            else return bad("parity", "none, odd or even");
+            else return bad(QT_TRANSLATE_NOOP("orn10ctl", "чётности"), translate("orn10ctl", "none, odd или even"));
         } else if (name == "-a" || name == "--address") {
-            if (!takeInt(1, 247, "address", "1 to 247", o.address)) return false;
+            if (!takeInt(1, 247, QT_TRANSLATE_NOOP("orn10ctl", "адреса"), translate("orn10ctl", "от 1 до 247"),
+                         o.address))
+                return false;
             o.addressGiven = true;
         } else if (name == "-m" || name == "--model") {
             if (!take()) return false;
             o.devType = ParseModel(value);
-            if (o.devType < 0) return bad("model", "MB1, MB2, MB3, MB4, X-20 or X-22");
+            if (o.devType < 0)
+                return bad(QT_TRANSLATE_NOOP("orn10ctl", "модели"),
+                           translate("orn10ctl", "MB1, MB2, MB3, MB4, X-20 или X-22"));
             o.modelGiven = true;
         } else if (name == "--technician" || name == "--site" || name == "--note") {
             if (!take()) return false;
-            if (value.find_first_of("\r\n") != std::string::npos) return bad(name.c_str() + 2, "one line of text");
+            const char* what = name == "--technician" ? QT_TRANSLATE_NOOP("orn10ctl", "исполнителя")
+                               : name == "--site"       ? QT_TRANSLATE_NOOP("orn10ctl", "объекта")
+                                                        : QT_TRANSLATE_NOOP("orn10ctl", "примечания");
+            if (value.find_first_of("\r\n") != std::string::npos)
+                return bad(what, translate("orn10ctl", "одна строка текста"));
             (name == "--technician" ? o.technician : name == "--site" ? o.site : o.note) = value;
         } else if (name == "--from" || name == "--to") {
             if (!take()) return false;
             int y, m, d;
-            if (value.size() != 10 || !records::ParseDate(value, y, m, d)) return bad("date", "YYYY-MM-DD");
+            if (value.size() != 10 || !records::ParseDate(value, y, m, d))
+                return bad(QT_TRANSLATE_NOOP("orn10ctl", "даты"), "YYYY-MM-DD");
             (name == "--from" ? o.fromDate : o.toDate) = value;
         } else if (name == "-t" || name == "--timeout") {
-            if (!takeInt(11, 60000, "timeout", "milliseconds from 11 to 60000", o.timeoutMs)) return false;
+            if (!takeInt(11, 60000, QT_TRANSLATE_NOOP("orn10ctl", "тайм-аута"),
+                         translate("orn10ctl", "миллисекунды от 11 до 60000"), o.timeoutMs))
+                return false;
         } else if (name == "-i" || name == "--interval") {
             if (!take()) return false;
             const auto h = ParseShown(value);
-            if (!h || *h < 0 || *h > 8640000) return bad("interval", "seconds from 0 to 86400");
+            if (!h || *h < 0 || *h > 8640000)
+                return bad(QT_TRANSLATE_NOOP("orn10ctl", "интервала"), translate("orn10ctl", "секунды от 0 до 86400"));
             o.intervalMs = *h * 10;
         } else if (name == "-n" || name == "--count") {
-            if (!takeInt(1, 1000000000, "count", "a number of reads from 1", o.count)) return false;
+            if (!takeInt(1, 1000000000, QT_TRANSLATE_NOOP("orn10ctl", "числа чтений"),
+                         translate("orn10ctl", "число чтений от 1"), o.count))
+                return false;
         } else if (name == "--json" || name == "--csv") {
             if (!flag()) return false;
             o.format = name == "--json" ? TFormat::Json : TFormat::Csv;
         } else if (name == "-v" || name == "--verbose") {
             if (!flag()) return false;
             o.verbose = true;
+        } else if (name == "--lang") {
+            if (!take()) return false;
+            if (!ParseLanguage(value)) return bad(QT_TRANSLATE_NOOP("orn10ctl", "языка"), "en, ru");
         } else {
-            error = "unknown option '" + args[i] + "'";
+            error = Arg(translate("orn10ctl", "неизвестный параметр '%1'"), {args[i]});
             return false;
         }
     }
     if (!haveCommand) {
-        error = "no command given";
+        error = translate("orn10ctl", "не задана команда");
         return false;
     }
     return TakePositionals(pos, o, error);
@@ -262,127 +305,149 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
 std::string VersionText() { return "orn10ctl " ORN10_VERSION "\n"; }
 
 std::string UsageText() {
-    return R"(Usage: orn10ctl [OPTION]... COMMAND [ARGUMENT]...
-Reads, sets and calibrates ORN10 gas detectors over a MODBUS RTU serial line,
-and finds them on it: the service utility's window for scripts and shells.
-Values are decoded, labelled and range-checked exactly as the window does.
+    std::string text = translate("orn10ctl", R"(Использование: orn10ctl [ПАРАМЕТР]... КОМАНДА [АРГУМЕНТ]...
+Читает, настраивает и градуирует газоанализаторы ORN10 по последовательной линии
+MODBUS RTU и находит их на ней: окно сервисной программы для скриптов и
+командной строки.  Значения расшифровываются, подписываются и проверяются на
+допустимость точно так же, как в окне.
+)");
+    text += translate("orn10ctl", R"(
+Команды:
+  read                 прочитать прибор один раз и показать его показания
+  watch                читать его каждые --interval секунд, по строке на чтение,
+                       пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
+                       неудачное чтение выводит свою ошибку, и чтение идёт дальше
+  scan [A[-B]]         найти приборы по адресам от A до B (по умолчанию 1-247)
+                       и модель, на которую похож каждый
+  write threshold1 V   задать порог 1                (MB2-MB4, X-20, X-22)
+  write threshold2 V   задать порог 2                (MB2-MB4, X-22)
+  write magnet V       задать газ магнитной градуировки  (MB2-MB4)
+  write current V      указать значение токового выхода, мА (MB3, MB4)
+  calibrate V          градуировать показания концентрации при V %
+  zero                 установить ноль показаний концентрации
+  reset                сбросить градуировку концентрации к заводской
+  fix [4|20]           зафиксировать токовый выход (MB3, MB4) и, с 4 или 20,
+                       выдать на нём 4 мА или 20 мА
+  release              освободить зафиксированный токовый выход
+  service              переключить прибор на служебный протокол (он перестанет
+                       отвечать по MODBUS, пока его не перезапустят)
+  history SERIAL       журнал обслуживания прибора с этим серийным номером:
+                       когда ему градуировка, и каждая проверка, градуировка,
+                       запись и команда, новые первыми
+  export [SERIAL]      журнал обслуживания в CSV для таблицы (все приборы или
+                       один), на стандартный вывод
+  help                 показать эту справку
 
-Commands:
-  read                 read the instrument once and show its readings
-  watch                read it every --interval seconds, one line per read,
-                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
-                       a failed read prints its error and the watch goes on
-  scan [A[-B]]         find the instruments at addresses A to B (default
-                       1-247) and the model each looks like
-  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
-  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
-  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
-  write current V      tell the current output value, in mA (MB3, MB4)
-  calibrate V          calibrate the concentration reading at V %
-  zero                 set the zero of the concentration reading
-  reset                reset the concentration calibration to the factory one
-  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
-                       drive it at 4 mA or 20 mA
-  release              release the fixed current output
-  service              switch the instrument to its service protocol (it stops
-                       answering MODBUS until it is restarted)
-  history SERIAL       the service records of the instrument with this serial
-                       number: when it is due for calibration, and each check,
-                       calibration, write and command, newest first
-  export [SERIAL]      the service records as CSV for a spreadsheet (all
-                       instruments, or one), on standard output
-  help                 show this help
+  V задаётся в единицах показаний, с точкой или запятой: 20.5 или 20,5.
+  Каждая запись и команда сначала читает прибор, затем проверяет значение и
+  состояние прибора, как окно, и с указанием причины отказывает в том, в чём
+  отказало бы окно: порог 1 выше порога 2, порог 2 ниже порога 1 или выше
+  диапазона измерений, газ магнитной градуировки 0 или выше диапазона, ток вне
+  0.01 … 50.00 мА, значение, которое не является значением регистра (меньше 0
+  или больше 655.35) или было бы кодом команды; градуировка, ноль и сброс при
+  зафиксированном токовом выходе; значение, которого у модели нет.  Затем
+  записывает регистр и показывает ответ прибора.
 
-  V is given in the units the readings show, with a point or a comma: 20.5 or
-  20,5.  Every write and command first reads the instrument, then checks the
-  value and the instrument's state as the window does, and refuses with the
-  reason what the window would refuse: a threshold 1 above threshold 2, a
-  threshold 2 below threshold 1 or above the measuring range, a magnetic
-  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
-  a value that is not a register value (below 0 or above 655.35) or that would
-  be a command code; calibration, zero and reset while the current output is
-  fixed; a value the model does not have.  Then it writes the register and
-  shows the instrument's echo.
-
-  Each write and command the instrument confirms (or that got no answer and
-  may have been carried out) is kept in the service records, as the window
-  keeps its own: the local file ~/.local/share/orn10util/records.db
-  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
-  when one is set (records that cannot reach it wait in the local file).
-
-Records:
-      --technician NAME  who did it (default: the login name)
-      --site TEXT      site or line, free text
-      --note TEXT      a note
-      --from DATE, --to DATE  history and export: records of these days only
-                       (YYYY-MM-DD, local time, both included); -a and -m
-                       filter by address and model when given
-
-Line:
-  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
-                       /dev/serial/by-id/...), or COM<n> (1 to 256), the device
-                       named by the environment variable ORN10_COM<n>, else
-                       /dev/ttyS<n-1> (default COM1).  Taken exclusively.
-  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
-                       or 115200
-  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
-  -a, --address N      the instrument's address, 1 to 247 (default 1)
-  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
-                       registers are read and how they are shown
-  -t, --timeout MS     time the instrument has to begin its answer (default 500;
-                       scan: the request's wire time + 40 ms); the answer's own
-                       wire time is granted on top once it has begun
-
+  Каждая запись и команда, которую прибор подтвердил (или которая осталась
+  без ответа и, возможно, выполнена), вносится в журнал обслуживания, как и
+  записи окна: в локальный файл ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME) и на сервер группы из ~/.config/orn10util/records.conf,
+  если он задан (записи, которые не дошли до него, ждут в локальном файле).
+)");
+    text += translate("orn10ctl", R"(
+Журнал:
+      --technician ИМЯ кто выполнил (по умолчанию: имя пользователя)
+      --site ТЕКСТ     объект или линия, произвольный текст
+      --note ТЕКСТ     примечание
+      --from ДАТА, --to ДАТА  history и export: только записи этих дней
+                       (ГГГГ-ММ-ДД, местное время, обе включительно); -a и -m,
+                       если заданы, отбирают по адресу и модели
+)");
+    text += translate("orn10ctl", R"(
+Линия:
+  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
+                       /dev/serial/by-id/...) или COM<n> (от 1 до 256) —
+                       устройство из переменной окружения ORN10_COM<n>, иначе
+                       /dev/ttyS<n-1> (по умолчанию COM1).  Занимается
+                       монопольно.
+  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
+                       57600 или 115200
+  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
+                       1 стоп-бит
+  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1)
+  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
+                       регистры читать и как их показывать
+  -t, --timeout МС     время, за которое прибор должен начать ответ (по
+                       умолчанию 500; scan: время передачи запроса + 40 мс);
+                       время передачи самого ответа добавляется, когда он начат
+)");
+    text += translate("orn10ctl", R"(
 Watch:
-  -i, --interval S     seconds from one read's start to the next (default 2;
-                       0: no pause); a port that fails or cannot be opened is
-                       said once ("port gone", then "port back") and tried
-                       again every S seconds, at most every 0.5 s
-  -n, --count N        stop after N reads (each try counts)
+  -i, --interval С     секунды от начала одного чтения до начала следующего (по
+                       умолчанию 2; 0: без паузы); о порте, который отказал или
+                       не открывается, сообщается один раз ("порт пропал", затем
+                       "порт вернулся"), и он пробуется снова каждые С секунд,
+                       но не чаще раза в 0,5 с
+  -n, --count N        остановиться после N чтений (считается каждая попытка)
+)");
+    text += translate("orn10ctl", R"(
+Вывод:
+      --json           JSON (один объект; watch: по объекту на строку)
+      --csv            CSV со строкой заголовка
+      --lang ЯЗЫК      en или ru: язык вывода для людей и сообщений (по
+                       умолчанию язык локали: русский для русской, иначе
+                       английский)
+  -v, --verbose        показывать обмен по линии на стандартном выводе ошибок:
+                       каждый отправленный запрос, принятые байты, удалённое
+                       эхо, пропущенные байты, отброшенные чужие и запоздалые
+                       кадры и каждый итог
+  -h, --help           показать эту справку и выйти
+      --version        показать версию и выйти
 
-Output:
-      --json           JSON (one object; watch: one object per line)
-      --csv            CSV with a header line
-  -v, --verbose        show the line traffic on standard error: each request
-                       sent, bytes received, echoes removed, bytes skipped,
-                       foreign and late frames dropped, and each outcome
-  -h, --help           show this help and exit
-      --version        show the version and exit
-
-By default the output is for people: labels as in the window, aligned,
-numbers with the decimal separator of the locale (LC_NUMERIC).  JSON and CSV
-always use a point.  Errors of the instrument are shown with the window's
-texts ("Нет связи").
-
-Scan: each address is asked for register 13 alone, the last of the MB4's block.
-The register or exception 2 (no such register) says that an instrument is
-there; it is then asked for the last registers of the other models' blocks (11
-of the X-22 next, then by halving).  An instrument refuses a register past its
-last one with exception 2, so the highest register it answers is its register
-count, and the model whose read block has that length is the one it looks like
-(MB1 6, X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a guess: read with the
-model it names, or with the one you know.  A device that stays silent instead
-of refusing a register it lacks is not found.
-
-Exit status:
-  0  everything asked for succeeded (scan: at least one instrument found)
-  1  the instrument answered with an exception or a damaged answer
-  2  bad arguments
-  3  the port cannot be opened, or failed while in use (an adapter pulled);
-     the reason is shown
-  4  no answer in time (scan: no instrument found)
-  5  a value or command refused; nothing was sent
-  6  the records could not be written (the write or command itself succeeded;
-     the reason is shown) or, for history and export, read
-  7  the output could not be written (a full disk, a medium gone); the reason
-     is shown
-  130  interrupted before the command had finished (a watch ends normally when
-       interrupted: 0 when every read succeeded, else the status of its last
-       failed read)
-  A reader that closes the pipe (orn10ctl watch | head -1) has taken what it
-  wanted: the command ends quietly, as a watch does when interrupted.
-
-Examples:
+По умолчанию вывод для людей: подписи как в окне, выровненные, числа с
+десятичным разделителем локали (LC_NUMERIC), тексты на английском или на
+русском, когда язык локали русский (LC_ALL, LC_MESSAGES, LANG, LANGUAGE) или
+задан --lang ru.  Ошибки прибора выводятся текстами окна ("Нет связи").
+JSON и CSV всегда с точкой, и их ключи на любом языке одни и те же: показание
+названо своим ключом (serial, gas, temperature, status, range, threshold1,
+threshold2, magnet, current, working_time, software_version, poll_interval,
+date, clock), а в JSON у него есть подпись (label), единица (unit), значение
+(value: число; null у показания, которое окно выводит в шестнадцатеричном
+виде, тогда у него есть register, и у даты и времени X-22) и текст (text),
+как его показывает окно.
+)");
+    text += translate("orn10ctl", R"(
+Scan: каждый адрес запрашивается только о регистре 13, последнем в блоке MB4.
+Регистр или исключение 2 (нет такого регистра) говорят, что там есть прибор;
+затем его спрашивают о последних регистрах блоков других моделей (сначала 11 у
+X-22, затем делением пополам).  Прибор отказывает в регистре за своим последним
+исключением 2, поэтому старший регистр, на который он отвечает, — это число
+его регистров, и модель, блок чтения которой имеет такую длину, — та, на
+которую он похож (MB1 6, X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  Это
+догадка: читайте с моделью, которую она называет, или с той, которую знаете.
+Устройство, которое молчит вместо отказа в отсутствующем регистре, не
+находится.
+)");
+    text += translate("orn10ctl", R"(
+Код завершения:
+  0  всё запрошенное выполнено (scan: найден хотя бы один прибор)
+  1  прибор ответил исключением или повреждённым ответом
+  2  неверные аргументы
+  3  порт не открывается или отказал во время работы (вынут адаптер);
+     причина выводится
+  4  нет ответа вовремя (scan: ни одного прибора не найдено)
+  5  в значении или команде отказано; ничего не отправлено
+  6  журнал не записан (сама запись или команда выполнена; причина
+     выводится) или, для history и export, не прочитан
+  7  вывод не записан (диск полон, носитель пропал); причина выводится
+  130  прервано до окончания команды (watch при прерывании заканчивается
+       обычно: 0, если каждое чтение удалось, иначе код его последнего
+       неудачного чтения)
+  Читатель, который закрыл канал (orn10ctl watch | head -1), взял что хотел:
+  команда заканчивается тихо, как watch при прерывании.
+)");
+    text += translate("orn10ctl", R"(
+Примеры:
   orn10ctl -p /dev/ttyUSB0 -a 5 read
   orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
@@ -396,10 +461,11 @@ Examples:
   for a in $(seq 1 40); do orn10ctl -p /dev/ttyUSB0 -a $a write threshold2 50
   done
 
-With the simulator:
+С симулятором:
   orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &
   ORN10_COM1=/tmp/orn10/com1 orn10ctl scan
-)";
+)");
+    return text;
 }
 
 } // namespace orn::ctl

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "line.h"
+#include "texts.h"
 
 #include <cstdint>
 #include <optional>
@@ -66,8 +67,16 @@ struct TOptions {
     std::string toDate;
 };
 
-// Parses the arguments after the program name; false with a message.
+// Parses the arguments after the program name; false with a message (in
+// the language of the run).
 bool ParseArgs(const std::vector<std::string>& args, TOptions& options, std::string& error);
+
+// The language --lang names (en, ru); nullopt for another.
+std::optional<TLanguage> ParseLanguage(const std::string& text);
+// The language the arguments ask for with --lang, taken before the
+// arguments are parsed so that what the parsing says is in it; nullopt
+// without one (or with one that names none: ParseArgs says so).
+std::optional<TLanguage> LanguageOption(const std::vector<std::string>& args);
 
 // The model (DevType) named MB1..MB4, X-20, X-22 (any case, dash optional)
 // or by its full name; -1 when none is.

@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include "texts.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -61,22 +63,56 @@ std::vector<int> UsedRows(int devType) {
 
 std::string ModelText(int devType) {
     const TModelInfo* m = ModelOf(devType);
-    return m ? m->ItemText : "?";
+    return m ? translate(TextContext, m->ItemText) : "?";
 }
 
-std::string Address(int address) { return "№" + std::to_string(address); }
+// A row's label as the window shows it ("Порог №1, %об"), and without the
+// unit it names after its last comma ("Порог №1").
+std::string Label(int devType, int row) { return translate(TextContext, RowLabels(devType, row)); }
+std::string Unit(int devType, int row) { return *RowUnit(devType, row) ? translate(TextContext, RowUnit(devType, row)) : ""; }
+std::string Name(int devType, int row) {
+    std::string label = Label(devType, row);
+    const size_t comma = label.rfind(", ");
+    if (*RowUnit(devType, row) && comma != std::string::npos) label.resize(comma);
+    return label;
+}
 
-std::string OutputFailure(int err) { return std::string("cannot write the output: ") + std::strerror(err); }
+// The fields of one reading in JSON: its label and unit, its value as a
+// number in that unit (null when it is none: a reading the window shows in
+// hexadecimal, which then has its register's value, and the X-22's date
+// and time) and the text the window shows.
+std::string ReadingFields(int devType, int row, const TRegImage& image) {
+    const std::string text = ReadingText(devType, row, image, ".").value_or("");
+    std::string j = "\"label\":" + JsonText(Name(devType, row)) + ",\"unit\":" + JsonText(Unit(devType, row)) +
+                    ",\"value\":";
+    switch (ReadingKind(devType, row, image)) {
+    case TReadingKind::Number: j += text; break;
+    case TReadingKind::Hex: j += "null,\"register\":" + std::to_string(std::stoul(text, nullptr, 16)); break;
+    case TReadingKind::Text: j += "null"; break;
+    }
+    return j + ",\"text\":" + JsonText(text);
+}
+
+// The model of a line: its short name for scripts, and its name in full.
+std::string ModelJson(int devType) {
+    return ",\"model\":" + JsonText(ModelShortName(devType)) + ",\"model_name\":" + JsonText(ModelText(devType));
+}
+
+std::string Address(int address) { return Arg(translate("orn10ctl", "№%1"), {std::to_string(address)}); }
+
+std::string OutputFailure(int err) {
+    return Arg(translate("orn10ctl", "не могу записать вывод: %1"), {std::strerror(err)});
+}
 
 const char* KindName(LineEventKind k) {
     switch (k) {
-    case LineEventKind::Sent: return "sent";
-    case LineEventKind::Received: return "received";
-    case LineEventKind::EchoRemoved: return "echo removed";
-    case LineEventKind::Skipped: return "skipped";
-    case LineEventKind::Foreign: return "foreign";
-    case LineEventKind::Late: return "late";
-    case LineEventKind::Outcome: return "outcome";
+    case LineEventKind::Sent: return translate("orn10ctl", "отправлено");
+    case LineEventKind::Received: return translate("orn10ctl", "принято");
+    case LineEventKind::EchoRemoved: return translate("orn10ctl", "эхо удалено");
+    case LineEventKind::Skipped: return translate("orn10ctl", "пропущено");
+    case LineEventKind::Foreign: return translate("orn10ctl", "чужой кадр");
+    case LineEventKind::Late: return translate("orn10ctl", "запоздалый");
+    case LineEventKind::Outcome: return translate("orn10ctl", "итог");
     }
     return "?";
 }
@@ -105,8 +141,8 @@ std::string TimeNow(TFormat format) {
 
 std::string OutcomeText(int code) {
     if (code == 0) return "Ok";
-    if (code == Interrupted) return "interrupted";
-    return MBErrorText(code);
+    if (code == Interrupted) return translate("orn10ctl", "прервано");
+    return translate(TextContext, MBErrorText(code));
 }
 
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
@@ -144,14 +180,14 @@ void TOutput::Error(const std::string& text) {
 
 std::string TOutput::Json(const std::string& port, const TReadOut& r) const {
     std::string j = "{\"time\":" + JsonText(r.time) + ",\"port\":" + JsonText(port) +
-                    ",\"address\":" + std::to_string(r.address) + ",\"model\":" + JsonText(ModelText(r.devType)) +
+                    ",\"address\":" + std::to_string(r.address) + ModelJson(r.devType) +
                     ",\"ok\":" + (r.code == 0 ? "true" : "false") + ",\"ms\":" + Number(r.ms);
     if (r.code != 0) return j + ",\"code\":" + std::to_string(r.code) + ",\"error\":" + JsonText(OutcomeText(r.code)) + "}";
     j += ",\"readings\":{";
     bool first = true;
     for (int row : UsedRows(r.devType)) {
-        j += std::string(first ? "" : ",") + JsonText(RowLabels(r.devType, row)) + ":" +
-             JsonText(ReadingText(r.devType, row, r.image, sep_).value_or(""));
+        j += std::string(first ? "" : ",") + JsonText(RowKey(r.devType, row)) + ":{" +
+             ReadingFields(r.devType, row, r.image) + "}";
         first = false;
     }
     const TModelInfo& m = *ModelOf(r.devType);
@@ -161,8 +197,8 @@ std::string TOutput::Json(const std::string& port, const TReadOut& r) const {
 }
 
 void TOutput::ReadingCsvHeader(int devType) {
-    std::string h = "time,address,model,status,ms";
-    for (int row : UsedRows(devType)) h += "," + CsvText(RowLabels(devType, row));
+    std::string h = "time,address,model,outcome,ms";
+    for (int row : UsedRows(devType)) h += std::string(",") + RowKey(devType, row);
     std::fprintf(out_, "%s\n", h.c_str());
 }
 
@@ -174,9 +210,9 @@ void TOutput::Reading(const std::string& port, const TReadOut& r) {
         }
         std::fprintf(out_, "%s %s: Ok\n", Address(r.address).c_str(), ModelText(r.devType).c_str());
         size_t width = 0;
-        for (int row : UsedRows(r.devType)) width = std::max(width, Width(RowLabels(r.devType, row)));
+        for (int row : UsedRows(r.devType)) width = std::max(width, Width(Label(r.devType, row)));
         for (int row : UsedRows(r.devType))
-            std::fprintf(out_, "%s  %s\n", Pad(RowLabels(r.devType, row), width).c_str(),
+            std::fprintf(out_, "%s  %s\n", Pad(Label(r.devType, row), width).c_str(),
                          ReadingText(r.devType, row, r.image, sep_).value_or("").c_str());
         Flush();
         return;
@@ -190,7 +226,7 @@ void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
     case TFormat::Json: std::fprintf(out_, "%s\n", Json(port, r).c_str()); break;
     case TFormat::Csv: {
         if (!headerDone_) ReadingCsvHeader(r.devType);
-        std::string line = CsvText(r.time) + "," + std::to_string(r.address) + "," + CsvText(ModelText(r.devType)) +
+        std::string line = CsvText(r.time) + "," + std::to_string(r.address) + "," + ModelShortName(r.devType) +
                            "," + CsvText(OutcomeText(r.code)) + "," + Number(r.ms);
         for (int row : rows)
             line += "," + (r.code == 0 ? CsvText(ReadingText(r.devType, row, r.image, sep_).value_or("")) : "");
@@ -199,13 +235,15 @@ void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
     }
     case TFormat::Human: {
         // Each value under its label; a column is at least 6 wide (655,35).
-        auto widthOf = [&](int row) { return std::max<size_t>(Width(RowLabels(r.devType, row)), 6); };
+        auto widthOf = [&](int row) { return std::max<size_t>(Width(Label(r.devType, row)), 6); };
+        const std::string number = translate("orn10ctl", "№");
+        const size_t numberWidth = std::max<size_t>(Width(number), 4);
         if (!headerDone_) {
-            std::string h = Pad("Время", 8) + "  " + Pad("№", 4);
-            for (int row : rows) h += "  " + Pad(RowLabels(r.devType, row), widthOf(row));
+            std::string h = Pad(translate("orn10ctl", "Время"), 8) + "  " + Pad(number, numberWidth);
+            for (int row : rows) h += "  " + Pad(Label(r.devType, row), widthOf(row));
             std::fprintf(out_, "%s\n", h.c_str());
         }
-        std::string line = Pad(r.time, 8) + "  " + Pad(std::to_string(r.address), 4);
+        std::string line = Pad(r.time, 8) + "  " + Pad(std::to_string(r.address), numberWidth);
         if (r.code != 0) {
             line += "  " + OutcomeText(r.code);
         } else {
@@ -224,32 +262,37 @@ void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
 void TOutput::Write(const std::string& port, const TWriteOut& w) {
     const bool ok = w.refused.empty() && w.readCode == 0 &&
                     std::all_of(w.steps.begin(), w.steps.end(), [](const TWriteStep& s) { return s.code == 0; });
+    const std::string refused = Arg(translate("orn10ctl", "отказано: %1"), {w.refused});
     switch (format_) {
     case TFormat::Human: {
         if (w.readCode != 0) {
-            Error(Address(w.address) + ": " + OutcomeText(w.readCode) + " (the read before the write)");
+            Error(Address(w.address) + ": " + OutcomeText(w.readCode) + " " +
+                  translate("orn10ctl", "(чтение перед записью)"));
             break;
         }
         for (const TWriteStep& s : w.steps) {
             if (s.code != 0) {
-                Error(Address(w.address) + ": " + OutcomeText(s.code) + " (register " + std::to_string(s.reg) + ")");
+                Error(Address(w.address) + ": " + OutcomeText(s.code) + " " +
+                      Arg(translate("orn10ctl", "(регистр %1)"), {std::to_string(s.reg)}));
                 continue;
             }
             if (s.reg == RegServiceProtocol) {
-                std::fprintf(out_, "%s: Переключен на служебный протокол\n", Address(w.address).c_str());
+                std::fprintf(out_, "%s: %s\n", Address(w.address).c_str(),
+                             translate("orn10ctl", "Переключен на служебный протокол"));
                 continue;
             }
             std::fprintf(out_, "%s: Ok\n", Address(w.address).c_str());
             if (s.row >= 0)
-                std::fprintf(out_, "%s  %s\n", RowLabels(w.devType, s.row), s.shown.c_str());
+                std::fprintf(out_, "%s  %s\n", Label(w.devType, s.row).c_str(),
+                             ReadingText(w.devType, s.row, s.image, sep_).value_or("").c_str());
         }
         if (!w.note.empty()) std::fprintf(out_, "%s: %s\n", Address(w.address).c_str(), w.note.c_str());
-        if (!w.refused.empty()) Error("refused: " + w.refused);
+        if (!w.refused.empty()) Error(refused);
         break;
     }
     case TFormat::Json: {
         std::string j = "{\"time\":" + JsonText(w.time) + ",\"port\":" + JsonText(port) +
-                        ",\"address\":" + std::to_string(w.address) + ",\"model\":" + JsonText(ModelText(w.devType)) +
+                        ",\"address\":" + std::to_string(w.address) + ModelJson(w.devType) +
                         ",\"command\":" + JsonText(w.command) + ",\"ok\":" + (ok ? "true" : "false");
         if (w.readCode != 0)
             j += ",\"code\":" + std::to_string(w.readCode) + ",\"error\":" + JsonText(OutcomeText(w.readCode));
@@ -260,7 +303,8 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
                  ",\"value\":" + std::to_string(s.value) + ",\"ok\":" + (s.code == 0 ? "true" : "false");
             if (s.code != 0) j += ",\"code\":" + std::to_string(s.code) + ",\"error\":" + JsonText(OutcomeText(s.code));
             if (s.code == 0 && s.row >= 0)
-                j += ",\"label\":" + JsonText(RowLabels(w.devType, s.row)) + ",\"shown\":" + JsonText(s.shown);
+                j += ",\"reading\":{\"key\":" + JsonText(RowKey(w.devType, s.row)) + "," +
+                     ReadingFields(w.devType, s.row, s.image) + "}";
             j += "}";
         }
         j += "]";
@@ -270,16 +314,25 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
         break;
     }
     case TFormat::Csv: {
-        std::fprintf(out_, "time,address,model,command,register,value,status,label,shown\n");
+        std::fprintf(out_, "time,address,model,command,register,value,outcome,reading,label,unit,text\n");
         const std::string head = CsvText(w.time) + "," + std::to_string(w.address) + "," +
-                                 CsvText(ModelText(w.devType)) + "," + CsvText(w.command) + ",";
-        if (w.readCode != 0) std::fprintf(out_, "%s,,%s,,\n", head.c_str(), CsvText(OutcomeText(w.readCode)).c_str());
-        for (const TWriteStep& s : w.steps)
-            std::fprintf(out_, "%s%d,%u,%s,%s,%s\n", head.c_str(), s.reg, unsigned(s.value),
-                         CsvText(OutcomeText(s.code)).c_str(),
-                         s.row >= 0 ? CsvText(RowLabels(w.devType, s.row)).c_str() : "", CsvText(s.shown).c_str());
-        if (!w.refused.empty()) std::fprintf(out_, "%s,,%s,,\n", head.c_str(), CsvText("refused: " + w.refused).c_str());
-        if (!w.note.empty()) std::fprintf(out_, "%s,,%s,,\n", head.c_str(), CsvText(w.note).c_str());
+                                 ModelShortName(w.devType) + "," + CsvText(w.command) + ",";
+        // A line without a register: what the command came to.
+        auto only = [&](const std::string& outcome) {
+            std::fprintf(out_, "%s,,%s,,,,\n", head.c_str(), CsvText(outcome).c_str());
+        };
+        if (w.readCode != 0) only(OutcomeText(w.readCode));
+        for (const TWriteStep& s : w.steps) {
+            std::string reading = ",,,";
+            if (s.code == 0 && s.row >= 0)
+                reading = std::string(RowKey(w.devType, s.row)) + "," + CsvText(Name(w.devType, s.row)) + "," +
+                          CsvText(Unit(w.devType, s.row)) + "," +
+                          CsvText(ReadingText(w.devType, s.row, s.image, sep_).value_or(""));
+            std::fprintf(out_, "%s%d,%u,%s,%s\n", head.c_str(), s.reg, unsigned(s.value),
+                         CsvText(OutcomeText(s.code)).c_str(), reading.c_str());
+        }
+        if (!w.refused.empty()) only(refused);
+        if (!w.note.empty()) only(w.note);
         break;
     }
     }
@@ -298,15 +351,18 @@ void TOutput::ScanHit(const TScanHit& hit) {
         std::fprintf(err_, "\r        \r");
         progress_ = false;
     }
-    std::string model = hit.devType >= 0 ? ModelText(hit.devType) : "?";
     if (format_ == TFormat::Human) {
-        if (!headerDone_) std::fprintf(out_, "Адрес  Прибор\n");
+        const std::string address = translate("orn10ctl", "Адрес");
+        const int width = int(std::max<size_t>(Width(address), 5));
+        if (!headerDone_) std::fprintf(out_, "%s  %s\n", address.c_str(), translate("orn10ctl", "Прибор"));
+        std::string model = hit.devType >= 0 ? ModelText(hit.devType) : "?";
         if (hit.code != 0) model += "  " + OutcomeText(hit.code);
-        else if (hit.devType < 0 && hit.registers > 0) model += "  (" + std::to_string(hit.registers) + " registers)";
-        std::fprintf(out_, "%5d  %s\n", hit.address, model.c_str());
+        else if (hit.devType < 0 && hit.registers > 0)
+            model += "  " + Arg(translate("orn10ctl", "(регистров: %1)"), {std::to_string(hit.registers)});
+        std::fprintf(out_, "%*d  %s\n", width, hit.address, model.c_str());
     } else if (format_ == TFormat::Csv) {
-        if (!headerDone_) std::fprintf(out_, "address,model,registers,status\n");
-        std::fprintf(out_, "%d,%s,%s,%s\n", hit.address, CsvText(model).c_str(),
+        if (!headerDone_) std::fprintf(out_, "address,model,registers,outcome\n");
+        std::fprintf(out_, "%d,%s,%s,%s\n", hit.address, hit.devType >= 0 ? ModelShortName(hit.devType).c_str() : "",
                      hit.registers ? std::to_string(hit.registers).c_str() : "", CsvText(OutcomeText(hit.code)).c_str());
     } else {
         return;   // JSON comes whole at the end
@@ -321,8 +377,8 @@ void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, 
     progress_ = false;
     const int found = int(std::count_if(hits.begin(), hits.end(), [](const TScanHit& h) { return h.code == 0; }));
     if (format_ == TFormat::Human) {
-        std::fprintf(out_, "Найдено приборов: %d\n", found);
-        if (interrupted) Error("scan interrupted");
+        std::fprintf(out_, "%s\n", Arg(translate("orn10ctl", "Найдено приборов: %1"), {std::to_string(found)}).c_str());
+        if (interrupted) Error(translate("orn10ctl", "поиск прерван"));
     } else if (format_ == TFormat::Json) {
         std::string j = "{\"port\":" + JsonText(port) + ",\"from\":" + std::to_string(from) + ",\"to\":" +
                         std::to_string(to) + ",\"timeout_ms\":" + std::to_string(timeoutMs) +
@@ -331,8 +387,8 @@ void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, 
         bool first = true;
         for (const TScanHit& h : hits) {
             if (h.code != 0) continue;
-            j += std::string(first ? "" : ",") + "{\"address\":" + std::to_string(h.address) + ",\"model\":" +
-                 (h.devType >= 0 ? JsonText(ModelText(h.devType)) : "null") +
+            j += std::string(first ? "" : ",") + "{\"address\":" + std::to_string(h.address) +
+                 (h.devType >= 0 ? ModelJson(h.devType) : ",\"model\":null,\"model_name\":null") +
                  ",\"registers\":" + (h.registers ? std::to_string(h.registers) : "null") + "}";
             first = false;
         }
@@ -360,7 +416,10 @@ void TOutput::Traffic(const LineEvent& e, double ms) {
             text += hex;
         }
     }
-    std::fprintf(err_, "%10.3f ms  %-12s %s\n", ms, KindName(e.kind), text.c_str());
+    char time[32];
+    std::snprintf(time, sizeof time, "%10.3f", ms);
+    std::fprintf(err_, "%s  %s %s\n", Arg(translate("orn10ctl", "%1 мс"), {time}).c_str(),
+                 Pad(KindName(e.kind), 12).c_str(), text.c_str());
     std::fflush(err_);
 }
 

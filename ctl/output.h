@@ -1,5 +1,6 @@
-// What orn10ctl prints: for people (aligned, the window's labels and texts,
-// the locale's decimal separator), as JSON, or as CSV.
+// What orn10ctl prints: for people (aligned, the window's labels and texts
+// in the language of the run, the locale's decimal separator), as JSON, or
+// as CSV (keys and numbers the same in every language).
 #pragma once
 
 #include "instruments.h"
@@ -28,7 +29,7 @@ struct TWriteStep {
     uint16_t value = 0;
     int code = 0;         // 0: the instrument echoed it
     int row = -1;         // the readings row that shows the register, -1: none
-    std::string shown;    // that row's text after the echo
+    TRegImage image;      // the registers after the echo, which that row shows
 };
 
 // A write or command: what was done, or why nothing was.
@@ -110,7 +111,8 @@ int CloseOutput(std::FILE* out, std::FILE* err, int status);
 // Local time now: "12:00:01" for people, ISO 8601 with milliseconds otherwise.
 std::string TimeNow(TFormat format);
 
-// The window's text for a transaction's end ("Ok", "Нет связи", ...).
+// The window's text for a transaction's end ("Ok", "Нет связи", ...), in
+// the language of the run.
 std::string OutcomeText(int code);
 
 } // namespace orn::ctl

@@ -2,6 +2,8 @@
 // of the ORN10 instruments.
 #include "instruments.h"
 
+#include "translate_noop.h"
+
 #include <cstdio>
 
 namespace orn {
@@ -11,16 +13,24 @@ constexpr bool on = true;
 constexpr bool off = false;
 } // namespace
 
+// The texts are marked for the translations in TextContext (translate_noop.h).
+
 // Write registers: threshold 1, threshold 2, magnetic calibration gas,
 // current output, calibration, fix, fixed output value, service protocol.
 // Enabled: SBtWrLimit1, SBtWrLimit2, SBtWrMagnet, SBtWrCurrent, GBCur.
 const std::array<TModelInfo, DevTypeCount> Models{{
-    {"ОРН10-X-X1 MB1", TModelGroup::mgMB, 1, 6, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ off, off, off, off, off},
-    {"ОРН10-X-X1 MB2", TModelGroup::mgMB, 1, 9, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ on, on, on, off, off},
-    {"ОРН10-X-X1 MB3", TModelGroup::mgMB, 1, 12, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ on, on, on, on, on},
-    {"ОРН10-X-X1 MB4", TModelGroup::mgMB, 1, 13, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ on, on, on, on, on},
-    {"ОРН10-X-20", TModelGroup::mgX2x, 1, 7, /**/ 6, 0, 0, 0, 5, 0, 0, 99, /**/ on, off, off, off, off},
-    {"ОРН10-X-22", TModelGroup::mgX2x, 1, 11, /**/ 6, 7, 0, 0, 5, 0, 0, 99, /**/ on, on, off, off, off},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "ОРН10-X-X1 MB1"),
+     TModelGroup::mgMB, 1, 6, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ off, off, off, off, off},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "ОРН10-X-X1 MB2"),
+     TModelGroup::mgMB, 1, 9, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ on, on, on, off, off},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "ОРН10-X-X1 MB3"),
+     TModelGroup::mgMB, 1, 12, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ on, on, on, on, on},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "ОРН10-X-X1 MB4"),
+     TModelGroup::mgMB, 1, 13, /**/ 8, 9, 7, 10, 2, 1, 2, 99, /**/ on, on, on, on, on},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "ОРН10-X-20"),
+     TModelGroup::mgX2x, 1, 7, /**/ 6, 0, 0, 0, 5, 0, 0, 99, /**/ on, off, off, off, off},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "ОРН10-X-22"),
+     TModelGroup::mgX2x, 1, 11, /**/ 6, 7, 0, 0, 5, 0, 0, 99, /**/ on, on, off, off, off},
 }};
 
 const TModelInfo* ModelOf(int devType) {
@@ -62,50 +72,58 @@ enum class Rule : uint8_t { None, Dec32, Gas, Hundredths, Hex, Unsigned, Date, T
 
 struct RowSpec {
     const char* Label;
+    const char* Key;    // the reading's name for scripts
+    const char* Unit;   // of the value; empty for none
     Rule Decode;
     uint8_t RegA;   // the register; the high word of a 32-bit value; reg 9 of the date; reg 10 of the time
     uint8_t RegB;   // the low word of a 32-bit value; reg 10 of the date; reg 11 of the time
 };
 
-constexpr RowSpec Unused{"", Rule::None, 0, 0};
+constexpr RowSpec Unused{"", "", "", Rule::None, 0, 0};
+
+// The units of the values (the labels name them too, as the table shows them).
+constexpr const char* PctVol = QT_TRANSLATE_NOOP("orn::Instruments", "%об");
+constexpr const char* Celsius = QT_TRANSLATE_NOOP("orn::Instruments", "С");
+constexpr const char* MilliAmps = QT_TRANSLATE_NOOP("orn::Instruments", "мА");
+constexpr const char* Seconds = QT_TRANSLATE_NOOP("orn::Instruments", "с");
 
 // MB models form a chain: each has the rows of the one before it.
 constexpr RowSpec MBRows[GridRowCount] = {
-    {"Сер. номер", Rule::Dec32, 6, 5},
-    {"Газ, %об.", Rule::Gas, 2, 0},
-    {"t, С", Rule::Hundredths, 3, 0},
-    {"Статус", Rule::Hex, 1, 0},
-    {"Диапазон измер., %об", Rule::Hundredths, 4, 0},
-    {"Порог №1, %об", Rule::Hundredths, 8, 0},
-    {"Порог №2, %об", Rule::Hundredths, 9, 0},
-    {"Газ магн. град-ки, %об", Rule::Hundredths, 7, 0},
-    {"Ток, мА", Rule::Hundredths, 10, 0},
-    {"Время работы, с", Rule::Dec32, 12, 11},
-    {"Версия ПО", Rule::Hundredths, 13, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Сер. номер"), "serial", "", Rule::Dec32, 6, 5},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Газ, %об."), "gas", PctVol, Rule::Gas, 2, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "t, С"), "temperature", Celsius, Rule::Hundredths, 3, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Статус"), "status", "", Rule::Hex, 1, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Диапазон измер., %об"), "range", PctVol, Rule::Hundredths, 4, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Порог №1, %об"), "threshold1", PctVol, Rule::Hundredths, 8, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Порог №2, %об"), "threshold2", PctVol, Rule::Hundredths, 9, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Газ магн. град-ки, %об"), "magnet", PctVol, Rule::Hundredths, 7, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Ток, мА"), "current", MilliAmps, Rule::Hundredths, 10, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Время работы, с"), "working_time", Seconds, Rule::Dec32, 12, 11},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Версия ПО"), "software_version", "", Rule::Hundredths, 13, 0},
 };
 // Rows each MB model uses (MB1..MB4): rows 0..n-1.
 constexpr int MBRowsUsed[4] = {5, 8, 10, 11};
 
 constexpr RowSpec X20Rows[GridRowCount] = {
-    {"Сер. номер", Rule::Dec32, 2, 1},
-    {"Газ, %об.", Rule::Gas, 5, 0},
-    {"t, С", Rule::Hundredths, 4, 0},
-    {"Статус", Rule::Hex, 3, 0},
-    {"Версия ПО", Rule::Hundredths, 7, 0},
-    {"Порог №1, %об", Rule::Hundredths, 6, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Сер. номер"), "serial", "", Rule::Dec32, 2, 1},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Газ, %об."), "gas", PctVol, Rule::Gas, 5, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "t, С"), "temperature", Celsius, Rule::Hundredths, 4, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Статус"), "status", "", Rule::Hex, 3, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Версия ПО"), "software_version", "", Rule::Hundredths, 7, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Порог №1, %об"), "threshold1", PctVol, Rule::Hundredths, 6, 0},
     Unused, Unused, Unused, Unused, Unused,
 };
 
 constexpr RowSpec X22Rows[GridRowCount] = {
-    {"Сер. номер", Rule::Dec32, 2, 1},
-    {"Газ, %об.", Rule::Gas, 5, 0},
-    {"t, С", Rule::Hundredths, 4, 0},
-    {"Статус", Rule::Hex, 3, 0},
-    {"Интервал опросов, с", Rule::Unsigned, 8, 0},
-    {"Порог №1, %об", Rule::Hundredths, 6, 0},
-    {"Порог №2, %об", Rule::Hundredths, 7, 0},
-    {"Дата", Rule::Date, 9, 10},
-    {"Время", Rule::Time, 10, 11},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Сер. номер"), "serial", "", Rule::Dec32, 2, 1},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Газ, %об."), "gas", PctVol, Rule::Gas, 5, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "t, С"), "temperature", Celsius, Rule::Hundredths, 4, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Статус"), "status", "", Rule::Hex, 3, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Интервал опросов, с"), "poll_interval", Seconds, Rule::Unsigned, 8, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Порог №1, %об"), "threshold1", PctVol, Rule::Hundredths, 6, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Порог №2, %об"), "threshold2", PctVol, Rule::Hundredths, 7, 0},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Дата"), "date", "", Rule::Date, 9, 10},
+    {QT_TRANSLATE_NOOP("orn::Instruments", "Время"), "clock", "", Rule::Time, 10, 11},
     Unused, Unused,
 };
 
@@ -122,6 +140,10 @@ const RowSpec& RowOf(int devType, int row) {
 } // namespace
 
 const char* RowLabels(int devType, int row) { return RowOf(devType, row).Label; }
+
+const char* RowKey(int devType, int row) { return RowOf(devType, row).Key; }
+
+const char* RowUnit(int devType, int row) { return RowOf(devType, row).Unit; }
 
 std::string ModelShortName(int devType) {
     const TModelInfo* m = ModelOf(devType);
@@ -146,18 +168,18 @@ std::optional<double> GasConcentrationOf(int devType, const TRegImage& image) {
 bool RowUsed(int devType, int row) { return RowOf(devType, row).Decode != Rule::None; }
 
 const char* const MBErrorTexts[MBErrorCount] = {
-    "00",
-    "Ошибка 01 (неверный адрес регистра) ",
-    "Ошибка 02 (неверное значение)",
-    "Ошибка 03",
-    "Ошибка 04",
-    "Ошибка 05",
-    "Ошибка 06",
-    "Нет связи",
-    "Ошибка 08",
-    "Ошибка 09 (CRC)",
-    "Ошибка 10 (прибор занят)",
-    "Ошибка 11 (порт не инициирован)",
+    QT_TRANSLATE_NOOP("orn::Instruments", "00"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 01 (неверный адрес регистра) "),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 02 (неверное значение)"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 03"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 04"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 05"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 06"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Нет связи"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 08"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 09 (CRC)"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 10 (прибор занят)"),
+    QT_TRANSLATE_NOOP("orn::Instruments", "Ошибка 11 (порт не инициирован)"),
 };
 
 const char* MBErrorText(int code) { return code >= 0 && code < MBErrorCount ? MBErrorTexts[code] : ""; }
@@ -230,6 +252,18 @@ std::optional<std::string> ReadingText(int devType, int row, const TRegImage& im
     case Rule::Time: return X22TimeText(a, b);
     }
     return std::nullopt;
+}
+
+TReadingKind ReadingKind(int devType, int row, const TRegImage& image) {
+    const RowSpec& r = RowOf(devType, row);
+    switch (r.Decode) {
+    case Rule::Hex: return TReadingKind::Hex;
+    case Rule::Gas: return image[r.RegA] >= 9999 ? TReadingKind::Hex : TReadingKind::Number;
+    case Rule::Dec32:
+    case Rule::Hundredths:
+    case Rule::Unsigned: return TReadingKind::Number;
+    default: return TReadingKind::Text;
+    }
 }
 
 // ---------------------------------------------------------------------------

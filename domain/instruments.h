@@ -5,7 +5,9 @@
 // hundredths.
 //
 // Plain C++ on the standard library: the window, the simulator, the tests
-// and the benchmarks all use it.  Texts are UTF-8.
+// and the benchmarks all use it.  Texts are UTF-8, in Russian as the window
+// shows them, and marked for the translations in TextContext: whoever shows
+// one translates it there (QCoreApplication::translate(TextContext, text)).
 #pragma once
 
 #include <array>
@@ -15,6 +17,10 @@
 #include <string>
 
 namespace orn {
+
+// The translation context of the texts below: model names, row labels,
+// units, error texts.
+constexpr const char* TextContext = "orn::Instruments";
 
 // ---------------------------------------------------------------------------
 // Models
@@ -108,6 +114,15 @@ struct TRegImage {
 // does not use and for a model or row out of range.
 const char* RowLabels(int devType, int row);
 
+// The reading of a row as scripts name it, the same in every language
+// ("serial", "gas", "threshold1", ...); empty where RowLabels is.
+const char* RowKey(int devType, int row);
+
+// The unit of a row's value ("%об", "мА"), which its label names after a
+// comma; empty for a value without one (serial number, status, version,
+// date, time) and where RowLabels is empty.
+const char* RowUnit(int devType, int row);
+
 // True when the model shows a value in the row (exactly the rows with a label).
 bool RowUsed(int devType, int row);
 
@@ -156,6 +171,14 @@ std::string ExactHundredths(int32_t v, const std::string& sep);
 // by the model's rule for that row; nullopt for a row the model does not use
 // (such cells are left as they are) and for a model or row out of range.
 std::optional<std::string> ReadingText(int devType, int row, const TRegImage& image, const std::string& sep);
+
+// How the text of a row reads: a decimal number in the row's unit (with
+// `sep` as separator: hundredths, the serial number, the working time), four
+// hexadecimal digits of one register (the status word; a gas register of
+// 9999 or more, which is no concentration), or neither (the X-22's date and
+// time, a row the model does not use).
+enum class TReadingKind { Number, Hex, Text };
+TReadingKind ReadingKind(int devType, int row, const TRegImage& image);
 
 // The serial number the readings table shows, as a number.
 int64_t SerialNumberOf(int devType, const TRegImage& image);

@@ -1,5 +1,7 @@
 #include "port_list.h"
 
+#include "translate_noop.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -83,22 +85,32 @@ PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
     return list;
 }
 
-std::string PortErrorReason(int error) {
+const char* PortErrorAdvice(int error) {
     switch (error) {
-    case 0: return {};
+    case 0: return "";
     case EACCES:
-    case EPERM: return "Нет доступа к порту: добавьте себя в группу dialout и войдите в систему заново.";
+    case EPERM:
+        return QT_TRANSLATE_NOOP("orn::Ports",
+                                 "Нет доступа к порту: добавьте себя в группу dialout и войдите в систему заново.");
     case EBUSY:
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
 #endif
-    case EAGAIN: return "Порт занят другой программой: закройте её или выберите другой порт.";
+    case EAGAIN:
+        return QT_TRANSLATE_NOOP("orn::Ports", "Порт занят другой программой: закройте её или выберите другой порт.");
     case ENOENT:
     case ENODEV:
-    case ENXIO: return "Устройство отключено: подключите его и выберите порт в списке.";
-    case ENOTTY: return "Это не последовательный порт: выберите другой порт.";
-    default: return std::string("Ошибка системы: ") + std::strerror(error);
+    case ENXIO: return QT_TRANSLATE_NOOP("orn::Ports", "Устройство отключено: подключите его и выберите порт в списке.");
+    case ENOTTY: return QT_TRANSLATE_NOOP("orn::Ports", "Это не последовательный порт: выберите другой порт.");
+    default: return QT_TRANSLATE_NOOP("orn::Ports", "Ошибка системы: %1");
     }
+}
+
+std::string PortErrorReason(int error) {
+    std::string text = PortErrorAdvice(error);
+    const size_t at = text.find("%1");
+    if (at != std::string::npos) text.replace(at, 2, std::strerror(error));
+    return text;
 }
 
 } // namespace orn

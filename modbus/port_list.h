@@ -56,8 +56,17 @@ struct PortList {
 // first item is chosen.
 PortList BuildPortList(const PortScan& scan, const std::string& chosen);
 
+// The translation context of the texts below.
+constexpr const char* PortTextContext = "orn::Ports";
+
 // The line the port error box adds for an open that failed with errno
-// `error`: the reason and what to do (UTF-8).  Empty for 0 (unknown).
+// `error`: the reason and what to do, in Russian (UTF-8).  Empty for 0
+// (unknown).
 std::string PortErrorReason(int error);
+
+// The same as a text to translate in PortTextContext: for an error without
+// advice of its own, "%1" in it stands for the system's description
+// (strerror) of `error`.
+const char* PortErrorAdvice(int error);
 
 } // namespace orn

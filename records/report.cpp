@@ -1,15 +1,11 @@
 #include "report.h"
 
 #include "platform.h"
+#include "translate_noop.h"
 
 #include <cmath>
 #include <cstdio>
 
-// Marks the names for the window's translation tools; the library itself
-// has no Qt and uses the Russian text as it stands.
-#ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(scope, text) text
-#endif
 
 namespace orn::records {
 
@@ -36,6 +32,8 @@ constexpr TActionName ActionNames[] = {
     {"service", QT_TRANSLATE_NOOP("orn::records", "служебный протокол")},
     {"register", QT_TRANSLATE_NOOP("orn::records", "запись регистра")},
 };
+
+std::string Translated(const TTranslate& tr, const char* text) { return tr ? tr(text) : text; }
 
 // A field quoted when it holds the separator, a quote, a line break or a
 // comma (so that an importer splitting at commas still keeps "21,50" whole).
@@ -111,7 +109,7 @@ const char* ResultName(TResult result) {
     return "";
 }
 
-std::string ActionName(const std::string& action) {
+std::string ActionName(const std::string& action, const TTranslate& tr) {
     std::string out;
     size_t start = 0;
     while (start <= action.size() && !action.empty()) {
@@ -120,7 +118,7 @@ std::string ActionName(const std::string& action) {
         const std::string key = action.substr(start, plus - start);
         std::string name = key;
         for (const TActionName& a : ActionNames)
-            if (key == a.key) name = a.name;
+            if (key == a.key) name = Translated(tr, a.name);
         out += (out.empty() ? "" : " + ") + name;
         start = plus + 1;
     }
@@ -148,20 +146,34 @@ std::string Concentration(double v, const std::string& sep) {
     return s;
 }
 
-std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::string& sep) {
+std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::string& sep, const TTranslate& tr) {
+    static const char* const header[] = {
+        QT_TRANSLATE_NOOP("orn::records", "Дата и время"),    QT_TRANSLATE_NOOP("orn::records", "Модель"),
+        QT_TRANSLATE_NOOP("orn::records", "Сер. номер"),      QT_TRANSLATE_NOOP("orn::records", "Адрес"),
+        QT_TRANSLATE_NOOP("orn::records", "Порт"),            QT_TRANSLATE_NOOP("orn::records", "Вид работ"),
+        QT_TRANSLATE_NOOP("orn::records", "Что отправлено"),  QT_TRANSLATE_NOOP("orn::records", "Регистр"),
+        QT_TRANSLATE_NOOP("orn::records", "Было"),            QT_TRANSLATE_NOOP("orn::records", "Стало"),
+        QT_TRANSLATE_NOOP("orn::records", "Ноль до, %об"),    QT_TRANSLATE_NOOP("orn::records", "Ноль после, %об"),
+        QT_TRANSLATE_NOOP("orn::records", "Газ до, %об"),     QT_TRANSLATE_NOOP("orn::records", "Газ после, %об"),
+        QT_TRANSLATE_NOOP("orn::records", "ПГС, %об"),        QT_TRANSLATE_NOOP("orn::records", "Партия баллона"),
+        QT_TRANSLATE_NOOP("orn::records", "Баллон годен до"), QT_TRANSLATE_NOOP("orn::records", "Результат"),
+        QT_TRANSLATE_NOOP("orn::records", "Критерии"),        QT_TRANSLATE_NOOP("orn::records", "Исполнитель"),
+        QT_TRANSLATE_NOOP("orn::records", "Объект, линия"),   QT_TRANSLATE_NOOP("orn::records", "Примечание"),
+        QT_TRANSLATE_NOOP("orn::records", "Программа"),       QT_TRANSLATE_NOOP("orn::records", "Запись"),
+    };
     std::string out = "\xEF\xBB\xBF";
-    out += CsvLine({"Дата и время", "Модель", "Сер. номер", "Адрес", "Порт", "Вид работ", "Что отправлено", "Регистр",
-                    "Было", "Стало", "Ноль до, %об", "Ноль после, %об", "Газ до, %об", "Газ после, %об",
-                    "ПГС, %об", "Партия баллона", "Баллон годен до", "Результат", "Критерии", "Исполнитель",
-                    "Объект, линия", "Примечание", "Программа", "Запись"});
+    std::vector<std::string> names;
+    for (const char* h : header) names.push_back(Translated(tr, h));
+    out += CsvLine(names);
     for (const TServiceRecord& r : services)
         out += CsvLine({ShownTime(r.atUtc), r.model, Opt(r.serial, sep), std::to_string(r.address), r.port,
-                        KindName(r.kind), ActionName(r.action), Opt(r.reg, sep),
+                        Translated(tr, KindName(r.kind)), ActionName(r.action, tr), Opt(r.reg, sep),
                         r.valueBefore ? ValueText(r.action, *r.valueBefore, false, sep) : "",
                         r.valueAfter ? ValueText(r.action, *r.valueAfter, true, sep) : "", Opt(r.zeroBefore, sep),
                         Opt(r.zeroAfter, sep), Opt(r.gasBefore, sep), Opt(r.gasAfter, sep),
                         Opt(r.gasConcentration, sep), r.cylinderLot, ShownDate(r.cylinderExpiry),
-                        ResultName(r.result), r.criteria, r.technician, r.site, r.notes, r.program, r.uuid});
+                        Translated(tr, ResultName(r.result)), r.criteria, r.technician, r.site, r.notes, r.program,
+                        r.uuid});
     return out;
 }
 
@@ -174,14 +186,28 @@ bool Overdue(const TInstrumentDue& d, const std::string& today) {
     return !due.empty() && due < today;
 }
 
-std::string InstrumentsCsv(const std::vector<TInstrumentDue>& instruments, const std::string& today) {
+std::string InstrumentsCsv(const std::vector<TInstrumentDue>& instruments, const std::string& today,
+                           const TTranslate& tr) {
+    static const char* const header[] = {
+        QT_TRANSLATE_NOOP("orn::records", "Модель"),
+        QT_TRANSLATE_NOOP("orn::records", "Сер. номер"),
+        QT_TRANSLATE_NOOP("orn::records", "Последний адрес"),
+        QT_TRANSLATE_NOOP("orn::records", "Объект, линия"),
+        QT_TRANSLATE_NOOP("orn::records", "Последняя запись"),
+        QT_TRANSLATE_NOOP("orn::records", "Последняя градуировка"),
+        QT_TRANSLATE_NOOP("orn::records", "Интервал, мес."),
+        QT_TRANSLATE_NOOP("orn::records", "Следующая градуировка"),
+        QT_TRANSLATE_NOOP("orn::records", "Просрочена"),
+    };
     std::string out = "\xEF\xBB\xBF";
-    out += CsvLine({"Модель", "Сер. номер", "Последний адрес", "Объект, линия", "Последняя запись",
-                    "Последняя градуировка", "Интервал, мес.", "Следующая градуировка", "Просрочена"});
+    std::vector<std::string> names;
+    for (const char* h : header) names.push_back(Translated(tr, h));
+    out += CsvLine(names);
+    const std::string overdue = Translated(tr, QT_TRANSLATE_NOOP("orn::records", "да"));
     for (const TInstrumentDue& d : instruments)
         out += CsvLine({d.model, std::to_string(d.serial), d.lastAddress ? std::to_string(d.lastAddress) : "",
                         d.lastSite, ShownTime(d.lastServiceUtc), ShownTime(d.lastCalibrationUtc),
-                        std::to_string(d.months), ShownDate(DueOf(d)), Overdue(d, today) ? "да" : ""});
+                        std::to_string(d.months), ShownDate(DueOf(d)), Overdue(d, today) ? overdue : ""});
     return out;
 }
 

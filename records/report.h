@@ -8,6 +8,7 @@
 #include "records.h"
 #include "store.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,18 @@ namespace orn::records {
 // quote, a comma or a line break, CRLF at the end.
 std::string CsvLine(const std::vector<std::string>& fields);
 
-// The context of these names in the window's translations.
+// The context of these names in the translations.
 constexpr const char* TextContext = "orn::records";
 
+// Translates a text of TextContext into the language shown; without one,
+// the texts stand in Russian.
+using TTranslate = std::function<std::string(const char* text)>;
+
+// Marked for the translations: KindName(kind) is shown as tr(KindName(kind)).
 const char* KindName(TKind kind);
 const char* ResultName(TResult result);
 // "zero+span" -> "ноль + градуировка"; unknown keys are shown as they are.
-std::string ActionName(const std::string& action);
+std::string ActionName(const std::string& action, const TTranslate& tr = {});
 
 // A register value of a write as people read it: hundredths with `sep`
 // ("12,50") for values, the code in hexadecimal ("0xBBBB") for commands and
@@ -39,10 +45,13 @@ std::string ShownDate(const std::string& date);
 // A number in %об as the readings table writes it: two decimals, `sep`.
 std::string Concentration(double v, const std::string& sep);
 
-// The export of services: a header line and a line per record.
-std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::string& sep);
+// The export of services: a header line and a line per record, the
+// header and the names in the language of `tr`.
+std::string ServicesCsv(const std::vector<TServiceRecord>& services, const std::string& sep,
+                        const TTranslate& tr = {});
 // The instruments with their due dates (local `today` marks the overdue).
-std::string InstrumentsCsv(const std::vector<TInstrumentDue>& instruments, const std::string& today);
+std::string InstrumentsCsv(const std::vector<TInstrumentDue>& instruments, const std::string& today,
+                           const TTranslate& tr = {});
 
 // The due date of an instrument ("YYYY-MM-DD", local), empty when it was
 // never calibrated; and whether it is overdue on `today`.
