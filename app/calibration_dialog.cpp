@@ -2,6 +2,7 @@
 
 #include "certificate.h"
 #include "report.h"
+#include "texts.h"
 #include "trend_view.h"
 
 #include <QCheckBox>
@@ -250,7 +251,7 @@ void TCalibrationDialog::showEvent(QShowEvent* event) {
     if (!session_) {
         const uint8_t slave = SelectedSlave();
         Instrument->setText(tr("Прибор: %1, адрес %2, %3")
-                                .arg(FromUtf8(ModelOf(form_.DevType)->ItemText),
+                                .arg(InstrumentTr(ModelOf(form_.DevType)->ItemText),
                                      slave ? QString::number(slave) : tr("не задан"),
                                      FromUtf8(form_.MB->PortName())));
     }
@@ -401,13 +402,13 @@ QString TCalibrationDialog::RefusalText(int code) const {
     case OtherInstrument:
         return tr("В главном окне выбран другой прибор: сессия ждёт, пока снова не будут выбраны адрес %1 и модель %2.")
             .arg(session_->Setup().slave)
-            .arg(FromUtf8(ModelOf(session_->Setup().devType)->ItemText));
+            .arg(InstrumentTr(ModelOf(session_->Setup().devType)->ItemText));
     case mbTimeout:
     case mbCommError:
         return tr("Прибор не подтвердил команду (%1): возможно, он её выполнил. Дождитесь стабильных показаний; "
                   "команду можно повторить.")
-            .arg(FromUtf8(MBErrorText(code)));
-    default: return tr("Прибор отказал: %1.").arg(FromUtf8(MBErrorText(code)));
+            .arg(InstrumentTr(MBErrorText(code)));
+    default: return tr("Прибор отказал: %1.").arg(InstrumentTr(MBErrorText(code)));
     }
 }
 
@@ -419,7 +420,7 @@ void TCalibrationDialog::UpdateView() {
     const TStep step = x.Step();
     const TServiceRecord& r = x.Record();
     Instrument->setText(tr("Прибор: %1, адрес %2, %3 — сер. номер %4")
-                            .arg(FromUtf8(ModelOf(s.devType)->ItemText))
+                            .arg(InstrumentTr(ModelOf(s.devType)->ItemText))
                             .arg(s.slave)
                             .arg(FromUtf8(s.port), r.serial ? QString::number(*r.serial) : tr("ещё не прочитан")));
     const QString gas = Number(s.gas);
@@ -446,7 +447,7 @@ void TCalibrationDialog::UpdateView() {
     case TStep::SpanSettling: text = tr("Градуировка выполнена. Ждём стабильных показаний после неё…"); break;
     case TStep::Done:
         text = tr("Готово: %1. Запись внесена в журнал. Уберите газ с прибора.")
-                   .arg(FromUtf8(ResultName(r.result)).toLower());
+                   .arg(RecordsTr(ResultName(r.result)).toLower());
         break;
     case TStep::Cancelled:
         text = x.SentText().empty()
@@ -487,7 +488,7 @@ void TCalibrationDialog::UpdateView() {
         if (s.kind != TSessionKind::Zero)
             results += tr("ПГС %1: до %2 → после %3 %об.").arg(gas, pct(r.gasBefore), pct(r.gasAfter));
     }
-    if (step == TStep::Done) results += tr("  Результат: %1.").arg(FromUtf8(ResultName(r.result)));
+    if (step == TStep::Done) results += tr("  Результат: %1.").arg(RecordsTr(ResultName(r.result)));
     Results->setText(results);
 
     TTrendFocus focus;

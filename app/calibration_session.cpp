@@ -3,10 +3,12 @@
 #include "frames.h"
 #include "instruments.h"
 #include "report.h"
+#include "texts.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace orn {
 
@@ -23,6 +25,11 @@ TKind KindOf(TSessionKind k) {
     }
     return TKind::ZeroSpan;
 }
+
+// The texts kept in the record, in the language shown.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(orn::TCalibrationSession)
+};
 
 std::string Joined(const std::string& a, const std::string& b) { return a.empty() ? b : a + "+" + b; }
 
@@ -56,14 +63,12 @@ TCalibrationSession::~TCalibrationSession() = default;
 
 std::string TCalibrationSession::Criteria() const {
     const TSessionCriteria& c = setup_.criteria;
-    char text[200];
     if (setup_.kind == TSessionKind::Bump)
-        std::snprintf(text, sizeof text, "не менее %d %% ПГС за %d с", c.bumpShare, c.bumpSeconds);
-    else
-        std::snprintf(text, sizeof text, "стабильно ±%s %%об %d с; после настройки ±%s %%об",
-                      Concentration(c.tolerance, ",").c_str(), c.stableSeconds,
-                      Concentration(c.tolerance, ",").c_str());
-    return text;
+        return Texts::tr("не менее %1 % ПГС за %2 с").arg(c.bumpShare).arg(c.bumpSeconds).toStdString();
+    return Texts::tr("стабильно ±%1 %об %2 с; после настройки ±%1 %об")
+        .arg(QString::fromStdString(Concentration(c.tolerance, ",")))
+        .arg(c.stableSeconds)
+        .toStdString();
 }
 
 void TCalibrationSession::Enter(TStep step) {
@@ -102,9 +107,9 @@ void TCalibrationSession::Decide() {
     case TStep::BumpRunning:
         if (latest && (!record_.gasBefore || *latest > *record_.gasBefore)) record_.gasBefore = *latest;
         if (latest && *latest >= setup_.gas * setup_.criteria.bumpShare / 100.0 - 1e-9) {
-            char note[80];
-            std::snprintf(note, sizeof note, "доля ПГС достигнута за %u с",
-                          unsigned((scheduler_.nowMs() - bumpStartMs_ + 999) / 1000));
+            const std::string note = Texts::tr("доля ПГС достигнута за %1 с")
+                                         .arg(unsigned((scheduler_.nowMs() - bumpStartMs_ + 999) / 1000))
+                                         .toStdString();
             record_.notes = record_.notes.empty() ? note : record_.notes + "; " + note;
             Finish(TResult::Pass);
         }
@@ -217,9 +222,9 @@ void TCalibrationSession::CommandEnded(int code) {
 }
 
 std::string TCalibrationSession::SentText() const {
-    std::string text = ActionName(sent_);
+    std::string text = ActionName(sent_, RecordsTrUtf8);
     if (!unconfirmed_.empty())
-        text += (text.empty() ? "" : "; ") + std::string("без подтверждения: ") + ActionName(unconfirmed_);
+        text += (text.empty() ? "" : "; ") + Texts::tr("без подтверждения: ").toStdString() + ActionName(unconfirmed_, RecordsTrUtf8);
     return text;
 }
 
@@ -238,7 +243,8 @@ void TCalibrationSession::Finish(TResult result) {
     record_.result = result;
     record_.action = sent_;
     if (!unconfirmed_.empty()) {
-        const std::string note = "без подтверждения прибора: " + ActionName(unconfirmed_);
+        const std::string note =
+            Texts::tr("без подтверждения прибора: ").toStdString() + ActionName(unconfirmed_, RecordsTrUtf8);
         record_.notes = record_.notes.empty() ? note : record_.notes + "; " + note;
     }
     record_.atUtc = NowUtc();

@@ -4,6 +4,7 @@
 #include "config.h"
 #include "platform.h"
 #include "report.h"
+#include "texts.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -31,8 +32,6 @@ namespace orn {
 using namespace records;
 
 namespace {
-
-QString Rec(const char* text) { return QCoreApplication::translate(TextContext, text); }
 
 QString Date(const std::string& date) { return FromUtf8(ShownDate(date)); }
 QString Time(const std::string& utc) { return FromUtf8(ShownTime(utc)); }
@@ -130,12 +129,12 @@ THistoryView::THistoryView(TRecordsLink& link, const std::string& sep, QWidget* 
     connect(BtInterval, &QPushButton::clicked, this, [this] { SetInterval(); });
     connect(BtCertificate, &QPushButton::clicked, this, [this] { MakeCertificate(); });
     connect(BtExport, &QPushButton::clicked, this, [this] {
-        const QString path = AskExportFile(QStringLiteral("orn10-работы.csv"));
+        const QString path = AskExportFile(tr("orn10-работы.csv"));
         QString error;
         if (!path.isEmpty() && !Export(path, false, error)) ShowMessage(error);
     });
     connect(BtExportDue, &QPushButton::clicked, this, [this] {
-        const QString path = AskExportFile(QStringLiteral("orn10-приборы.csv"));
+        const QString path = AskExportFile(tr("orn10-приборы.csv"));
         QString error;
         if (!path.isEmpty() && !Export(path, true, error)) ShowMessage(error);
     });
@@ -244,18 +243,18 @@ void THistoryView::FillServices() {
     };
     for (int i = 0; i < int(shown_.size()); ++i) {
         const TServiceRecord& r = *shown_[size_t(i)];
-        QString sent = FromUtf8(ActionName(r.action));
+        QString sent = FromUtf8(ActionName(r.action, RecordsTrUtf8));
         if (!IsSession(r.kind) && r.valueAfter && r.action != "zero" && r.action != "reset" && r.action != "service")
             sent += QLatin1Char(' ') + FromUtf8(ValueText(r.action, *r.valueAfter, true, sep_));
         const QColor color = r.result == TResult::Fail ? QColor(190, 0, 0) : QColor();
         Cell(Services, i, 0, Time(r.atUtc));
         Cell(Services, i, 1, QString::number(r.address));
-        Cell(Services, i, 2, Rec(KindName(r.kind)));
+        Cell(Services, i, 2, RecordsTr(KindName(r.kind)));
         Cell(Services, i, 3, sent);
         Cell(Services, i, 4, pair(r.zeroBefore, r.zeroAfter));
         Cell(Services, i, 5, pair(r.gasBefore, r.gasAfter));
         Cell(Services, i, 6, pct(r.gasConcentration));
-        Cell(Services, i, 7, Rec(ResultName(r.result)), color);
+        Cell(Services, i, 7, RecordsTr(ResultName(r.result)), color);
         Cell(Services, i, 8, FromUtf8(r.technician));
         Cell(Services, i, 9, FromUtf8(r.site));
     }
@@ -308,7 +307,7 @@ bool THistoryView::Export(const QString& path, bool dueList, QString& error) con
     std::vector<TServiceRecord> services;
     for (const TServiceRecord* r : shown_) services.push_back(*r);
     const std::string csv =
-        dueList ? InstrumentsCsv(history_.instruments, TodayLocal()) : ServicesCsv(services, sep_);
+        dueList ? InstrumentsCsv(history_.instruments, TodayLocal(), RecordsTrUtf8) : ServicesCsv(services, sep_, RecordsTrUtf8);
     return WriteWholeFile(path, csv, error);
 }
 

@@ -1,6 +1,7 @@
 #include "readings_log.h"
 
 #include "report.h"
+#include "texts.h"
 
 #include <QCoreApplication>
 
@@ -24,27 +25,30 @@ constexpr int ErrGone = -1;         // the file no longer has its name (deleted,
 constexpr int ErrNotRegular = -2;   // a FIFO, a device, a folder: no file to keep rows in
 constexpr int ErrBacklog = -3;      // MaxPending rows waiting for a medium that does not answer
 
-QString Tr(const char* text) { return QCoreApplication::translate("TReadingsLog", text); }
+// The texts of the file and of its failures.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(orn::TReadingsLog)
+};
 
 // The words for an errno of a failed open, write or sync, or one of the above.
 std::string Reason(int err) {
     switch (err) {
-    case ErrGone: return Tr("файл удалён или переименован").toStdString();
-    case ErrNotRegular: return Tr("это не обычный файл").toStdString();
-    case ErrBacklog: return Tr("носитель не отвечает").toStdString();
+    case ErrGone: return Texts::tr("файл удалён или переименован").toStdString();
+    case ErrNotRegular: return Texts::tr("это не обычный файл").toStdString();
+    case ErrBacklog: return Texts::tr("носитель не отвечает").toStdString();
     case ENOSPC:
-    case EDQUOT: return Tr("на диске нет места").toStdString();
+    case EDQUOT: return Texts::tr("на диске нет места").toStdString();
     case EIO:
     case ENODEV:
     case ENXIO:
-    case ESTALE: return Tr("носитель недоступен (извлечён?)").toStdString();
-    case EROFS: return Tr("носитель только для чтения").toStdString();
+    case ESTALE: return Texts::tr("носитель недоступен (извлечён?)").toStdString();
+    case EROFS: return Texts::tr("носитель только для чтения").toStdString();
     case EACCES:
-    case EPERM: return Tr("нет права на запись").toStdString();
+    case EPERM: return Texts::tr("нет права на запись").toStdString();
     case ENOENT:
-    case ENOTDIR: return Tr("нет такой папки").toStdString();
-    case EISDIR: return Tr("это папка").toStdString();
-    case EFBIG: return Tr("файл слишком велик").toStdString();
+    case ENOTDIR: return Texts::tr("нет такой папки").toStdString();
+    case EISDIR: return Texts::tr("это папка").toStdString();
+    case EFBIG: return Texts::tr("файл слишком велик").toStdString();
     default: return std::strerror(err);
     }
 }
@@ -126,15 +130,18 @@ const std::vector<std::string>& ReadingColumns() {
 }
 
 std::string ReadingsCsvHeader() {
-    std::vector<std::string> fields = {"Дата и время", "Порт", "Адрес", "Модель"};
-    for (const std::string& c : ReadingColumns()) fields.push_back(c);
+    std::vector<std::string> fields;
+    for (const char* c : {QT_TRANSLATE_NOOP("orn::TReadingsLog", "Дата и время"), QT_TRANSLATE_NOOP("orn::TReadingsLog", "Порт"),
+                          QT_TRANSLATE_NOOP("orn::TReadingsLog", "Адрес"), QT_TRANSLATE_NOOP("orn::TReadingsLog", "Модель")})
+        fields.push_back(Texts::tr(c).toStdString());
+    for (const std::string& c : ReadingColumns()) fields.push_back(InstrumentTr(c.c_str()).toStdString());
     return records::CsvLine(fields);
 }
 
 std::string ReadingsCsvRow(const std::string& when, const std::string& port, int address, int devType,
                            const TRegImage& image, const std::string& sep) {
     const TModelInfo* model = ModelOf(devType);
-    std::vector<std::string> fields = {when, port, std::to_string(address), model ? model->ItemText : ""};
+    std::vector<std::string> fields = {when, port, std::to_string(address), model ? InstrumentTr(model->ItemText).toStdString() : ""};
     for (const std::string& column : ReadingColumns()) {
         std::string value;
         for (int row = 0; row < GridRowCount; ++row) {

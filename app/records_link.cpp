@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "report.h"
+#include "texts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -162,7 +163,7 @@ void TRecordsLink::OnTransaction(const TTransaction& t) {
     if (t.offset < RegImageSize && t.imageFromSlave) r.valueBefore = t.before[t.offset];
     r.valueAfter = t.value;
     r.result = t.code == 0 ? TResult::Done : TResult::Unconfirmed;
-    if (t.code != 0) r.notes = MBErrorText(t.code);
+    if (t.code != 0) r.notes = InstrumentTr(MBErrorText(t.code)).toStdString();
     r.technician = (sessionUuid_.empty() ? Technician() : sessionTechnician_).toStdString();
     r.site = sessionSite_.toStdString();
     r.sessionUuid = sessionUuid_;
@@ -208,7 +209,7 @@ QString TRecordsLink::StateText() const {
 }
 
 bool TRecordsLink::SaveUnwritten(const QString& path, QString& error) const {
-    return WriteWholeFile(path, ServicesCsv(recorder_->Unwritten(), form_.DecimalSeparator), error);
+    return WriteWholeFile(path, ServicesCsv(recorder_->Unwritten(), form_.DecimalSeparator, RecordsTrUtf8), error);
 }
 
 bool TRecordsLink::eventFilter(QObject* watched, QEvent* event) {

@@ -1,6 +1,7 @@
 #include "service_tools.h"
 
 #include "frames.h"
+#include "texts.h"
 #include "traffic_view.h"
 #include "trend_view.h"
 
@@ -15,10 +16,6 @@
 #include <QToolButton>
 
 namespace orn {
-
-namespace {
-QString Utf8(const char* s) { return QString::fromUtf8(s); }
-} // namespace
 
 TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), scheduler_(scheduler) {
     // The tools, in the order of their menus: a new tool is one more entry here.
@@ -47,8 +44,8 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
     AskLogFile = [this] {
         const QString name = QStringLiteral("orn10-readings-%1.csv")
                                  .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-        QFileDialog dialog(&form_, Utf8("Записывать показания в файл"), QString(),
-                           Utf8("Таблица CSV (*.csv);;Все файлы (*)"));
+        QFileDialog dialog(&form_, tr("Записывать показания в файл"), QString(),
+                           tr("Таблица CSV (*.csv);;Все файлы (*)"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // ".csv" is added by the dialog, so that it asks before replacing the
         // file of that name; Qt's own dialog does, on every desktop.
@@ -58,7 +55,7 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     ShowMessage = [this](const QString& text) {
-        auto* box = new QMessageBox(QMessageBox::Warning, Utf8("Запись показаний"), text, QMessageBox::Ok, &form_);
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Запись показаний"), text, QMessageBox::Ok, &form_);
         box->setAttribute(Qt::WA_DeleteOnClose);
         // At quit the event loop is ending: the box is seen before it does.
         if (quitting_) {
@@ -188,7 +185,7 @@ void TServiceTools::AfterAnswer() {
     if (!model || mb.Offset != model->RegOffset || mb.Quantity != model->RegCount) return;
     const std::string port = mb.PortName();
     trend_->AddReading(scheduler_.nowMs(),
-                       Utf8("№%1 %2, %3").arg(mb.SlaveId).arg(Utf8(model->ItemText), QString::fromStdString(port)),
+                       tr("№%1 %2, %3").arg(mb.SlaveId).arg(InstrumentTr(model->ItemText), QString::fromStdString(port)),
                        form_.DevType, form_.RegImage, form_.DecimalSeparator);
     if (!log_.Recording()) return;
     const std::string when =
@@ -236,7 +233,7 @@ bool TServiceTools::StartLog(const QString& path, bool replace) {
     UpdateLogState();
     if (!started)
         ShowMessage(
-            Utf8("Не могу записывать показания в файл %1: %2.").arg(path, QString::fromStdString(log_.Error())));
+            tr("Не могу записывать показания в файл %1: %2.").arg(path, QString::fromStdString(log_.Error())));
     return started;
 }
 
@@ -259,7 +256,7 @@ void TServiceTools::UpdateLogState() {
     ActLog->setChecked(on);
     ActLog->setText(on ? tr("Остановить запись показаний (%1)").arg(QFileInfo(file).fileName())
                        : tr("Записывать показания в файл…"));
-    QString note = Utf8("Показания в файл не записываются (Ctrl+L — начать запись).");
+    QString note = tr("Показания в файл не записываются (Ctrl+L — начать запись).");
     if (on && status.stalled)
         note = tr("Запись показаний в %1 — строк: %2; запись задерживается, в очереди строк: %3 "
                   "(Ctrl+L — остановить).")
@@ -267,9 +264,9 @@ void TServiceTools::UpdateLogState() {
                    .arg(status.rows)
                    .arg(status.pending);
     else if (on)
-        note = Utf8("Запись показаний в %1 — строк: %2 (Ctrl+L — остановить).").arg(file).arg(status.rows);
+        note = tr("Запись показаний в %1 — строк: %2 (Ctrl+L — остановить).").arg(file).arg(status.rows);
     else if (!status.error.empty())
-        note = Utf8("Запись в %1 остановлена: %2; записано строк: %3.")
+        note = tr("Запись в %1 остановлена: %2; записано строк: %3.")
                    .arg(file, QString::fromStdString(status.error))
                    .arg(status.rows);
     trend_->SetNote(note);

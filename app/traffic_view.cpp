@@ -3,6 +3,7 @@
 #include "frames.h"
 #include "instruments.h"
 #include "port_list.h"
+#include "texts.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -41,7 +42,7 @@ QString Hex(const uint8_t* data, size_t n) {
     return out;
 }
 
-QString ErrorWords(int code) { return Utf8(MBErrorText(code)).trimmed(); }
+QString ErrorWords(int code) { return InstrumentTr(MBErrorText(code)).trimmed(); }
 
 bool IsVerdict(LineEventKind k) {
     return k == LineEventKind::EchoRemoved || k == LineEventKind::Skipped || k == LineEventKind::Foreign ||
@@ -239,7 +240,7 @@ QString TTrafficLog::Text(int row, int column) const {
         return r.outcome >= 0 && s.kind == LineEventKind::Received && s.dtMs > r.endMs;
     };
     const auto received = [](const TTrafficRecord::Step& s, const QString& bytes) {
-        return QStringLiteral("[+%1 ").arg(s.dtMs) + Utf8("мс] ") + bytes;
+        return tr("[+%1 мс] ").arg(s.dtMs) + bytes;
     };
     switch (column) {
     case ColTime: return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
@@ -265,19 +266,19 @@ QString TTrafficLog::Text(int row, int column) const {
             }
             if (!IsVerdict(s.kind)) continue;
             switch (s.kind) {
-            case LineEventKind::EchoRemoved: parts << Utf8("эхо удалено"); break;
-            case LineEventKind::Skipped: parts << Utf8("пропущены байты: ") + bytes; break;
-            case LineEventKind::Foreign: parts << Utf8("чужой кадр отброшен: ") + bytes; break;
-            case LineEventKind::Late: parts << Utf8("запоздалый ответ отброшен: ") + bytes; break;
+            case LineEventKind::EchoRemoved: parts << tr("эхо удалено"); break;
+            case LineEventKind::Skipped: parts << tr("пропущены байты: ") + bytes; break;
+            case LineEventKind::Foreign: parts << tr("чужой кадр отброшен: ") + bytes; break;
+            case LineEventKind::Late: parts << tr("запоздалый ответ отброшен: ") + bytes; break;
             default: parts << ErrorWords(s.code); break;
             }
         }
-        if (r.outcome == TTrafficRecord::Open) parts << Utf8("ждёт ответа…");
+        if (r.outcome == TTrafficRecord::Open) parts << tr("ждёт ответа…");
         else if (r.outcome == 0) parts << QStringLiteral("Ok");
         else if (r.outcome > 0) parts << ErrorWords(r.outcome);
         else if (r.outcome == TTrafficRecord::OpenFailed)
             parts << tr("не могу открыть порт") + (r.openError ? Utf8(" — ") : QString()) +
-                         QString::fromStdString(PortErrorReason(r.openError));
+                         PortReason(r.openError);
         if (!lateParts.isEmpty())
             parts << (r.outcome == mbTimeout ? tr("после тайм-аута пришло: ") : tr("после окончания пришло: ")) +
                          lateParts.join(QStringLiteral("  "));
@@ -317,11 +318,11 @@ QVariant TTrafficLog::data(const QModelIndex& index, int role) const {
 QVariant TTrafficLog::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-    case ColTime: return Utf8("Время");
+    case ColTime: return tr("Время");
     case ColPort: return tr("Порт");
-    case ColRequest: return Utf8("Запрос");
-    case ColAnswer: return Utf8("Ответ, как пришёл");
-    case ColOutcome: return Utf8("Итог");
+    case ColRequest: return tr("Запрос");
+    case ColAnswer: return tr("Ответ, как пришёл");
+    case ColOutcome: return tr("Итог");
     default: return {};
     }
 }
@@ -330,18 +331,18 @@ QVariant TTrafficLog::headerData(int section, Qt::Orientation orientation, int r
 
 TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("TrafficView"));
-    setWindowTitle(Utf8("Обмен по линии"));
+    setWindowTitle(tr("Обмен по линии"));
     resize(1100, 420);
     log_ = new TTrafficLog(capacity, this);
 
-    BtPause = new QPushButton(Utf8("Пауза"), this);
+    BtPause = new QPushButton(tr("Пауза"), this);
     BtPause->setCheckable(true);
-    BtPause->setToolTip(Utf8("Остановить запись обмена; обмен на линии продолжается"));
-    BtClear = new QPushButton(Utf8("Очистить"), this);
-    BtCopy = new QPushButton(Utf8("Копировать"), this);
-    BtCopy->setToolTip(Utf8("Копировать выделенные строки (Ctrl+C)"));
-    BtSave = new QPushButton(Utf8("Сохранить…"), this);
-    BtSave->setToolTip(Utf8("Сохранить все строки в текстовый файл (Ctrl+S)"));
+    BtPause->setToolTip(tr("Остановить запись обмена; обмен на линии продолжается"));
+    BtClear = new QPushButton(tr("Очистить"), this);
+    BtCopy = new QPushButton(tr("Копировать"), this);
+    BtCopy->setToolTip(tr("Копировать выделенные строки (Ctrl+C)"));
+    BtSave = new QPushButton(tr("Сохранить…"), this);
+    BtSave->setToolTip(tr("Сохранить все строки в текстовый файл (Ctrl+S)"));
     state_ = new QLabel(this);
 
     table_ = new QTableView(this);
@@ -374,8 +375,8 @@ TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::
     AskSaveFile = [this] {
         const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         const QString name = QStringLiteral("orn10-traffic-%1.txt").arg(now);
-        return QFileDialog::getSaveFileName(this, Utf8("Сохранить обмен по линии"), name,
-                                            Utf8("Текст (*.txt);;Все файлы (*)"));
+        return QFileDialog::getSaveFileName(this, tr("Сохранить обмен по линии"), name,
+                                            tr("Текст (*.txt);;Все файлы (*)"));
     };
 
     connect(BtPause, &QPushButton::toggled, this, [this](bool on) { SetPaused(on); });
@@ -398,8 +399,8 @@ TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::
 }
 
 void TTrafficView::UpdateState() {
-    QString text = Utf8("Строк: %1 (хранятся последние %2)").arg(log_->Count()).arg(log_->Capacity());
-    if (paused_) text += Utf8(" — пауза, обмен не записывается");
+    QString text = tr("Строк: %1 (хранятся последние %2)").arg(log_->Count()).arg(log_->Capacity());
+    if (paused_) text += tr(" — пауза, обмен не записывается");
     state_->setStyleSheet(QString());
     state_->setText(text);
     const bool listening = Listening();
@@ -436,7 +437,7 @@ void TTrafficView::CopySelected() {
 bool TTrafficView::SaveTo(const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
-    QByteArray text = (Utf8("Обмен по линии, сохранено ") +
+    QByteArray text = (tr("Обмен по линии, сохранено ") +
                        QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('\n'))
                           .toUtf8();
     for (int row = 0; row < log_->Count(); ++row) text += log_->Line(row).toUtf8() + '\n';
@@ -449,8 +450,8 @@ void TTrafficView::Save() {
     if (path.isEmpty()) return;
     const bool saved = SaveTo(path);
     UpdateState();
-    state_->setText(saved ? Utf8("Сохранено строк: %1 в %2").arg(log_->Count()).arg(path)
-                          : Utf8("Не удалось сохранить в %1").arg(path));
+    state_->setText(saved ? tr("Сохранено строк: %1 в %2").arg(log_->Count()).arg(path)
+                          : tr("Не удалось сохранить в %1").arg(path));
     if (!saved) state_->setStyleSheet(QStringLiteral("color: #b00000"));
 }
 

@@ -1,5 +1,6 @@
 #include "trend_view.h"
 
+#include "texts.h"
 #include "readings_log.h"
 
 #include <QDateTime>
@@ -20,10 +21,8 @@ namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-QString Utf8(const char* s) { return QString::fromUtf8(s); }
-
 // A label without its unit: "Порог №1, %об" -> "Порог №1".
-QString Name(const char* label) { return Utf8(label).section(QLatin1Char(','), 0, 0); }
+QString Name(const char* label) { return InstrumentTr(label).section(QLatin1Char(','), 0, 0); }
 
 // An axis from lo to hi in round steps, about `ticks` of them.
 struct Axis {
@@ -95,7 +94,7 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         p.setPen(Qt::darkGray);
         p.drawText(rect(), Qt::AlignCenter,
                    focus ? tr("Ждём показаний прибора…")
-                         : Utf8("Показаний пока нет: нажмите «Читать» или включите «Авто»."));
+                         : tr("Показаний пока нет: нажмите «Читать» или включите «Авто»."));
         return;
     }
     const QLocale locale = QLocale::system();
@@ -153,17 +152,17 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         p.drawText(QRectF(area.left() + m / time.hi * area.width() - 40, area.bottom() + 2, 80, fm.height()),
                    Qt::AlignHCenter | Qt::AlignTop, locale.toString(m, 'f', time.Decimals()));
     p.drawText(QRectF(area.left(), area.bottom() + fm.height() + 4, area.width(), fm.height()), Qt::AlignHCenter,
-               Utf8("время от начала, мин"));
+               tr("время от начала, мин"));
     p.setPen(GasColor);
     p.drawText(QRectF(0, area.top() - fm.height() - 4, area.left() + 40, fm.height()), Qt::AlignLeft,
-               Utf8(RowLabels(dev, GasRow)));
+               InstrumentTr(RowLabels(dev, GasRow)));
     if (hasTemperature) {
         p.setPen(TemperatureColor);
         for (double v = temp.lo; v <= temp.hi + temp.step / 2; v += temp.step)
             p.drawText(QRectF(area.right() + 4, Y(temp, v) - fm.height(), side, 2 * fm.height()),
                        Qt::AlignLeft | Qt::AlignVCenter, locale.toString(v, 'f', temp.Decimals()));
         p.drawText(QRectF(area.right() - 40, area.top() - fm.height() - 4, side + 40, fm.height()), Qt::AlignRight,
-                   Utf8(RowLabels(dev, TemperatureRow)));
+                   InstrumentTr(RowLabels(dev, TemperatureRow)));
     }
 
     p.setClipRect(area.adjusted(-2, -8, 2, 2));
@@ -313,19 +312,19 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         legend(QPen(Limit1Color, 1.5, Qt::DashLine), Name(RowLabels(dev, Limit1Row)));
     if (!focus && RowUsed(dev, Limit2Row))
         legend(QPen(Limit2Color, 1.5, Qt::DashLine), Name(RowLabels(dev, Limit2Row)));
-    if (hexCount > 0) legend(QPen(), Utf8("газ не числом: %1 (последнее %2)").arg(hexCount).arg(lastHex), true);
+    if (hexCount > 0) legend(QPen(), tr("газ не числом: %1 (последнее %2)").arg(hexCount).arg(lastHex), true);
 }
 
 // ---------------------------------------------------------------- the window
 
 TTrendView::TTrendView(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("TrendView"));
-    setWindowTitle(Utf8("График концентрации"));
+    setWindowTitle(tr("График концентрации"));
     resize(780, 440);
     caption_ = new QLabel(this);
     note_ = new QLabel(this);
-    BtClear = new QPushButton(Utf8("Очистить"), this);
-    BtClear->setToolTip(Utf8("Начать график заново"));
+    BtClear = new QPushButton(tr("Очистить"), this);
+    BtClear->setToolTip(tr("Начать график заново"));
     plot_ = new TTrendPlot(this);
     auto* top = new QHBoxLayout;
     auto* texts = new QVBoxLayout;
@@ -360,10 +359,10 @@ void TTrendView::SetNote(const QString& note) { note_->setText(note); }
 
 void TTrendView::UpdateCaption() {
     if (plot_->samples.empty()) {
-        caption_->setText(instrument_.isEmpty() ? Utf8("Прибор ещё не прочитан") : instrument_);
+        caption_->setText(instrument_.isEmpty() ? tr("Прибор ещё не прочитан") : instrument_);
         return;
     }
-    caption_->setText(Utf8("%1 — показаний: %2 с %3")
+    caption_->setText(tr("%1 — показаний: %2 с %3")
                           .arg(instrument_)
                           .arg(plot_->samples.size())
                           .arg(since_.toString(QStringLiteral("HH:mm:ss"))));

@@ -28,16 +28,16 @@ TDlgForm::TDlgForm(TMForm* mainForm)
       mainForm_(mainForm) {
     setObjectName(QStringLiteral("DlgForm"));
     setModal(false);
-    setWindowTitle(QString::fromUtf8("Задать новое значение"));
+    setWindowTitle(tr("Задать новое значение"));
     setFixedSize(ClientWidth + 2 * Border, ButtonsBelowEdit + ButtonHeight + 2 * Border);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
 
-    OKBtn = new QPushButton(QString::fromUtf8("Задать"), this);
+    OKBtn = new QPushButton(tr("Задать"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setGeometry(Border + 0, Border + 36, 58, 25);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QString::fromUtf8("Отмена"), this);
+    CancelBtn = new QPushButton(tr("Отмена"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(Border + 64, Border + 36, 58, 25);
     CancelBtn->setAutoDefault(false);

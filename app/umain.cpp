@@ -3,6 +3,7 @@
 #include "icons.h"
 #include "port_box.h"
 #include "readings_log.h"
+#include "texts.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
@@ -56,19 +57,19 @@ constexpr int GridMinColumn = 16;
 // The speeds offered, as ordinals of TComPortBaudRate: 1200 .. 115200.
 constexpr TComPortBaudRate SpeedMap[] = {br1200, br2400, br4800, br9600, br19200, br38400, br57600, br115200};
 
-const char* const PortErrorText = "Ошибка:\n Не могу открыть порт!";
 const char* const PortErrorCaption = "ORN Modbus";
 
 // A control with its object name, place and (for labels, buttons and group
 // boxes) its text.
-template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int w, int h, const char* text = nullptr) {
+template <class W>
+W* Make(QWidget* parent, const char* name, int x, int y, int w, int h, const QString& text = QString()) {
     auto* widget = new W(parent);
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(x, y, w, h);
     if constexpr (std::is_base_of_v<QGroupBox, W>) {
-        if (text) widget->setTitle(QString::fromUtf8(text));
+        if (!text.isNull()) widget->setTitle(text);
     } else if constexpr (std::is_base_of_v<QLabel, W> || std::is_base_of_v<QAbstractButton, W>) {
-        if (text) widget->setText(QString::fromUtf8(text));
+        if (!text.isNull()) widget->setText(text);
     }
     return widget;
 }
@@ -153,7 +154,7 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortS
     SetTag(SBtWrCurrent, 10);
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r)
-        Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
+        Grid->item(r, 0)->setText(InstrumentTr(RowLabels(DevType, r)));
     Grid->setColumnWidth(0, GridLabelPitch);
     RegOffset = 1;
     RegCount = 13;
@@ -180,13 +181,12 @@ void TMForm::BuildLayout() {
     setBackgroundRole(QPalette::Button);
 
     auto at = [](int v) { return v + Border; };
-    auto utf8 = [](const char* s) { return QString::fromUtf8(s); };
 
     // Port settings.
-    GBPort = Make<QGroupBox>(this, "GBPort", at(0), at(0), 181, 113, "Связь");
-    LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13, "Порт:");
-    LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13, "Скорость:");
-    LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13, "Чётность:");
+    GBPort = Make<QGroupBox>(this, "GBPort", at(0), at(0), 181, 113, tr("Связь"));
+    LabelPort = Make<QLabel>(GBPort, "LabelPort", 8, 24, 28, 13, tr("Порт:"));
+    LabelSpeed = Make<QLabel>(GBPort, "LabelSpeed", 8, 52, 51, 13, tr("Скорость:"));
+    LabelParity = Make<QLabel>(GBPort, "LabelParity", 8, 80, 51, 13, tr("Чётность:"));
     auto* portBox = Make<TPortBox>(GBPort, "CBPortNum", 68, 20, 69, 21);
     portBox->OnPopup = [this] { RefreshPorts(); };
     CBPortNum = portBox;
@@ -200,14 +200,14 @@ void TMForm::BuildLayout() {
     CBParity->addItems({"None", "Odd", "Even"});
     CBParity->setCurrentIndex(2);
 
-    SBtFind = Make<QToolButton>(this, "SBtFind", at(0), at(120), 81, 26, "Найти");
+    SBtFind = Make<QToolButton>(this, "SBtFind", at(0), at(120), 81, 26, tr("Найти"));
 
     // Instrument.
-    GBDev = Make<QGroupBox>(this, "GBDev", at(0), at(152), 181, 89, "Прибор");
-    LabelType = Make<QLabel>(GBDev, "LabelType", 8, 24, 22, 13, "Тип:");
-    LabelAddr = Make<QLabel>(GBDev, "LabelAddr", 8, 52, 34, 13, "Адрес:");
+    GBDev = Make<QGroupBox>(this, "GBDev", at(0), at(152), 181, 89, tr("Прибор"));
+    LabelType = Make<QLabel>(GBDev, "LabelType", 8, 24, 22, 13, tr("Тип:"));
+    LabelAddr = Make<QLabel>(GBDev, "LabelAddr", 8, 52, 34, 13, tr("Адрес:"));
     CBDev = Make<QComboBox>(GBDev, "CBDev", 48, 20, 121, 21);
-    for (const TModelInfo& m : Models) CBDev->addItem(utf8(m.ItemText));
+    for (const TModelInfo& m : Models) CBDev->addItem(InstrumentTr(m.ItemText));
     CBDev->setCurrentIndex(InitialDevType);
     CBAddr = Make<QComboBox>(GBDev, "CBAddr", 48, 48, 61, 21);
     CBAddr->setEditable(true);
@@ -230,12 +230,12 @@ void TMForm::BuildLayout() {
     BtRecording->setPalette(red);
     for (QToolButton* b : {BtService, BtRecording}) b->hide();
 
-    SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26, "Переключить");
-    SBtGo->setToolTip(utf8("Переключить на работу с ORN терминалом"));
+    SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26, tr("Переключить"));
+    SBtGo->setToolTip(tr("Переключить на работу с ORN терминалом"));
     SBtGo->setCursor(Qt::PointingHandCursor);
 
     // Readings.
-    Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13, "Показания:");
+    Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13, tr("Показания:"));
     LabelSource = Make<QLabel>(this, "LabelSource", at(256), at(0), 214, 13);
     LabelSource->setForegroundRole(QPalette::PlaceholderText);
     LabelSource->hide();
@@ -270,38 +270,38 @@ void TMForm::BuildLayout() {
     Grid->viewport()->installEventFilter(this);
 
     const QIcon glyph(QPixmap::fromImage(WriteGlyph()));
-    auto writeButton = [&](const char* name, int top, const char* hint) {
+    auto writeButton = [&](const char* name, int top, const QString& hint) {
         auto* b = Make<QToolButton>(this, name, at(400), at(top), 23, 22);
         b->setAutoRaise(true);
         b->setIcon(glyph);
         b->setIconSize(QSize(16, 16));
-        b->setToolTip(utf8(hint));
+        b->setToolTip(hint);
         return b;
     };
-    SBtWrLimit1 = writeButton("SBtWrLimit1", 132, "Задать новый порог");
-    SBtWrLimit2 = writeButton("SBtWrLimit2", 156, "Задать новый порог");
-    SBtWrMagnet = writeButton("SBtWrMagnet", 180, "Задать новую концентрацию газа для магнитной градуировки");
-    SBtWrCurrent = writeButton("SBtWrCurrent", 203, "Указать текущее значение тока (только для границ диапазона)");
+    SBtWrLimit1 = writeButton("SBtWrLimit1", 132, tr("Задать новый порог"));
+    SBtWrLimit2 = writeButton("SBtWrLimit2", 156, tr("Задать новый порог"));
+    SBtWrMagnet = writeButton("SBtWrMagnet", 180, tr("Задать новую концентрацию газа для магнитной градуировки"));
+    SBtWrCurrent = writeButton("SBtWrCurrent", 203, tr("Указать текущее значение тока (только для границ диапазона)"));
 
     // Reading and commands.
-    BoxAuto = Make<QCheckBox>(this, "BoxAuto", at(472), at(16), 73, 17, "Авто");
-    SBtRead = Make<QToolButton>(this, "SBtRead", at(472), at(40), 75, 26, "Читать");
-    SBtRead->setToolTip(utf8("Считать текущие показания из прибора"));
-    BtZero = Make<QPushButton>(this, "BtZero", at(472), at(88), 75, 25, "Уст. 0");
-    BtZero->setToolTip(utf8("Установка нуля показаний по концентрации"));
-    BtCalb = Make<QPushButton>(this, "BtCalb", at(472), at(120), 75, 25, "Градуировка");
-    BtCalb->setToolTip(utf8("Градуировка показаний по концентрации"));
-    BtInit = Make<QPushButton>(this, "BtInit", at(472), at(152), 75, 25, "Сброс");
-    BtInit->setToolTip(utf8("Сброс градуировки показаний по концентрации к заводской"));
+    BoxAuto = Make<QCheckBox>(this, "BoxAuto", at(472), at(16), 73, 17, tr("Авто"));
+    SBtRead = Make<QToolButton>(this, "SBtRead", at(472), at(40), 75, 26, tr("Читать"));
+    SBtRead->setToolTip(tr("Считать текущие показания из прибора"));
+    BtZero = Make<QPushButton>(this, "BtZero", at(472), at(88), 75, 25, tr("Уст. 0"));
+    BtZero->setToolTip(tr("Установка нуля показаний по концентрации"));
+    BtCalb = Make<QPushButton>(this, "BtCalb", at(472), at(120), 75, 25, tr("Градуировка"));
+    BtCalb->setToolTip(tr("Градуировка показаний по концентрации"));
+    BtInit = Make<QPushButton>(this, "BtInit", at(472), at(152), 75, 25, tr("Сброс"));
+    BtInit->setToolTip(tr("Сброс градуировки показаний по концентрации к заводской"));
     for (QPushButton* b : {BtZero, BtCalb, BtInit}) b->setAutoDefault(false);
 
     // Current output.
-    GBCur = Make<QGroupBox>(this, "GBCur", at(432), at(200), 113, 73, "Ток");
-    BoxFix = Make<QCheckBox>(GBCur, "BoxFix", 8, 16, 89, 17, "Фиксировать");
-    Box4 = Make<QRadioButton>(GBCur, "Box4", 8, 40, 49, 17, "4мА");
+    GBCur = Make<QGroupBox>(this, "GBCur", at(432), at(200), 113, 73, tr("Ток"));
+    BoxFix = Make<QCheckBox>(GBCur, "BoxFix", 8, 16, 89, 17, tr("Фиксировать"));
+    Box4 = Make<QRadioButton>(GBCur, "Box4", 8, 40, 49, 17, tr("4мА"));
     Box4->setChecked(true);
     Box4->setEnabled(false);
-    Box20 = Make<QRadioButton>(GBCur, "Box20", 56, 40, 49, 17, "20мА");
+    Box20 = Make<QRadioButton>(GBCur, "Box20", 56, 40, 49, 17, tr("20мА"));
     Box20->setEnabled(false);
     Box4->installEventFilter(this);
     Box20->installEventFilter(this);
@@ -434,9 +434,9 @@ void TMForm::ShowPortError(int error) {
     portBack_ = false;
     if (quiet || portErrorBoxShown_) return;
     portErrorBoxShown_ = true;
-    PortErrorMessage = QString::fromUtf8(PortErrorText);
-    const std::string reason = PortErrorReason(error);
-    if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
+    PortErrorMessage = tr("Ошибка:\n Не могу открыть порт!");
+    const QString reason = PortReason(error);
+    if (!reason.isEmpty()) PortErrorMessage += "\n " + reason;
     ShowPortErrorBox();
     portErrorBoxShown_ = false;
 }
@@ -522,7 +522,7 @@ void TMForm::TimerAutoTimer() {
     }
     ReadRegisters(FindAddr, RegOffset, RegCount);
     // A port that cannot be opened keeps its text there.
-    if (!portOutage_) SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
+    if (!portOutage_) SetPanel(3, tr("№%1").arg(FindAddr));
 }
 
 void TMForm::TimerOnesTimer() {
@@ -546,7 +546,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     MB->Disconnect();
     ++RxCount;
     SetPanel(1, "Rx: " + Number(RxCount));
-    const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
+    const QString slave = tr("№%1").arg(MB->SlaveId);
     ShowOutcome(slave + ": Ok");
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
@@ -562,7 +562,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
 
     if (MB->FunctionCode == 6) {
         if (MB->Offset == RegServiceProtocol) {
-            SetPanel(3, slave + QString::fromUtf8(": Переключен на служебный протокол"));
+            SetPanel(3, slave + tr(": Переключен на служебный протокол"));
             // The grid keeps its values; the request is over all the same.
             Waiting = false;
             return;
@@ -594,12 +594,12 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     if (!refused) MB->Disconnect();
     ++ErrCount;
     SetPanel(2, "Err: " + Number(ErrCount));
-    const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
+    const QString slave = tr("№%1").arg(MB->SlaveId);
     // The device failed under the request (an adapter pulled): the port, not
     // the instrument, failed, as when it cannot be opened.
     const int deviceError = code == mbCommError ? MB->DeviceError() : 0;
     const int shown = deviceError ? int(mbPortNotOpen) : int(code);
-    ShowOutcome(Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
+    ShowOutcome(Finding ? slave : slave + ": " + InstrumentTr(MBErrorText(shown)));
     if (refused) return;
     // Whatever the grid shows is not confirmed any more.
     gridFresh_ = 0;
@@ -690,15 +690,14 @@ void TMForm::ShowReadings() {
         return;
     }
     // "MB4", "X-20": the model's name without the family's.
-    QString model = QString::fromUtf8(ModelOf(gridFrom_.DevType)->ItemText).section(QLatin1Char(' '), -1);
-    model.remove(QString::fromUtf8("ОРН10-"));
+    const QString model = QString::fromStdString(ModelShortName(gridFrom_.DevType));
     const QString port = QString::fromStdString(gridFrom_.Port).section(QLatin1Char('/'), -1);
     LabelSource->setText(gridReadAt_.isEmpty()
                              ? tr("устарели: №%1 (%2, %3)").arg(gridFrom_.Slave).arg(model, port)
                              : tr("устарели: №%1 (%2, %3) в %4").arg(gridFrom_.Slave).arg(model, port, gridReadAt_));
     LabelSource->setToolTip(tr("Серые значения прочитаны из прибора №%1 (%2, порт %3) и с тех пор не подтверждены.")
                                 .arg(gridFrom_.Slave)
-                                .arg(QString::fromUtf8(ModelOf(gridFrom_.DevType)->ItemText),
+                                .arg(InstrumentTr(ModelOf(gridFrom_.DevType)->ItemText),
                                      QString::fromStdString(gridFrom_.Port)));
     LabelSource->show();
 }
@@ -707,7 +706,7 @@ void TMForm::CBDevChange() {
     const int previousDevType = DevType;
     DevType = CBDev->currentIndex();
     for (int r = 0; r < Grid->rowCount(); ++r) {
-        Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
+        Grid->item(r, 0)->setText(InstrumentTr(RowLabels(DevType, r)));
         Grid->item(r, 1)->setText(QString());
     }
     // The values come back only with the next answer.
@@ -937,7 +936,7 @@ void TMForm::ShowReadingNeeded(uint8_t address) {
     // An invalid address is marked as a request would mark it.
     uint8_t slave = 0;
     if (ParseAddress(address, slave))
-        SetPanel(3, QString::fromUtf8("№") + Number(slave) + QString::fromUtf8(": Сначала считайте показания"));
+        SetPanel(3, tr("№%1").arg(slave) + tr(": Сначала считайте показания"));
 }
 
 bool TMForm::CalibrationAllowed() {
@@ -1159,8 +1158,8 @@ void TMForm::StartSearch() {
     FindAddr = 1;
     if (ReadRegisters(FindAddr, RegOffset, RegCount) != 0) return;
     Finding = true;
-    SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
-    SBtFind->setText(QString::fromUtf8("Стоп"));
+    SetPanel(3, tr("№%1").arg(FindAddr));
+    SBtFind->setText(tr("Стоп"));
     BoxAuto->setChecked(false);
     BoxAuto->setEnabled(false);
     for (QWidget* w : std::initializer_list<QWidget*>{SBtGo, GBPort, GBDev, SBtRead, BtInit, BtZero, BtCalb})
@@ -1183,10 +1182,10 @@ void TMForm::StopSearch() {
     stoppingSearch_ = false;
     Finding = false;
     TimerAuto->setEnabled(false);
-    SBtFind->setText(QString::fromUtf8("Найти"));
+    SBtFind->setText(tr("Найти"));
     ErrCount = 0;
     SetPanel(2, "Err: " + Number(ErrCount));
-    SetPanel(3, QString::fromUtf8("Найдено приборов: ") + Number(FoundCount));
+    SetPanel(3, tr("Найдено приборов: %1").arg(FoundCount));
     for (QWidget* w :
          std::initializer_list<QWidget*>{SBtGo, GBPort, GBDev, BoxAuto, SBtRead, BtInit, BtZero, BtCalb})
         w->setEnabled(true);
