@@ -27,7 +27,7 @@ TKind KindOf(TSessionKind k) {
 }
 
 // The texts kept in the record, in the language shown.
-struct Texts {
+struct SessionTexts {
     Q_DECLARE_TR_FUNCTIONS(orn::TCalibrationSession)
 };
 
@@ -64,8 +64,8 @@ TCalibrationSession::~TCalibrationSession() = default;
 std::string TCalibrationSession::Criteria() const {
     const TSessionCriteria& c = setup_.criteria;
     if (setup_.kind == TSessionKind::Bump)
-        return Texts::tr("не менее %1 % ПГС за %2 с").arg(c.bumpShare).arg(c.bumpSeconds).toStdString();
-    return Texts::tr("стабильно ±%1 %об %2 с; после настройки ±%1 %об")
+        return SessionTexts::tr("не менее %1 % ПГС за %2 с").arg(c.bumpShare).arg(c.bumpSeconds).toStdString();
+    return SessionTexts::tr("стабильно ±%1 %об %2 с; после настройки ±%1 %об")
         .arg(QString::fromStdString(Concentration(c.tolerance, ",")))
         .arg(c.stableSeconds)
         .toStdString();
@@ -107,7 +107,7 @@ void TCalibrationSession::Decide() {
     case TStep::BumpRunning:
         if (latest && (!record_.gasBefore || *latest > *record_.gasBefore)) record_.gasBefore = *latest;
         if (latest && *latest >= setup_.gas * setup_.criteria.bumpShare / 100.0 - 1e-9) {
-            const std::string note = Texts::tr("доля ПГС достигнута за %1 с")
+            const std::string note = SessionTexts::tr("доля ПГС достигнута за %1 с")
                                          .arg(unsigned((scheduler_.nowMs() - bumpStartMs_ + 999) / 1000))
                                          .toStdString();
             record_.notes = record_.notes.empty() ? note : record_.notes + "; " + note;
@@ -224,7 +224,7 @@ void TCalibrationSession::CommandEnded(int code) {
 std::string TCalibrationSession::SentText() const {
     std::string text = ActionName(sent_, RecordsTrUtf8);
     if (!unconfirmed_.empty())
-        text += (text.empty() ? "" : "; ") + Texts::tr("без подтверждения: ").toStdString() + ActionName(unconfirmed_, RecordsTrUtf8);
+        text += (text.empty() ? "" : "; ") + SessionTexts::tr("без подтверждения: ").toStdString() + ActionName(unconfirmed_, RecordsTrUtf8);
     return text;
 }
 
@@ -244,7 +244,7 @@ void TCalibrationSession::Finish(TResult result) {
     record_.action = sent_;
     if (!unconfirmed_.empty()) {
         const std::string note =
-            Texts::tr("без подтверждения прибора: ").toStdString() + ActionName(unconfirmed_, RecordsTrUtf8);
+            SessionTexts::tr("без подтверждения прибора: ").toStdString() + ActionName(unconfirmed_, RecordsTrUtf8);
         record_.notes = record_.notes.empty() ? note : record_.notes + "; " + note;
     }
     record_.atUtc = NowUtc();

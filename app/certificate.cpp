@@ -19,7 +19,7 @@ using namespace records;
 namespace {
 
 // The texts of the certificate.
-struct Texts {
+struct CertificateTexts {
     Q_DECLARE_TR_FUNCTIONS(orn::Certificate)
 };
 
@@ -109,7 +109,7 @@ private:
 } // namespace
 
 QString CertificatePath(const TServiceRecord& r) {
-    const QString name = Texts::tr("Протокол %1 %2 %3.pdf")
+    const QString name = CertificateTexts::tr("Протокол %1 %2 %3.pdf")
                              .arg(r.serial ? QString::number(*r.serial) : QStringLiteral("—"),
                                   FromUtf8(LocalDate(r.atUtc)), FromUtf8(r.uuid.substr(0, 8)));
     return QDir(FromUtf8(CertificateDirectory())).filePath(name);
@@ -117,89 +117,89 @@ QString CertificatePath(const TServiceRecord& r) {
 
 bool WriteCertificate(const QString& path, const TServiceRecord& r, const QString& sep, QString& error) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        error = Texts::tr("Не могу создать папку %1").arg(QFileInfo(path).absolutePath());
+        error = CertificateTexts::tr("Не могу создать папку %1").arg(QFileInfo(path).absolutePath());
         return false;
     }
     QPdfWriter pdf(path);
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setResolution(300);
-    pdf.setTitle(Texts::tr("Протокол калибровки"));
+    pdf.setTitle(CertificateTexts::tr("Протокол калибровки"));
     pdf.setCreator(FromUtf8(r.program));
     QPainter p;
     if (!p.begin(&pdf)) {
-        error = Texts::tr("Не могу записать файл %1").arg(path);
+        error = CertificateTexts::tr("Не могу записать файл %1").arg(path);
         return false;
     }
     const std::string s = sep.toStdString();
     auto pct = [&](const std::optional<double>& v) { return v ? FromUtf8(Concentration(*v, s)) : QStringLiteral("—"); };
     TPage page(p, 300 / 25.4);
 
-    page.Text(TPage::Left, Texts::tr("Протокол калибровки"), 18, true, Qt::AlignHCenter);
+    page.Text(TPage::Left, CertificateTexts::tr("Протокол калибровки"), 18, true, Qt::AlignHCenter);
     page.Text(TPage::Left,
-              Texts::tr("%1 — запись № %2 от %3").arg(RecordsTr(KindName(r.kind)), FromUtf8(r.uuid.substr(0, 8)),
+              CertificateTexts::tr("%1 — запись № %2 от %3").arg(RecordsTr(KindName(r.kind)), FromUtf8(r.uuid.substr(0, 8)),
                                                 FromUtf8(ShownTime(r.atUtc))),
               10, false, Qt::AlignHCenter);
 
-    page.Heading(Texts::tr("Прибор"));
-    page.Pair(Texts::tr("Модель"), ModelText(r.model));
-    page.Pair(Texts::tr("Серийный номер"), r.serial ? QString::number(*r.serial) : QString());
-    page.Pair(Texts::tr("Адрес на линии, порт"), Texts::tr("%1, %2").arg(r.address).arg(FromUtf8(r.port)));
-    page.Pair(Texts::tr("Объект, линия"), FromUtf8(r.site));
+    page.Heading(CertificateTexts::tr("Прибор"));
+    page.Pair(CertificateTexts::tr("Модель"), ModelText(r.model));
+    page.Pair(CertificateTexts::tr("Серийный номер"), r.serial ? QString::number(*r.serial) : QString());
+    page.Pair(CertificateTexts::tr("Адрес на линии, порт"), CertificateTexts::tr("%1, %2").arg(r.address).arg(FromUtf8(r.port)));
+    page.Pair(CertificateTexts::tr("Объект, линия"), FromUtf8(r.site));
 
     if (r.gasConcentration) {
-        page.Heading(Texts::tr("Поверочная газовая смесь"));
-        page.Pair(Texts::tr("Концентрация, %об"), pct(r.gasConcentration));
-        page.Pair(Texts::tr("Партия баллона"), FromUtf8(r.cylinderLot));
-        page.Pair(Texts::tr("Баллон годен до"), FromUtf8(ShownDate(r.cylinderExpiry)));
+        page.Heading(CertificateTexts::tr("Поверочная газовая смесь"));
+        page.Pair(CertificateTexts::tr("Концентрация, %об"), pct(r.gasConcentration));
+        page.Pair(CertificateTexts::tr("Партия баллона"), FromUtf8(r.cylinderLot));
+        page.Pair(CertificateTexts::tr("Баллон годен до"), FromUtf8(ShownDate(r.cylinderExpiry)));
     }
 
-    page.Heading(Texts::tr("Показания прибора, %об"));
+    page.Heading(CertificateTexts::tr("Показания прибора, %об"));
     QList<QStringList> rows;
     if (r.kind == TKind::Bump) {
-        rows << QStringList{Texts::tr("Чистый воздух, до подачи газа"), pct(r.zeroBefore), QStringLiteral("—")};
-        rows << QStringList{Texts::tr("Поверочный газ, наибольшее"), pct(r.gasBefore), QStringLiteral("—")};
+        rows << QStringList{CertificateTexts::tr("Чистый воздух, до подачи газа"), pct(r.zeroBefore), QStringLiteral("—")};
+        rows << QStringList{CertificateTexts::tr("Поверочный газ, наибольшее"), pct(r.gasBefore), QStringLiteral("—")};
     } else {
-        if (r.kind != TKind::Span) rows << QStringList{Texts::tr("Нулевой газ"), pct(r.zeroBefore), pct(r.zeroAfter)};
-        if (r.kind != TKind::Zero) rows << QStringList{Texts::tr("Поверочный газ"), pct(r.gasBefore), pct(r.gasAfter)};
+        if (r.kind != TKind::Span) rows << QStringList{CertificateTexts::tr("Нулевой газ"), pct(r.zeroBefore), pct(r.zeroAfter)};
+        if (r.kind != TKind::Zero) rows << QStringList{CertificateTexts::tr("Поверочный газ"), pct(r.gasBefore), pct(r.gasAfter)};
     }
-    page.Table({Texts::tr("Газ"), Texts::tr("до настройки"), Texts::tr("после настройки")}, rows);
-    page.Pair(Texts::tr("Критерии"), FromUtf8(r.criteria));
-    page.Pair(Texts::tr("Отправлено в прибор"), r.action.empty() ? Texts::tr("ничего") : FromUtf8(ActionName(r.action, RecordsTrUtf8)));
-    if (!r.notes.empty()) page.Pair(Texts::tr("Примечание"), FromUtf8(r.notes));
+    page.Table({CertificateTexts::tr("Газ"), CertificateTexts::tr("до настройки"), CertificateTexts::tr("после настройки")}, rows);
+    page.Pair(CertificateTexts::tr("Критерии"), FromUtf8(r.criteria));
+    page.Pair(CertificateTexts::tr("Отправлено в прибор"), r.action.empty() ? CertificateTexts::tr("ничего") : FromUtf8(ActionName(r.action, RecordsTrUtf8)));
+    if (!r.notes.empty()) page.Pair(CertificateTexts::tr("Примечание"), FromUtf8(r.notes));
 
-    page.Heading(Texts::tr("Результат"));
+    page.Heading(CertificateTexts::tr("Результат"));
     p.setPen(r.result == TResult::Pass ? QColor(0, 110, 30) : QColor(180, 0, 0));
     page.Text(TPage::Left, RecordsTr(ResultName(r.result)).toUpper(), 16, true);
     p.setPen(Qt::black);
-    page.Pair(Texts::tr("Исполнитель"), FromUtf8(r.technician));
-    page.Pair(Texts::tr("Дата и время"), FromUtf8(ShownTime(r.atUtc)));
-    page.Pair(Texts::tr("Программа"), FromUtf8(r.program));
+    page.Pair(CertificateTexts::tr("Исполнитель"), FromUtf8(r.technician));
+    page.Pair(CertificateTexts::tr("Дата и время"), FromUtf8(ShownTime(r.atUtc)));
+    page.Pair(CertificateTexts::tr("Программа"), FromUtf8(r.program));
 
     // Lines to sign.
     page.Skip(14);
-    for (const QString& who : {Texts::tr("Исполнитель"), Texts::tr("Представитель заказчика")}) {
+    for (const QString& who : {CertificateTexts::tr("Исполнитель"), CertificateTexts::tr("Представитель заказчика")}) {
         page.Font(10);
         p.drawText(page.Mm(TPage::Left, page.Y() - 5, 60, 6), Qt::AlignLeft | Qt::AlignBottom, who);
         page.Rule(TPage::Left + 62, 45);
         page.Rule(TPage::Left + 112, 58);
         p.setPen(QColor(110, 110, 110));
         page.Font(7);
-        p.drawText(page.Mm(TPage::Left + 62, page.Y() + 0.5, 45, 4), Qt::AlignHCenter, Texts::tr("подпись"));
-        p.drawText(page.Mm(TPage::Left + 112, page.Y() + 0.5, 58, 4), Qt::AlignHCenter, Texts::tr("фамилия, инициалы"));
+        p.drawText(page.Mm(TPage::Left + 62, page.Y() + 0.5, 45, 4), Qt::AlignHCenter, CertificateTexts::tr("подпись"));
+        p.drawText(page.Mm(TPage::Left + 112, page.Y() + 0.5, 58, 4), Qt::AlignHCenter, CertificateTexts::tr("фамилия, инициалы"));
         p.setPen(Qt::black);
         page.Skip(16);
     }
     page.Font(10);
-    p.drawText(page.Mm(TPage::Left, page.Y() - 5, 60, 6), Qt::AlignLeft | Qt::AlignBottom, Texts::tr("Дата"));
+    p.drawText(page.Mm(TPage::Left, page.Y() - 5, 60, 6), Qt::AlignLeft | Qt::AlignBottom, CertificateTexts::tr("Дата"));
     page.Rule(TPage::Left + 62, 45);
 
     page.Font(7);
     p.setPen(QColor(110, 110, 110));
     p.drawText(page.Mm(TPage::Left, 282, TPage::Right - TPage::Left, 5), Qt::AlignLeft,
-               Texts::tr("Запись журнала обслуживания %1").arg(FromUtf8(r.uuid)));
+               CertificateTexts::tr("Запись журнала обслуживания %1").arg(FromUtf8(r.uuid)));
     if (!p.end()) {
-        error = Texts::tr("Не могу записать файл %1").arg(path);
+        error = CertificateTexts::tr("Не могу записать файл %1").arg(path);
         return false;
     }
     return true;

@@ -26,31 +26,36 @@ constexpr int ErrNotRegular = -2;   // a FIFO, a device, a folder: no file to ke
 constexpr int ErrBacklog = -3;      // MaxPending rows waiting for a medium that does not answer
 
 // The texts of the file and of its failures.
-struct Texts {
+struct LogTexts {
     Q_DECLARE_TR_FUNCTIONS(orn::TReadingsLog)
 };
 
 // The words for an errno of a failed open, write or sync, or one of the above.
-std::string Reason(int err) {
+const char* Words(int err) {
     switch (err) {
-    case ErrGone: return Texts::tr("файл удалён или переименован").toStdString();
-    case ErrNotRegular: return Texts::tr("это не обычный файл").toStdString();
-    case ErrBacklog: return Texts::tr("носитель не отвечает").toStdString();
+    case ErrGone: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "файл удалён или переименован");
+    case ErrNotRegular: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "это не обычный файл");
+    case ErrBacklog: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель не отвечает");
     case ENOSPC:
-    case EDQUOT: return Texts::tr("на диске нет места").toStdString();
+    case EDQUOT: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "на диске нет места");
     case EIO:
     case ENODEV:
     case ENXIO:
-    case ESTALE: return Texts::tr("носитель недоступен (извлечён?)").toStdString();
-    case EROFS: return Texts::tr("носитель только для чтения").toStdString();
+    case ESTALE: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель недоступен (извлечён?)");
+    case EROFS: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель только для чтения");
     case EACCES:
-    case EPERM: return Texts::tr("нет права на запись").toStdString();
+    case EPERM: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "нет права на запись");
     case ENOENT:
-    case ENOTDIR: return Texts::tr("нет такой папки").toStdString();
-    case EISDIR: return Texts::tr("это папка").toStdString();
-    case EFBIG: return Texts::tr("файл слишком велик").toStdString();
-    default: return std::strerror(err);
+    case ENOTDIR: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "нет такой папки");
+    case EISDIR: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "это папка");
+    case EFBIG: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "файл слишком велик");
+    default: return nullptr;   // the system's own words
     }
+}
+
+std::string Reason(int err) {
+    const char* words = Words(err);
+    return words ? LogTexts::tr(words).toStdString() : std::strerror(err);
 }
 
 // The file as the writer thread keeps it.
@@ -133,7 +138,7 @@ std::string ReadingsCsvHeader() {
     std::vector<std::string> fields;
     for (const char* c : {QT_TRANSLATE_NOOP("orn::TReadingsLog", "Дата и время"), QT_TRANSLATE_NOOP("orn::TReadingsLog", "Порт"),
                           QT_TRANSLATE_NOOP("orn::TReadingsLog", "Адрес"), QT_TRANSLATE_NOOP("orn::TReadingsLog", "Модель")})
-        fields.push_back(Texts::tr(c).toStdString());
+        fields.push_back(LogTexts::tr(c).toStdString());
     for (const std::string& c : ReadingColumns()) fields.push_back(InstrumentTr(c.c_str()).toStdString());
     return records::CsvLine(fields);
 }

@@ -1,11 +1,13 @@
 #include "service_tools.h"
 
+#include "application.h"
 #include "frames.h"
 #include "texts.h"
 #include "traffic_view.h"
 #include "trend_view.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
@@ -24,6 +26,9 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
     AddTool(QString(), nullptr, nullptr);
     ActLog = AddTool(tr("Записывать показания в файл…"), "Ctrl+L", [this] { ToggleLog(); });
     ActLog->setCheckable(true);
+    AddTool(QString(), nullptr, nullptr);
+    ActLanguage = LanguageChoice();
+    tools_ << ActLanguage;
 
     // The window's menu button offers what its context menu does: every
     // tool beside the window adds its entries to the window's actions.
@@ -107,6 +112,39 @@ QAction* TServiceTools::AddTool(const QString& text, const char* keys, std::func
 }
 
 void TServiceTools::AddTo(QWidget* window) { window->addActions(tools_); }
+
+QAction* TServiceTools::LanguageChoice() {
+    // Named in both languages, so that it is found in either; each language
+    // by its own name.  The windows are made in the language of the start:
+    // the choice takes effect with the next one.
+    const auto* app = dynamic_cast<const TApplication*>(QCoreApplication::instance());
+    const TLanguage current = app ? app->Language() : TLanguage::Russian;
+    auto* menu = new QMenu(&form_);
+    auto* group = new QActionGroup(menu);
+    const std::pair<TLanguage, QString> languages[] = {
+        {TLanguage::Russian, QStringLiteral("Русский")},   // untranslated: each language by its own name
+        {TLanguage::English, QStringLiteral("English")},
+    };
+    for (const auto& [language, name] : languages) {
+        QAction* a = menu->addAction(name);
+        a->setCheckable(true);
+        a->setChecked(language == ChosenLanguage().value_or(current));
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, language = language, current] {
+            RememberLanguage(language);
+            if (language == current) return;
+            auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Язык / Language"),   // untranslated
+                                        QStringLiteral("Язык сменится при следующем запуске программы.\n"   // untranslated
+                                                       "The language changes when the program is started again."),
+                                        QMessageBox::Ok, &form_);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->show();
+        });
+    }
+    auto* choice = new QAction(QStringLiteral("Язык / Language"), this);   // untranslated: both
+    choice->setMenu(menu);
+    return choice;
+}
 
 TTrafficView* TServiceTools::Traffic() {
     if (!traffic_) {

@@ -42,6 +42,8 @@ public:
     QAction* ActTraffic;
     QAction* ActTrend;
     QAction* ActLog;
+    // "Язык / Language": Russian or English, remembered for the next start.
+    QAction* ActLanguage;
 
     // The traffic view, made when first asked for.
     TTrafficView* Traffic();
@@ -79,6 +81,8 @@ signals:
 private:
     // One entry of the tools' menus; a null `open` is a separator.
     QAction* AddTool(const QString& text, const char* keys, std::function<void()> open);
+    // The entry "Язык / Language" with its menu of languages.
+    QAction* LanguageChoice();
     void AfterAnswer();
     // The writer reported a row or a failure.
     void LogChanged();
