@@ -1,6 +1,7 @@
 // orn10sim: ORN10 instruments on a pseudo-terminal, for the utility to talk to.
 #include "options.h"
 #include "pty_server.h"
+#include "tcp_server.h"
 
 #include <csignal>
 #include <cstdio>
@@ -13,9 +14,11 @@ using namespace orn::sim;
 namespace {
 
 PtyServer* g_server = nullptr;
+TcpServer* g_tcpServer = nullptr;
 
 extern "C" void OnSignal(int) {
     if (g_server) g_server->stop();
+    if (g_tcpServer) g_tcpServer->stop();
 }
 
 void InstallSignals() {
@@ -64,6 +67,24 @@ int main(int argc, char** argv) {
         line.trace = [](int64_t us, const std::string& text) {
             std::fprintf(stderr, "[%10.3f ms] %s\n", double(us) / 1000.0, text.c_str());
         };
+
+    if (o.tcp) {
+        TcpServer server(line, o.tcpProtocol, o.netFaults);
+        if (!server.listen(o.tcpHost, o.tcpPort, error)) {
+            std::fprintf(stderr, "orn10sim: %s\n", error.c_str());
+            return 1;
+        }
+        g_tcpServer = &server;
+        InstallSignals();
+        std::printf("%s\n", server.url().c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "orn10sim: %s on %s, %u bit/s, parity %s, turnaround %d ms; Ctrl+C ends\n",
+                     names.c_str(), server.url().c_str(), o.line.baudRate, ParityName(o.line.parity),
+                     o.line.turnaroundMs);
+        const int rc = server.run();
+        g_tcpServer = nullptr;
+        return rc;
+    }
 
     PtyServer server(line);
     if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error))) {
