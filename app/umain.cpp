@@ -1,11 +1,13 @@
 #include "umain.h"
 
 #include "icons.h"
+#include "net_dialog.h"
 #include "port_box.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -117,6 +119,12 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortS
                         this);
         box.exec();
     };
+    AskNetEntry = [this](const NetEntry& proposal) -> std::optional<NetEntry> {
+        TNetDialog dialog(proposal, this);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.Entry();
+    };
+    netEntries_ = LoadNetEntries();
 
     BuildLayout();
 
@@ -378,7 +386,7 @@ void TMForm::ShowPortError(int error) {
         portErrorBoxShown_ = true;
         PortErrorMessage = QString::fromUtf8(PortErrorText);
         const std::string reason = PortErrorReason(error);
-        if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
+        if (!reason.empty()) PortErrorMessage += "\n " + QCoreApplication::translate("PortError", reason.c_str());
         ShowPortErrorBox();
         portErrorBoxShown_ = false;
     }
@@ -569,12 +577,23 @@ void TMForm::CBDevChange() {
 
 void TMForm::CBPortNumChange() {
     const int i = CBPortNum->currentIndex();
+    if (i == int(portItems_.size())) {
+        AddNetEntry();
+        return;
+    }
     if (i < 0 || i >= int(portItems_.size())) return;
-    const PortItem& item = portItems_[size_t(i)];
+    const PortItem item = portItems_[size_t(i)];
     // The master takes either only while its port is closed.
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
     chosenPort_ = item.key();
+    ShowLineBoxes(item);
+    if (item.net) {
+        MB->SetNetAllowance(uint16_t(item.net->allowanceMs));
+        // The entry used last comes first in the list, this time and the next.
+        PutFirst(netEntries_, *item.net);
+        SaveNetEntries(netEntries_);
+    }
     // The image belongs to the port it was read through, as to its address.
     // (Nothing is known before the first answer; the controls shown then
     // may not all exist yet.)
@@ -582,14 +601,50 @@ void TMForm::CBPortNumChange() {
 }
 
 void TMForm::RefreshPorts() {
-    PortList list = BuildPortList(ScanPorts(), chosenPort_);
+    PortList list = BuildPortList(ScanPorts(), chosenPort_, netEntries_);
     CBPortNum->clear();
-    for (const PortItem& item : list.items)
-        CBPortNum->addItem(QString::fromStdString(item.text), QString::fromStdString(item.shortText));
+    for (const PortItem& item : list.items) {
+        QString text = QString::fromStdString(item.text);
+        if (item.net) text += QString::fromUtf8(" — ") + NetProtocolName(item.net->address.protocol);
+        CBPortNum->addItem(text, QString::fromStdString(item.shortText));
+    }
+    CBPortNum->addItem(tr("Сеть…"));
     // A chosen port that is gone leaves the box empty; the master keeps it,
     // so the next request says why it cannot be opened.
     CBPortNum->setCurrentIndex(list.current);
     portItems_ = std::move(list.items);
+}
+
+void TMForm::AddNetEntry() {
+    const auto chosen = std::find_if(portItems_.begin(), portItems_.end(),
+                                     [&](const PortItem& p) { return p.key() == chosenPort_; });
+    NetEntry proposal;
+    proposal.address.protocol = NetProtocol::ModbusTcp;
+    proposal.address.port = 502;
+    if (chosen != portItems_.end() && chosen->net) proposal = *chosen->net;
+    const std::optional<NetEntry> entry = AskNetEntry(proposal);
+    if (entry) {
+        PutFirst(netEntries_, *entry);
+        SaveNetEntries(netEntries_);
+        chosenPort_ = entry->address.url();
+    }
+    RefreshPorts();
+    if (entry) CBPortNumChange();
+}
+
+void TMForm::ShowLineBoxes(const PortItem& item) {
+    const bool applies = !item.net || item.net->address.protocol == NetProtocol::Rfc2217;
+    const QString why =
+        applies ? QString()
+                : tr("Скорость и чётность линии задаются в настройках шлюза или преобразователя: по протоколу %1 "
+                     "программа их не передаёт (передаёт только по RFC 2217).")
+                      .arg(NetProtocolName(item.net->address.protocol));
+    // At start the boxes do not exist yet; the first port is no network one.
+    for (QWidget* w : {static_cast<QWidget*>(CBPortSpeed), static_cast<QWidget*>(CBParity)}) {
+        if (!w) continue;
+        w->setEnabled(applies);
+        w->setToolTip(why);
+    }
 }
 
 void TMForm::CBPortSpeedChange() {

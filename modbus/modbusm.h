@@ -19,10 +19,6 @@
 
 namespace orn {
 
-// The network allowance a connection has unless the user sets another: see
-// README (the latency and the pieces measured through a device server).
-constexpr uint16_t DefaultNetAllowanceMs = 100;
-
 class TModbusM {
 public:
     using TNotifyEvent = std::function<void(TModbusM* Sender)>;

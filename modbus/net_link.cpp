@@ -53,10 +53,18 @@ std::optional<NetAddress> ParseNetAddress(const std::string& text) {
             if (port.empty()) return std::nullopt;
         }
     }
-    const bool hostOk = !a.host.empty() && std::all_of(a.host.begin(), a.host.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
-    });
-    if (!hostOk || (a.host.find(':') != std::string::npos && rest[0] != '[')) return std::nullopt;
+    // A name or IPv4 address; in brackets an IPv6 address (two colons at
+    // least, hex digits, maybe a zone after '%').
+    const bool v6 = rest[0] == '[';
+    const std::string digits = a.host.substr(0, a.host.find('%'));
+    const bool hostOk =
+        !a.host.empty() &&
+        (v6 ? std::count(digits.begin(), digits.end(), ':') >= 2 &&
+                  std::all_of(digits.begin(), digits.end(),
+                              [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; })
+            : std::all_of(a.host.begin(), a.host.end(),
+                          [](unsigned char c) { return std::isalnum(c) || c == '.' || c == '-' || c == '_'; }));
+    if (!hostOk) return std::nullopt;
     if (port.empty()) {
         // Only MODBUS TCP has a port of its own; device servers are set up
         // with one per serial port.

@@ -48,6 +48,10 @@ inline int bitsPerCharacter(const LineSettings& s) {
     return 1 + s.dataBits + (s.parity == ptNONE ? 0 : 1) + (s.stopBits == sb1BITS ? 1 : 2);
 }
 
+// The time a network link adds to the answer timeout unless the user sets
+// another (README: what was measured through device servers).
+constexpr uint16_t DefaultNetAllowanceMs = 100;
+
 // What a link tells the master beside the bytes it delivers.
 enum class LinkNote : uint8_t {
     Sent,       // the bytes the link held (a connection still being made) have left
