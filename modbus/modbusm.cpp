@@ -221,7 +221,9 @@ void TModbusM::ArmTimeout() {
 void TModbusM::OnLink(LinkNote note, const uint8_t* data, size_t size) {
     switch (note) {
     case LinkNote::Sent:
-        if (busy_ && awaitingSend_) ArmTimeout();
+        // Also a request sent again on a new connection: the wait counts
+        // from when it left.
+        if (busy_) ArmTimeout();
         break;
     case LinkNote::Late:
         Note(LineEventKind::Late, data, size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <optional>
 
 namespace orn {
 
@@ -104,7 +105,12 @@ public:
     void lease() {
         leased_ = true;
         idle_->setEnabled(false);
+        request_.clear();
         if (state_ == State::Up) pump();
+        in_.clear();
+        // A connection found made may have been closed by the peer just
+        // now, unseen: its first request may go again on a new one.
+        retry_ = state_ == State::Up;
         if (state_ == State::Closed || state_ == State::Failed) start();
     }
     // The device is gone: a request still held goes nowhere, and a
@@ -128,6 +134,7 @@ public:
     int handle() const { return stream_ ? stream_->readableHandle() : -1; }
 
     void configure(const LineSettings& s) {
+        settings_ = s;
         codec_->configure(s, out_);
         flush();
     }
@@ -151,6 +158,8 @@ public:
     }
     long write(const uint8_t* buf, size_t n) {
         if (state_ == State::Failed) return -1;
+        request_.assign(buf, buf + n);
+        heard_ = false;
         codec_->encode(buf, n, out_);
         flush();
         // Not all of it could leave: the master waits for the note.
@@ -183,6 +192,19 @@ private:
         if (state_ != State::Failed) state_ = State::Closed;
     }
     void fail(int error) {
+        if (retry_ && leased_ && !heard_ && !request_.empty()) {
+            // The peer closed a kept connection before it said anything
+            // (a gateway that drops idle connections, restarted): the
+            // request cannot have been answered, and goes again on a new
+            // connection, once.  The master's wait counts from then.
+            retry_ = false;
+            start();
+            if (settings_) codec_->configure(*settings_, out_);
+            codec_->encode(request_.data(), request_.size(), out_);
+            holding_ = true;
+            flush();
+            return;
+        }
         close();
         state_ = State::Failed;
         error_ = error ? error : ECONNRESET;
@@ -270,6 +292,7 @@ private:
                 return;
             }
             if (k == 0) break;
+            heard_ = true;
             if (!codec_->decode(buf, size_t(k), in_, out_, listener_)) {
                 fail(EPROTO);
                 return;
@@ -288,6 +311,10 @@ private:
     State state_ = State::Closed;
     bool leased_ = false;
     bool holding_ = false;          // the master's last bytes have not all left
+    bool retry_ = false;            // the request may go again if the kept connection was dropped
+    bool heard_ = false;            // the peer has sent something since the request
+    std::vector<uint8_t> request_;  // the master's last bytes, as written
+    std::optional<LineSettings> settings_;
     int error_ = 0;
     int lastError_ = 0;
     uint32_t deadlineMs_ = 0;

@@ -54,7 +54,8 @@ constexpr uint16_t DefaultNetAllowanceMs = 100;
 
 // What a link tells the master beside the bytes it delivers.
 enum class LinkNote : uint8_t {
-    Sent,       // the bytes the link held (a connection still being made) have left
+    Sent,       // the bytes the link held (a connection still being made) have left: the
+                // answer timeout counts from now
     Late,       // a whole answer to an earlier request was dropped (data: it as an RTU frame)
     NoAnswer,   // a gateway says that the instrument did not answer the open request
 };

@@ -271,23 +271,37 @@ TEST(NetLink, ConnectionKeptDroppedAndMadeAgain) {
     EXPECT_EQ(rig.net.peers.size(), 2u);
     EXPECT_EQ(rig.codes, (std::vector<int>{0, 0, 0}));
 
-    // Closed by the peer under a request: a port failure with its reason,
-    // and the next request is answered on a new connection.
+    // Closed by the peer under a request on the kept connection before it
+    // said anything (seen at the poll): the request goes again on a new
+    // connection, and the wait counts from then.
     rig.read(1);
     rig.net.peer().closed = ECONNRESET;
     rig.clock.advance(100);
+    ASSERT_EQ(rig.net.peers.size(), 3u);
+    EXPECT_EQ(ToHex(rig.net.peer().received), "01 03 00 01 00 01 D5 CA");
+    rig.clock.advance(400 + 100 - 1);
+    EXPECT_EQ(rig.codes.size(), 3u) << "still waiting, 500 ms after the second send";
+    answer();
+    EXPECT_EQ(rig.codes.back(), 0);
+
+    // Closed after it began to answer: a port failure with its reason, and
+    // the next request is answered on a new connection.
+    rig.read(1);
+    rig.net.peer().send(Hex("01 03"));
+    rig.net.peer().closed = ECONNRESET;
+    rig.clock.advance(200);
     EXPECT_EQ(rig.codes.back(), 9);
     EXPECT_EQ(rig.mb.DeviceError(), ECONNRESET);
     rig.mb.Disconnect();
     rig.read(1);
     answer();
     EXPECT_EQ(rig.codes.back(), 0);
-    EXPECT_EQ(rig.net.peers.size(), 3u);
+    EXPECT_EQ(rig.net.peers.size(), 4u);
 
     // Nobody holds it for the idle time: closed; the next one connects.
     rig.clock.advance(rig.backend.IdleCloseMs + 10);
     rig.read(1);
-    EXPECT_EQ(rig.net.peers.size(), 4u);
+    EXPECT_EQ(rig.net.peers.size(), 5u);
     answer();
 
     // Failures, each with its reason, reported at the first poll.
