@@ -181,6 +181,7 @@ public:
         // master's open port.
         if (configured_ && Same(s, settings_)) return;
         configured_ = true;
+        purgeAfter_ = true;
         settings_ = s;
         const uint32_t baud = s.baudRate;
         sub(SetBaud, {uint8_t(baud >> 24), uint8_t(baud >> 16), uint8_t(baud >> 8), uint8_t(baud)}, out);
@@ -193,8 +194,15 @@ public:
         sub(SetControl, {uint8_t(s.dtr ? 8 : 9)}, out);
         if (!s.rtsCts) sub(SetControl, {12}, out);
     }
+    // The device server's queues are purged with a change of the settings,
+    // as a local port's are.  The purge the master asks for at every open
+    // of the port stays here: what the server received reaches the link
+    // anyway, which drops it itself, and a kept connection is not asked
+    // for a round of commands with every request.
     void purge(bool rx, bool tx, Bytes& out) override {
-        if (rx || tx) sub(PurgeData, {uint8_t(rx && tx ? 3 : rx ? 1 : 2)}, out);
+        if (!purgeAfter_ || !(rx || tx)) return;
+        purgeAfter_ = false;
+        sub(PurgeData, {uint8_t(rx && tx ? 3 : rx ? 1 : 2)}, out);
     }
 
 private:
@@ -241,6 +249,7 @@ private:
     State state_ = State::Data;
     uint8_t verb_ = 0;
     bool configured_ = false;
+    bool purgeAfter_ = false;   // settings were sent: the next purge goes to the server
     LineSettings settings_;
 };
 

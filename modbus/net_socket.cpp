@@ -55,6 +55,12 @@ class SystemNetImpl : public NetSystem {
 public:
     std::shared_ptr<NetResolution> resolve(const std::string& host, uint16_t port) override {
         auto r = std::make_shared<ThreadResolution>();
+        // An address needs no name server.
+        std::vector<NetEndpoint> endpoints;
+        if (ResolveHost(host, port, endpoints, true) == 0) {
+            r->finish(0, std::move(endpoints));
+            return r;
+        }
         // A name server that does not answer holds only this thread; it ends
         // on its own when the system gives up.
         std::thread([r, host, port] {

@@ -66,8 +66,10 @@ private:
 };
 
 // Resolves host (a name or an address) with the port, blocking: 0 with the
-// endpoints, or NetNameNotFound.
-int ResolveHost(const std::string& host, uint16_t port, std::vector<NetEndpoint>& endpoints);
+// endpoints, or NetNameNotFound.  `numericOnly`: only an address is taken,
+// at once, and a name is not found.
+int ResolveHost(const std::string& host, uint16_t port, std::vector<NetEndpoint>& endpoints,
+                bool numericOnly = false);
 
 // Waits at most timeoutMs for any of the sockets to have bytes (or a
 // connection) to take; ready[i] tells which.  False when none became ready.

@@ -163,12 +163,12 @@ long TcpSocket::recv(uint8_t* data, size_t n, int& error) {
 
 int TcpSocket::readableHandle() { return int(handle_); }
 
-int ResolveHost(const std::string& host, uint16_t port, std::vector<NetEndpoint>& endpoints) {
+int ResolveHost(const std::string& host, uint16_t port, std::vector<NetEndpoint>& endpoints, bool numericOnly) {
     endpoints.clear();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
+    hints.ai_flags = numericOnly ? AI_NUMERICHOST : AI_ADDRCONFIG;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
     if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found) return NetNameNotFound;

@@ -77,7 +77,9 @@ public:
                        static_cast<char*>(nullptr));
                 _exit(127);
             }
-            started_ = pid_ > 0 && Listening(rawPort, 5000) && Listening(rfcPort, 5000);
+            // Its listeners open together; a look at one does not open the
+            // other's device.
+            started_ = pid_ > 0 && Listening(rawPort, 5000);
         }
     }
     ~Ser2net() {

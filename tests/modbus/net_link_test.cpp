@@ -240,10 +240,12 @@ TEST(NetLink, WhatEachTransportAddsToTheBytes) {
         rig.mb.Query();
         peer.look();
         EXPECT_EQ(ToHex(peer.requests.back()), "FF 03 00 01 00 01 C0 14");
-        EXPECT_EQ(peer.settings.size(), settingsBefore + 1) << "only the purge: the settings are the same";
+        EXPECT_EQ(peer.settings.size(), settingsBefore) << "the settings are the same: nothing, not even a purge";
         rig.mb.SetComPortBaudRate(br19200);
         peer.look();
-        EXPECT_EQ(ToHex(peer.settings[settingsBefore + 1]), "01 00 00 4B 00");
+        ASSERT_EQ(peer.settings.size(), settingsBefore + 8);
+        EXPECT_EQ(ToHex(peer.settings[settingsBefore]), "01 00 00 4B 00");
+        EXPECT_EQ(ToHex(peer.settings.back()), "0C 03") << "with the settings, a purge of both queues";
     }
 }
 
