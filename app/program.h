@@ -1,12 +1,14 @@
 // The program's windows as the program entry makes them: the main window on
 // the Qt event loop, the POSIX serial ports and the network, its value
-// dialog, and the service tools (traffic view, readings log, trend) attached
-// to it.  The benchmarks and demos drive the same set.
+// dialog, and the service tools (traffic view, readings log, trend) and the
+// records tools (guided calibration, service records) attached to it.  The
+// benchmarks and demos drive the same set.
 #pragma once
 
 #include "net_link.h"
 #include "posix_serial.h"
 #include "qt_scheduler.h"
+#include "records_tools.h"
 #include "service_tools.h"
 #include "ueditdialog.h"
 #include "umain.h"
@@ -23,6 +25,9 @@ struct TProgram {
     TDlgForm DlgForm{&MForm};
     // A context menu and shortcuts on the window lead to the tools.
     TServiceTools tools{MForm, scheduler};
+    // The guided calibration and the service records (the window's writes
+    // are recorded from the start).
+    TRecordsTools records{MForm, scheduler};
 
     TProgram() { MForm.DlgForm = &DlgForm; }
 };

@@ -113,7 +113,7 @@ std::string ExactHundredths(int32_t v, const std::string& sep) {
 }
 
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
-    : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? std::move(sep) : ".") {}
+    : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
 
 void TOutput::Error(const std::string& text) {
     std::fprintf(err_, "orn10ctl: %s\n", text.c_str());
