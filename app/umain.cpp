@@ -645,6 +645,8 @@ void TMForm::ShowLineBoxes(const PortItem& item) {
         w->setEnabled(applies);
         w->setToolTip(why);
     }
+    // The closed box is too narrow for a network address: it is told whole here.
+    CBPortNum->setToolTip(item.net ? CBPortNum->currentText() : QString());
 }
 
 void TMForm::CBPortSpeedChange() {
