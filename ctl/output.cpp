@@ -1,7 +1,9 @@
 #include "output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -64,6 +66,8 @@ std::string ModelText(int devType) {
 
 std::string Address(int address) { return "№" + std::to_string(address); }
 
+std::string OutputFailure(int err) { return std::string("cannot write the output: ") + std::strerror(err); }
+
 const char* KindName(LineEventKind k) {
     switch (k) {
     case LineEventKind::Sent: return "sent";
@@ -105,15 +109,33 @@ std::string OutcomeText(int code) {
     return MBErrorText(code);
 }
 
-std::string ExactHundredths(int32_t v, const std::string& sep) {
-    const int64_t a = v < 0 ? -int64_t(v) : v;
-    char frac[4];
-    std::snprintf(frac, sizeof frac, "%02d", int(a % 100));
-    return (v < 0 ? "-" : "") + std::to_string(a / 100) + sep + frac;
-}
-
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
     : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
+
+// The errno of the write that failed, whether the print before or the flush
+// made it.
+void TOutput::Flush() {
+    if ((std::fflush(out_) != 0 || std::ferror(out_)) && !outError_) outError_ = errno ? errno : EIO;
+}
+
+int TOutput::Finish(int status) {
+    Flush();
+    if (!outError_ || outError_ == EPIPE) return status;
+    Error(OutputFailure(outError_));
+    return exOutput;
+}
+
+int CloseOutput(std::FILE* out, std::FILE* err, int status) {
+    errno = 0;
+    if (std::fclose(out) == 0 || errno == EPIPE || status == exOutput) return status;
+    std::fprintf(err, "orn10ctl: %s\n", OutputFailure(errno ? errno : EIO).c_str());
+    return exOutput;
+}
+
+void TOutput::Text(const std::string& text) {
+    std::fputs(text.c_str(), out_);
+    Flush();
+}
 
 void TOutput::Error(const std::string& text) {
     std::fprintf(err_, "orn10ctl: %s\n", text.c_str());
@@ -156,7 +178,7 @@ void TOutput::Reading(const std::string& port, const TReadOut& r) {
         for (int row : UsedRows(r.devType))
             std::fprintf(out_, "%s  %s\n", Pad(RowLabels(r.devType, row), width).c_str(),
                          ReadingText(r.devType, row, r.image, sep_).value_or("").c_str());
-        std::fflush(out_);
+        Flush();
         return;
     }
     WatchLine(port, r);
@@ -196,7 +218,7 @@ void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
     }
     }
     headerDone_ = true;
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::Write(const std::string& port, const TWriteOut& w) {
@@ -261,7 +283,7 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
         break;
     }
     }
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::ScanProgress(int address) {
@@ -290,7 +312,7 @@ void TOutput::ScanHit(const TScanHit& hit) {
         return;   // JSON comes whole at the end
     }
     headerDone_ = true;
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
@@ -324,7 +346,7 @@ void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, 
         }
         std::fprintf(out_, "%s]}\n", j.c_str());
     }
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::Traffic(const LineEvent& e, double ms) {

@@ -142,11 +142,17 @@ TEST_F(Net, ConnectionFailuresSayWhy) {
         EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 11 (порт не инициирован)"));
     }
     EXPECT_EQ(portErrorBoxes, 2);
+    // The connection is given each request a new chance, and fails again:
+    // in auto mode that is one outage, with one box.
+    SetAuto(true);
+    clock.advance(6100);
+    EXPECT_EQ(portErrorBoxes, 2);
+    SetAuto(false);
     // The entry that works still does, without the user doing more.
     answers = {Entry(NetProtocol::RtuOverTcp, "gw", 4001)};
     Pick(NetItem);
     ReadOnce();
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok — порт снова доступен"));
 }
 
 TEST_F(Net, DialogGivesOnlyAnAddressTheLinkCanUse) {
