@@ -97,7 +97,7 @@ bool TCtlLine::Open() {
 }
 
 void TCtlLine::Watch() {
-    const int handle = mb_.ComHandle();
+    const int handle = mb_.ReadableHandle();
     if (watch_ && watch_->fd() == handle) return;
     watch_.reset();
     if (handle < 0) return;

@@ -345,7 +345,10 @@ public:
     bool waitWritable(int) override { return c_->error() == 0; }
     int lastError() const override { return c_->error(); }
     std::string identity() const override { return url_; }
-    int nativeHandle() const override { return c_->handle(); }
+    // No descriptor stands for the port: the socket's bytes are the link's
+    // own (framed, escaped) and must not be read by anyone else.
+    int nativeHandle() const override { return -1; }
+    int readableHandle() override { return c_->handle(); }
     void release() override {}
     bool overNetwork() const override { return true; }
     bool holdsWritten() const override { return c_->holding(); }

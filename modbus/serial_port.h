@@ -91,6 +91,11 @@ public:
     virtual std::string identity() const { return {}; }
     // The OS handle (a file descriptor), -1 when there is none.
     virtual int nativeHandle() const = 0;
+    // What a real-time loop waits on until bytes may be read (a handle for
+    // RealtimeScheduler::watchReadable): the descriptor itself on POSIX; on
+    // Windows an event that the port's pending WaitCommEvent signals and
+    // that each read() re-arms.  -1 when the device offers none.
+    virtual int readableHandle() { return nativeHandle(); }
     // Forgets the OS handle without closing it (it stays with its owner).
     virtual void release() = 0;
 

@@ -564,6 +564,12 @@ TEST(NetAgainstLibmodbus, ReadsWritesAndConnectsAgain) {
         return mb.ErrorCode();
     };
     ASSERT_EQ(transact(3, 1, 13), 0);
+    // The socket is waited on, but no one else may read it: its bytes are
+    // the link's own.
+    ASSERT_TRUE(mb.Connect());
+    EXPECT_GE(mb.ReadableHandle(), 0);
+    EXPECT_EQ(mb.ComHandle(), -1);
+    mb.Disconnect();
     const TDataByte& data = mb.ResponseData();
     ASSERT_EQ(data.size(), 26u);
     for (int i = 0; i < 13; ++i) EXPECT_EQ(data[2 * i] * 256 + data[2 * i + 1], slave->reg(1 + i)) << i + 1;
