@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -69,11 +70,14 @@ public:
                              serial(rfcDevice).c_str());
                 std::fclose(f);
             }
+            const std::string log = dir_ + "/ser2net.log", pidFile = dir_ + "/pid";
             pid_ = fork();
             if (pid_ == 0) {
-                std::freopen("/dev/null", "w", stdout);
-                std::freopen((dir_ + "/ser2net.log").c_str(), "w", stderr);
-                execlp("ser2net", "ser2net", "-n", "-u", "-c", config.c_str(), "-P", (dir_ + "/pid").c_str(),
+                // Descriptors, not stdio: the parent's unwritten output must
+                // not be written a second time from here.
+                dup2(open("/dev/null", O_WRONLY), 1);
+                dup2(open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+                execlp("ser2net", "ser2net", "-n", "-u", "-c", config.c_str(), "-P", pidFile.c_str(),
                        static_cast<char*>(nullptr));
                 _exit(127);
             }
