@@ -42,7 +42,9 @@ TModbusM::TModbusM(Scheduler& scheduler, SerialBackend& backend)
 
 TModbusM::~TModbusM() {
     life_->alive = false;
-    // No event fires from here on: the timeout goes first, then the port.
+    // No event fires from here on: the timeout goes first, then the port
+    // (and with it a request the link still held).
+    awaitingSend_ = false;
     timeoutTimer_.reset();
     Disconnect();
     readBuffer_.reset();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <sstream>
 
 using namespace orn;
@@ -305,6 +306,24 @@ TEST(NetLink, ConnectionKeptDroppedAndMadeAgain) {
     rig.read(1);
     EXPECT_EQ(rig.net.peers.size(), 5u);
     answer();
+
+    // A master destroyed while its request waits for the connection:
+    // nothing fires and nothing is left running.
+    {
+        Rig r(NetProtocol::Rfc2217);
+        r.net.connectMs = 300;
+        auto m = std::make_unique<TModbusM>(r.clock, r.backend);
+        m->OnError = [&](TModbusM*, const std::string&) { ADD_FAILURE() << "fired"; };
+        m->SetComPortPath("rfc2217://gw:2217");
+        m->FunctionCode = 3;
+        m->Quantity = 1;
+        ASSERT_TRUE(m->Connect());
+        m->Query();
+        m.reset();
+        r.clock.advance(1000);
+        r.mb.Disconnect();
+        EXPECT_EQ(r.clock.runningTimers(), 0);
+    }
 
     // Failures, each with its reason, reported at the first poll.
     const struct { const char* what; int resolveError, connectError; bool never; int reason; int atMs; } failures[] = {
