@@ -8,8 +8,8 @@ namespace orn {
 
 // ---------------------------------------------------------------- MBAP
 
-std::vector<uint8_t> RtuToMbap(const uint8_t* rtu, size_t n, uint16_t transaction, bool withCrc) {
-    const size_t body = withCrc && n >= 2 ? n - 2 : n;   // unit id and PDU
+std::vector<uint8_t> RtuToMbap(const uint8_t* rtu, size_t n, uint16_t transaction) {
+    const size_t body = n >= 2 ? n - 2 : 0;   // unit id and PDU
     std::vector<uint8_t> out{uint8_t(transaction >> 8), uint8_t(transaction & 0xFF), 0, 0, uint8_t(body >> 8),
                              uint8_t(body & 0xFF)};
     out.insert(out.end(), rtu, rtu + body);

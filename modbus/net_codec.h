@@ -57,10 +57,9 @@ std::unique_ptr<LinkCodec> MakeLinkCodec(NetProtocol protocol);
 
 // ---- MODBUS TCP, for the tests and the simulator's gateway.
 
-// The MBAP header: transaction id, protocol 0, length (unit id and PDU).
-constexpr size_t MbapHeader = 7;
-// An RTU frame (with or without its CRC, `withCrc`) as an MBAP frame.
-std::vector<uint8_t> RtuToMbap(const uint8_t* rtu, size_t n, uint16_t transaction, bool withCrc = true);
+// An RTU frame (its CRC left out) as an MBAP frame: transaction id,
+// protocol 0, length, then the unit id and the PDU.
+std::vector<uint8_t> RtuToMbap(const uint8_t* rtu, size_t n, uint16_t transaction);
 // How long the MBAP frame that begins p[0..n) is: 0 while its header is
 // incomplete, SIZE_MAX when it is no MBAP frame (another protocol, a length
 // out of range).

@@ -145,7 +145,6 @@ std::unique_ptr<NetStream> SimNet::connect(const NetEndpoint& to, int& error) {
     auto it = lines_.find(to.text);
     error = it == lines_.end() ? ECONNREFUSED : 0;
     if (error) return nullptr;
-    ++connections_;
     return std::make_unique<SimStream>(*it->second, clock_);
 }
 

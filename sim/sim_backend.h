@@ -127,8 +127,6 @@ public:
     // The line takes its time from the clock; it must outlive every
     // connection made.
     void attach(const std::string& host, uint16_t port, SimLine& line);
-    // Connections made so far.
-    int connections() const { return connections_; }
 
     std::shared_ptr<NetResolution> resolve(const std::string& host, uint16_t port) override;
     std::unique_ptr<NetStream> connect(const NetEndpoint& to, int& error) override;
@@ -136,7 +134,6 @@ public:
 private:
     VirtualScheduler& clock_;
     std::map<std::string, SimLine*> lines_;   // by "host:port"
-    int connections_ = 0;
 };
 
 } // namespace orn::sim

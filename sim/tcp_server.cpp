@@ -60,7 +60,6 @@ void TcpServer::accept() {
         if (!s.valid()) return;
         clients_.emplace_back();
         clients_.back().socket = std::move(s);
-        ++connections_;
     }
 }
 
@@ -188,10 +187,7 @@ int64_t TcpServer::nextDueUs() const {
 }
 
 int TcpServer::run() {
-    if (!listener_.valid()) {
-        error_ = "not listening";
-        return 1;
-    }
+    if (!listener_.valid()) return 1;
     while (!stopping_) {
         const int64_t now = nowUs();
         int64_t next;
@@ -202,12 +198,8 @@ int TcpServer::run() {
             next = nextDueUs();
         }
         for (auto it = clients_.begin(); it != clients_.end();) {
-            if (it->gone) {
-                it = clients_.erase(it);
-                --connections_;
-            } else {
-                ++it;
-            }
+            if (it->gone) it = clients_.erase(it);
+            else ++it;
         }
         // A stop is seen within 50 ms.
         const int64_t waitUs = next == INT64_MAX ? 50000 : std::clamp<int64_t>(next - nowUs(), 0, 50000);

@@ -52,13 +52,10 @@ public:
     // The address to give a master: "rtu+tcp://127.0.0.1:PORT", "tcp://...".
     std::string url() const;
 
-    // Serves until stop(); 0, or 1 when listening failed (error()).
+    // Serves until stop(); 0, or 1 when it is not listening.
     int run();
     // Ends run().  Safe from any thread and from a signal handler.
     void stop() { stopping_ = true; }
-    const std::string& error() const { return error_; }
-    // Connections open now.
-    int connections() const { return connections_; }
 
     // Runs f(line) while the server leaves the line alone.
     template <class F> void withLine(F&& f) {
@@ -108,8 +105,6 @@ private:
     std::vector<uint8_t> answer_;
     size_t answerSent_ = 0;   // bytes of this answer queued (for the split fault)
     std::atomic<bool> stopping_{false};
-    std::atomic<int> connections_{0};
-    std::string error_;
 };
 
 } // namespace orn::sim
