@@ -1,11 +1,15 @@
 #include "line.h"
 
+#include "net_link.h"
 #include "posix_serial.h"
+#include "texts.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -36,6 +40,23 @@ std::string PortDevice(const std::string& port) {
     return port;
 }
 
+std::string NetFailureText(int error) {
+    switch (error) {
+    case NetNameNotFound: return translate("orn10ctl", "имя не найдено");
+    case ECONNREFUSED:
+        return translate("orn10ctl", "соединение отвергнуто (на этом порту никто не ждёт: верен ли адрес и включён ли "
+                                     "сервер портов или шлюз?)");
+    case EHOSTUNREACH:
+    case ENETUNREACH: return translate("orn10ctl", "нет маршрута к узлу (верен ли адрес и подключена ли сеть?)");
+    case ETIMEDOUT:
+        return translate("orn10ctl", "тайм-аут (узел не отвечает: верен ли адрес и подключена ли сеть?)");
+    case ECONNRESET: return translate("orn10ctl", "соединение закрыто другой стороной");
+    case EPROTO:
+        return translate("orn10ctl", "узел говорит не на протоколе адреса (tcp://, rtu+tcp:// или rfc2217://)");
+    default: return std::strerror(error);
+    }
+}
+
 double WireMs(const TLineSettings& line, int bytes) {
     LineSettings s;
     s.parity = line.parity;
@@ -48,6 +69,7 @@ TCtlLine::TCtlLine(RealtimeScheduler& scheduler, SerialBackend& backend, const T
     mb_.SetComPortBaudRate(rate == std::end(BaudRates) ? br19200 : TComPortBaudRate(rate - std::begin(BaudRates)));
     mb_.SetComPortParity(settings.parity);
     mb_.SetComPortPath(PortDevice(settings.port));
+    mb_.SetNetAllowance(uint16_t(std::clamp(settings.netAllowanceMs, 0, 60000)));
     mb_.OnResponseReady = [this](TModbusM*) {
         if (!pending_) return;   // bytes that came while no request of ours was open
         result_ = mbNoError;
@@ -69,17 +91,27 @@ std::string TCtlLine::PortLabel() const {
     return device == settings_.port ? device : settings_.port + " (" + device + ")";
 }
 
+bool TCtlLine::OverNetwork() const { return IsNetAddress(settings_.port); }
+
 bool TCtlLine::Open() {
     if (IsOpen()) return true;
     if (!mb_.Connect()) return false;
+    Watch();
+    return true;
+}
+
+void TCtlLine::Watch() {
+    const int handle = mb_.ReadableHandle();
+    if (watch_ && watch_->fd() == handle) return;
+    watch_.reset();
+    if (handle < 0) return;
     // Bytes are taken the moment they arrive; the master's own 100 ms poll
     // goes on beside this and finds nothing left.
-    watch_ = scheduler_.watchReadable(mb_.ComHandle(), [this](short revents) {
+    watch_ = scheduler_.watchReadable(handle, [this](short revents) {
         if (!(revents & POLLIN)) return;
         mb_.TimerWndProc();
         NoteAnswerBegun();
     });
-    return true;
 }
 
 void TCtlLine::Close() {
@@ -99,8 +131,9 @@ void TCtlLine::NoteAnswerBegun() {
     // Never shorter than the time the answer had to begin: a partial echo
     // also looks like a beginning until it is whole.
     const uint32_t now = scheduler_.nowMs();
-    if (now + answerMs_ <= deadlineMs_) return;
-    deadlineMs_ = now + answerMs_;
+    const uint32_t rest = answerMs_ + mb_.AnswerAllowance();
+    if (now + rest <= deadlineMs_) return;
+    deadlineMs_ = now + rest;
     // Setting the value the master has would not restart its wait.
     mb_.SetFTimeout(answerMs_ == mb_.Timeout() ? answerMs_ + 1 : answerMs_);
 }
@@ -126,13 +159,14 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     pending_ = true;
     held_ = false;
     result_ = mbTimeout;
-    deadlineMs_ = scheduler_.nowMs() + firstByte;
+    deadlineMs_ = scheduler_.nowMs() + firstByte + mb_.AnswerAllowance();
     mb_.Query();
     // The master's own poll may take bytes too; the check after each tick
     // sees them.
     if (pending_)
         scheduler_.runUntil(
             [this] {
+                Watch();
                 NoteAnswerBegun();
                 return !pending_ || Stopped();
             },

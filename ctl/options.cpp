@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "instruments.h"
+#include "net_link.h"
 #include "records.h"
 #include "texts.h"
 #include "translate_noop.h"
@@ -225,7 +226,14 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             if (value.empty())
                 return bad(QT_TRANSLATE_NOOP("orn10ctl", "порта"),
                            translate("orn10ctl", "путь к устройству или COM<n>"));
+            if (IsNetAddress(value) && !ParseNetAddress(value))
+                return bad(QT_TRANSLATE_NOOP("orn10ctl", "сетевого адреса"),
+                           translate("orn10ctl", "rtu+tcp://HOST:PORT, tcp://HOST[:PORT] или rfc2217://HOST:PORT"));
             o.line.port = value;
+        } else if (name == "--net-timeout") {
+            if (!takeInt(0, 60000, QT_TRANSLATE_NOOP("orn10ctl", "сетевого запаса"),
+                         translate("orn10ctl", "миллисекунды от 0 до 60000"), o.line.netAllowanceMs))
+                return false;
         } else if (name == "-s" || name == "--speed") {
             int speed = 0;
             const char* what = QT_TRANSLATE_NOOP("orn10ctl", "скорости");
@@ -369,7 +377,16 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
                        /dev/serial/by-id/...) или COM<n> (от 1 до 256) —
                        устройство из переменной окружения ORN10_COM<n>, иначе
                        /dev/ttyS<n-1> (по умолчанию COM1).  Занимается
-                       монопольно.
+                       монопольно.  Или линия за сетью:
+                         rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
+                                              режиме raw (TCP-сервер): кадры RTU
+                                              как есть
+                         tcp://УЗЕЛ[:ПОРТ]    шлюз MODBUS TCP (порт 502)
+                         rfc2217://УЗЕЛ:ПОРТ  сервер портов с RFC 2217 (скорость
+                                              и чётность порта задаются отсюда)
+      --net-timeout МС время, добавляемое к каждому тайм-ауту ответа по сети
+                       (по умолчанию 100): путь туда и обратно и куски, на
+                       которые сервер портов или шлюз делит ответ
   -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
                        57600 или 115200
   -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
@@ -379,7 +396,8 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
                        регистры читать и как их показывать
   -t, --timeout МС     время, за которое прибор должен начать ответ (по
                        умолчанию 500; scan: время передачи запроса + 40 мс);
-                       время передачи самого ответа добавляется, когда он начат
+                       время передачи самого ответа добавляется, когда он
+                       начат, а по сети к обоим ещё --net-timeout
 )");
     text += translate("orn10ctl", R"(
 Watch:
@@ -434,7 +452,9 @@ X-22, затем делением пополам).  Прибор отказыв�
   1  прибор ответил исключением или повреждённым ответом
   2  неверные аргументы
   3  порт не открывается или отказал во время работы (вынут адаптер);
-     причина выводится
+     по сети: соединение не устанавливается или потеряно (отвергнуто, нет
+     маршрута, имя не найдено, тайм-аут, закрыто другой стороной); причина
+     выводится
   4  нет ответа вовремя (scan: ни одного прибора не найдено)
   5  в значении или команде отказано; ничего не отправлено
   6  журнал не записан (сама запись или команда выполнена; причина
@@ -453,6 +473,8 @@ X-22, затем делением пополам).  Прибор отказыв�
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
+  orn10ctl -p tcp://192.168.1.20 -a 5 read
+  orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan
   orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
   orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 && orn10ctl -p /dev/ttyUSB0 -a 5 release
   orn10ctl --technician "Иванов" --site "Цех 3" -p /dev/ttyUSB0 -a 5 zero
@@ -464,6 +486,8 @@ X-22, затем делением пополам).  Прибор отказыв�
 С симулятором:
   orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &
   ORN10_COM1=/tmp/orn10/com1 orn10ctl scan
+  orn10sim --tcp 5020 --protocol mbtcp -i MB4@1 &
+  orn10ctl -p tcp://127.0.0.1:5020 read
 )");
     return text;
 }

@@ -6,6 +6,8 @@
 # The file is the one lupdate writes: a <context> with its <name>, then
 # <message> elements with <source> and <translation>, XML entities escaped.
 
+cmake_minimum_required(VERSION 3.25)
+
 foreach(var TS OUT CONTEXTS NAME)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "ts_table.cmake: ${var} is not set")

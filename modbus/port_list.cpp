@@ -52,7 +52,7 @@ PortItem FoundItem(const PortRecord& r) {
 
 } // namespace
 
-PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
+PortList BuildPortList(const PortScan& scan, const std::string& chosen, const std::vector<NetEntry>& network) {
     PortList list;
 
     std::vector<PortVariable> variables = scan.variables;
@@ -76,6 +76,14 @@ PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
     if (list.items.empty())
         for (int n = 1; n <= 10; ++n) list.items.push_back(NumberItem(n));
 
+    for (const NetEntry& e : network) {
+        PortItem item;
+        item.path = e.address.url();
+        item.shortText = item.text = item.path.substr(item.path.find("://") + 3);
+        item.net = e;
+        list.items.push_back(std::move(item));
+    }
+
     if (chosen.empty()) {
         list.current = 0;
     } else {
@@ -88,6 +96,19 @@ PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
 const char* PortErrorAdvice(int error) {
     switch (error) {
     case 0: return "";
+    case NetNameNotFound: return QT_TRANSLATE_NOOP("orn::Ports", "Имя узла не найдено: проверьте адрес.");
+    case ECONNREFUSED:
+        return QT_TRANSLATE_NOOP("orn::Ports", "Соединение отвергнуто: на этом порту узла никто не ждёт соединения. "
+                                               "Проверьте порт и включён ли преобразователь.");
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return QT_TRANSLATE_NOOP("orn::Ports", "Нет маршрута к узлу: проверьте адрес и подключение к сети.");
+    case ETIMEDOUT:
+        return QT_TRANSLATE_NOOP("orn::Ports", "Узел не отвечает: проверьте адрес и подключение к сети.");
+    case ECONNRESET:
+        return QT_TRANSLATE_NOOP("orn::Ports", "Соединение закрыто другой стороной.");
+    case EPROTO:
+        return QT_TRANSLATE_NOOP("orn::Ports", "Узел отвечает не по выбранному протоколу: проверьте протокол.");
     case EACCES:
     case EPERM:
         return QT_TRANSLATE_NOOP("orn::Ports",
