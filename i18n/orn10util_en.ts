@@ -5,295 +5,295 @@
     <name>orn10ctl</name>
     <message>
         <source>порога 1</source>
-        <translation type="unfinished"></translation>
+        <translation>threshold 1</translation>
     </message>
     <message>
         <source>порога 2</source>
-        <translation type="unfinished"></translation>
+        <translation>threshold 2</translation>
     </message>
     <message>
         <source>концентрации газа для магнитной градуировки</source>
-        <translation type="unfinished"></translation>
+        <translation>gas concentration for magnetic calibration</translation>
     </message>
     <message>
         <source>значения тока выхода</source>
-        <translation type="unfinished"></translation>
+        <translation>current output value</translation>
     </message>
     <message>
         <source>причина неизвестна</source>
-        <translation type="unfinished"></translation>
+        <translation>unknown reason</translation>
     </message>
     <message>
         <source> (состоит ли пользователь в группе dialout?)</source>
-        <translation type="unfinished"></translation>
+        <translation> (is the user in the group dialout?)</translation>
     </message>
     <message>
         <source> (порт занят другой программой)</source>
-        <translation type="unfinished"></translation>
+        <translation> (another program holds the port)</translation>
     </message>
     <message>
         <source> (это не последовательный порт)</source>
-        <translation type="unfinished"></translation>
+        <translation> (not a serial port)</translation>
     </message>
     <message>
         <source>не могу открыть порт %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot open the port %1: %2</translation>
     </message>
     <message>
         <source>порт %1 отказал: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>the port %1 failed: %2</translation>
     </message>
     <message>
         <source>порт пропал: %1: %2; пробую снова</source>
-        <translation type="unfinished"></translation>
+        <translation>port gone: %1: %2; trying again</translation>
     </message>
     <message>
         <source>порт вернулся: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>port back: %1</translation>
     </message>
     <message>
         <source>«%1» %2 вне пределов %3 … %4</source>
-        <translation type="unfinished"></translation>
+        <translation>&quot;%1&quot; %2 is outside %3 to %4</translation>
     </message>
     <message>
         <source> (сейчас не подходит ни одно значение)</source>
-        <translation type="unfinished"></translation>
+        <translation> (no value fits the instrument&apos;s present settings)</translation>
     </message>
     <message>
         <source>запись не внесена в журнал: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>the write was not recorded: %1</translation>
     </message>
     <message>
         <source>токового выхода, который можно зафиксировать</source>
-        <translation type="unfinished"></translation>
+        <translation>current output to fix</translation>
     </message>
     <message>
         <source>у %1 нет %2</source>
-        <translation type="unfinished"></translation>
+        <translation>the %1 has no %2</translation>
     </message>
     <message>
         <source>неверное значение &apos;%1&apos;: нужно число, например 20.5 или 20,5</source>
-        <translation type="unfinished"></translation>
+        <translation>bad value &apos;%1&apos;: expected a number such as 20.5 or 20,5</translation>
     </message>
     <message>
         <source>%1 — не значение регистра (%2 … %3)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 is no register value (%2 to %3)</translation>
     </message>
     <message>
         <source>%1 — код команды: используйте zero или reset</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 is the code of a command: use zero or reset</translation>
     </message>
     <message>
         <source>токовый выход зафиксирован: освободите его перед градуировкой</source>
-        <translation type="unfinished"></translation>
+        <translation>the current output is fixed: release it before calibrating</translation>
     </message>
     <message>
         <source>токовый выход не зафиксирован; ничего не отправлено</source>
-        <translation type="unfinished"></translation>
+        <translation>the current output is not fixed; nothing sent</translation>
     </message>
     <message>
         <source>токовый выход уже зафиксирован; ничего не отправлено</source>
-        <translation type="unfinished"></translation>
+        <translation>the current output is already fixed; nothing sent</translation>
     </message>
     <message>
         <source>прибор не сообщил, что его токовый выход зафиксирован</source>
-        <translation type="unfinished"></translation>
+        <translation>the instrument did not report its current output fixed</translation>
     </message>
     <message>
         <source>№%1</source>
-        <translation type="unfinished"></translation>
+        <translation>#%1</translation>
     </message>
     <message>
         <source>ноль %1 → %2 %об</source>
-        <translation type="unfinished"></translation>
+        <translation>zero %1 → %2 %vol</translation>
     </message>
     <message>
         <source>газ %1 → %2 %об</source>
-        <translation type="unfinished"></translation>
+        <translation>gas %1 → %2 %vol</translation>
     </message>
     <message>
         <source>ПГС %1 %об</source>
-        <translation type="unfinished"></translation>
+        <translation>test gas %1 %vol</translation>
     </message>
     <message>
         <source>, партия %1</source>
-        <translation type="unfinished"></translation>
+        <translation>, lot %1</translation>
     </message>
     <message>
         <source>, годен до %1</source>
-        <translation type="unfinished"></translation>
+        <translation>, expires %1</translation>
     </message>
     <message>
         <source>сервер журнала недоступен (%1): записей ждут отправки в локальном файле: %2; они уйдут со следующей отправкой</source>
-        <translation type="unfinished"></translation>
+        <translation>the team server was not reached (%1): %2 record(s) wait in the local file and go with the next delivery</translation>
     </message>
     <message>
         <source>журнал не читается: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>the records cannot be read: %1</translation>
     </message>
     <message>
         <source>сервер журнала недоступен (%1): только записи этого компьютера</source>
-        <translation type="unfinished"></translation>
+        <translation>the team server was not reached (%1): the records of this computer only</translation>
     </message>
     <message>
         <source>Записей о серийном номере %1 нет.</source>
-        <translation type="unfinished"></translation>
+        <translation>No records of serial number %1.</translation>
     </message>
     <message>
         <source>%1, сер. номер %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, serial no. %2</translation>
     </message>
     <message>
         <source>градуировок нет; интервал %1 мес.</source>
-        <translation type="unfinished"></translation>
+        <translation>never calibrated; interval %1 months</translation>
     </message>
     <message>
         <source>последняя градуировка %1, интервал %2 мес., следующая %3</source>
-        <translation type="unfinished"></translation>
+        <translation>last calibration %1, interval %2 months, next %3</translation>
     </message>
     <message>
         <source> — ПРОСРОЧЕНА</source>
-        <translation type="unfinished"></translation>
+        <translation> — OVERDUE</translation>
     </message>
     <message>
         <source>Справка: orn10ctl --help.</source>
-        <translation type="unfinished"></translation>
+        <translation>Try &apos;orn10ctl --help&apos;.</translation>
     </message>
     <message>
         <source>не хватает аргумента</source>
-        <translation type="unfinished"></translation>
+        <translation>missing argument</translation>
     </message>
     <message>
         <source>лишний аргумент &apos;%1&apos;</source>
-        <translation type="unfinished"></translation>
+        <translation>unexpected argument &apos;%1&apos;</translation>
     </message>
     <message>
         <source>неизвестное значение &apos;%1&apos;: нужно threshold1, threshold2, magnet или current</source>
-        <translation type="unfinished"></translation>
+        <translation>unknown value &apos;%1&apos;: expected threshold1, threshold2, magnet or current</translation>
     </message>
     <message>
         <source>неверный ток &apos;%1&apos;: нужно 4 или 20 (мА)</source>
-        <translation type="unfinished"></translation>
+        <translation>bad output &apos;%1&apos;: expected 4 or 20 (mA)</translation>
     </message>
     <message>
         <source>неверный серийный номер &apos;%1&apos;: нужны его цифры</source>
-        <translation type="unfinished"></translation>
+        <translation>bad serial number &apos;%1&apos;: expected its digits</translation>
     </message>
     <message>
         <source>неверный диапазон адресов &apos;%1&apos;: нужно A или A-B в пределах 1–247</source>
-        <translation type="unfinished"></translation>
+        <translation>bad address range &apos;%1&apos;: expected A or A-B within 1 to 247</translation>
     </message>
     <message>
         <source>неизвестная команда &apos;%1&apos;</source>
-        <translation type="unfinished"></translation>
+        <translation>unknown command &apos;%1&apos;</translation>
     </message>
     <message>
         <source>параметру %1 нужно значение</source>
-        <translation type="unfinished"></translation>
+        <translation>option %1 needs a value</translation>
     </message>
     <message>
         <source>параметр %1 не принимает значения</source>
-        <translation type="unfinished"></translation>
+        <translation>option %1 takes no value</translation>
     </message>
     <message>
         <source>неверное значение %1 &apos;%2&apos;: нужно %3</source>
-        <translation type="unfinished"></translation>
+        <translation>bad %1 &apos;%2&apos;: expected %3</translation>
     </message>
     <message>
         <source>порта</source>
-        <translation type="unfinished"></translation>
+        <translation>port</translation>
     </message>
     <message>
         <source>путь к устройству или COM&lt;n&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>a device path or COM&lt;n&gt;</translation>
     </message>
     <message>
         <source>скорости</source>
-        <translation type="unfinished"></translation>
+        <translation>speed</translation>
     </message>
     <message>
         <source>1200, 2400, 4800, 9600, 19200, 38400, 57600 или 115200</source>
-        <translation type="unfinished"></translation>
+        <translation>1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200</translation>
     </message>
     <message>
         <source>чётности</source>
-        <translation type="unfinished"></translation>
+        <translation>parity</translation>
     </message>
     <message>
         <source>none, odd или even</source>
-        <translation type="unfinished"></translation>
+        <translation>none, odd or even</translation>
     </message>
     <message>
         <source>адреса</source>
-        <translation type="unfinished"></translation>
+        <translation>address</translation>
     </message>
     <message>
         <source>от 1 до 247</source>
-        <translation type="unfinished"></translation>
+        <translation>1 to 247</translation>
     </message>
     <message>
         <source>модели</source>
-        <translation type="unfinished"></translation>
+        <translation>model</translation>
     </message>
     <message>
         <source>MB1, MB2, MB3, MB4, X-20 или X-22</source>
-        <translation type="unfinished"></translation>
+        <translation>MB1, MB2, MB3, MB4, X-20 or X-22</translation>
     </message>
     <message>
         <source>исполнителя</source>
-        <translation type="unfinished"></translation>
+        <translation>technician</translation>
     </message>
     <message>
         <source>объекта</source>
-        <translation type="unfinished"></translation>
+        <translation>site</translation>
     </message>
     <message>
         <source>примечания</source>
-        <translation type="unfinished"></translation>
+        <translation>note</translation>
     </message>
     <message>
         <source>одна строка текста</source>
-        <translation type="unfinished"></translation>
+        <translation>one line of text</translation>
     </message>
     <message>
         <source>даты</source>
-        <translation type="unfinished"></translation>
+        <translation>date</translation>
     </message>
     <message>
         <source>тайм-аута</source>
-        <translation type="unfinished"></translation>
+        <translation>timeout</translation>
     </message>
     <message>
         <source>миллисекунды от 11 до 60000</source>
-        <translation type="unfinished"></translation>
+        <translation>milliseconds from 11 to 60000</translation>
     </message>
     <message>
         <source>интервала</source>
-        <translation type="unfinished"></translation>
+        <translation>interval</translation>
     </message>
     <message>
         <source>секунды от 0 до 86400</source>
-        <translation type="unfinished"></translation>
+        <translation>seconds from 0 to 86400</translation>
     </message>
     <message>
         <source>числа чтений</source>
-        <translation type="unfinished"></translation>
+        <translation>count</translation>
     </message>
     <message>
         <source>число чтений от 1</source>
-        <translation type="unfinished"></translation>
+        <translation>a number of reads from 1</translation>
     </message>
     <message>
         <source>языка</source>
-        <translation type="unfinished"></translation>
+        <translation>language</translation>
     </message>
     <message>
         <source>неизвестный параметр &apos;%1&apos;</source>
-        <translation type="unfinished"></translation>
+        <translation>unknown option &apos;%1&apos;</translation>
     </message>
     <message>
         <source>не задана команда</source>
-        <translation type="unfinished"></translation>
+        <translation>no command given</translation>
     </message>
     <message>
         <source>Использование: orn10ctl [ПАРАМЕТР]... КОМАНДА [АРГУМЕНТ]...
@@ -302,7 +302,11 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
 командной строки.  Значения расшифровываются, подписываются и проверяются на
 допустимость точно так же, как в окне.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>Usage: orn10ctl [OPTION]... COMMAND [ARGUMENT]...
+Reads, sets and calibrates ORN10 gas detectors over a MODBUS RTU serial line,
+and finds them on it: the service utility&apos;s window for scripts and shells.
+Values are decoded, labelled and range-checked exactly as the window does.
+</translation>
     </message>
     <message>
         <source>
@@ -348,7 +352,50 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
   ($XDG_DATA_HOME) и на сервер группы из ~/.config/orn10util/records.conf,
   если он задан (записи, которые не дошли до него, ждут в локальном файле).
 </source>
-        <translation type="unfinished"></translation>
+        <translation>
+Commands:
+  read                 read the instrument once and show its readings
+  watch                read it every --interval seconds, one line per read,
+                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
+                       a failed read prints its error and the watch goes on
+  scan [A[-B]]         find the instruments at addresses A to B (default
+                       1-247) and the model each looks like
+  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
+  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
+  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
+  write current V      tell the current output value, in mA (MB3, MB4)
+  calibrate V          calibrate the concentration reading at V %
+  zero                 set the zero of the concentration reading
+  reset                reset the concentration calibration to the factory one
+  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
+                       drive it at 4 mA or 20 mA
+  release              release the fixed current output
+  service              switch the instrument to its service protocol (it stops
+                       answering MODBUS until it is restarted)
+  history SERIAL       the service records of the instrument with this serial
+                       number: when it is due for calibration, and each check,
+                       calibration, write and command, newest first
+  export [SERIAL]      the service records as CSV for a spreadsheet (all
+                       instruments, or one), on standard output
+  help                 show this help
+
+  V is given in the units the readings show, with a point or a comma: 20.5 or
+  20,5.  Every write and command first reads the instrument, then checks the
+  value and the instrument&apos;s state as the window does, and refuses with the
+  reason what the window would refuse: a threshold 1 above threshold 2, a
+  threshold 2 below threshold 1 or above the measuring range, a magnetic
+  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
+  a value that is not a register value (below 0 or above 655.35) or that would
+  be a command code; calibration, zero and reset while the current output is
+  fixed; a value the model does not have.  Then it writes the register and
+  shows the instrument&apos;s echo.
+
+  Each write and command the instrument confirms (or that got no answer and
+  may have been carried out) is kept in the service records, as the window
+  keeps its own: the local file ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
+  when one is set (records that cannot reach it wait in the local file).
+</translation>
     </message>
     <message>
         <source>
@@ -360,28 +407,15 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
                        (ГГГГ-ММ-ДД, местное время, обе включительно); -a и -m,
                        если заданы, отбирают по адресу и модели
 </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>
-Линия:
-  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
-                       /dev/serial/by-id/...) или COM&lt;n&gt; (от 1 до 256) —
-                       устройство из переменной окружения ORN10_COM&lt;n&gt;, иначе
-                       /dev/ttyS&lt;n-1&gt; (по умолчанию COM1).  Занимается
-                       монопольно.
-  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
-                       57600 или 115200
-  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
-                       1 стоп-бит
-  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1)
-  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
-                       регистры читать и как их показывать
-  -t, --timeout МС     время, за которое прибор должен начать ответ (по
-                       умолчанию 500; scan: время передачи запроса + 40 мс);
-                       время передачи самого ответа добавляется, когда он начат
-</source>
-        <translation type="unfinished"></translation>
+        <translation>
+Records:
+      --technician NAME  who did it (default: the login name)
+      --site TEXT      site or line, free text
+      --note TEXT      a note
+      --from DATE, --to DATE  history and export: records of these days only
+                       (YYYY-MM-DD, local time, both included); -a and -m
+                       filter by address and model when given
+</translation>
     </message>
     <message>
         <source>
@@ -393,7 +427,14 @@ Watch:
                        но не чаще раза в 0,5 с
   -n, --count N        остановиться после N чтений (считается каждая попытка)
 </source>
-        <translation type="unfinished"></translation>
+        <translation>
+Watch:
+  -i, --interval S     seconds from one read&apos;s start to the next (default 2;
+                       0: no pause); a port that fails or cannot be opened is
+                       said once (&quot;port gone&quot;, then &quot;port back&quot;) and tried
+                       again every S seconds, at most every 0.5 s
+  -n, --count N        stop after N reads (each try counts)
+</translation>
     </message>
     <message>
         <source>
@@ -422,7 +463,31 @@ date, clock), а в JSON у него есть подпись (label), едини
 виде, тогда у него есть register, и у даты и времени X-22) и текст (text),
 как его показывает окно.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>
+Output:
+      --json           JSON (one object; watch: one object per line)
+      --csv            CSV with a header line
+      --lang LANG      en or ru: the language of the output for people and of
+                       the messages (default: the locale&apos;s, Russian for a
+                       Russian one, else English)
+  -v, --verbose        show the line traffic on standard error: each request
+                       sent, bytes received, echoes removed, bytes skipped,
+                       foreign and late frames dropped, and each outcome
+  -h, --help           show this help and exit
+      --version        show the version and exit
+
+By default the output is for people: labels as in the window, aligned,
+numbers with the decimal separator of the locale (LC_NUMERIC), texts in
+English, or in Russian when the locale&apos;s language is Russian (LC_ALL,
+LC_MESSAGES, LANG, LANGUAGE) or --lang ru is given.  Errors of the instrument
+are shown with the window&apos;s texts (&quot;No response&quot;).  JSON and CSV always use a
+point, and their keys are the same in every language: a reading is named by
+its key (serial, gas, temperature, status, range, threshold1, threshold2,
+magnet, current, working_time, software_version, poll_interval, date, clock),
+and in JSON it has its label (label), unit (unit), value (value: a number;
+null for a reading the window shows in hexadecimal, which then has register,
+and for the X-22&apos;s date and time) and text (text) as the window shows it.
+</translation>
     </message>
     <message>
         <source>
@@ -437,7 +502,201 @@ X-22, затем делением пополам).  Прибор отказыв�
 Устройство, которое молчит вместо отказа в отсутствующем регистре, не
 находится.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>
+Scan: each address is asked for register 13 alone, the last of the MB4&apos;s block.
+The register or exception 2 (no such register) says that an instrument is
+there; it is then asked for the last registers of the other models&apos; blocks (11
+of the X-22 next, then by halving).  An instrument refuses a register past its
+last one with exception 2, so the highest register it answers is its register
+count, and the model whose read block has that length is the one it looks like
+(MB1 6, X-20 7, MB2 9, X-22 11, MB3 12, MB4 13).  It is a guess: read with the
+model it names, or with the one you know.  A device that stays silent instead
+of refusing a register it lacks is not found.
+</translation>
+    </message>
+    <message>
+        <source>не могу записать вывод: %1</source>
+        <translation>cannot write the output: %1</translation>
+    </message>
+    <message>
+        <source>отправлено</source>
+        <translation>sent</translation>
+    </message>
+    <message>
+        <source>принято</source>
+        <translation>received</translation>
+    </message>
+    <message>
+        <source>эхо удалено</source>
+        <translation>echo removed</translation>
+    </message>
+    <message>
+        <source>пропущено</source>
+        <translation>skipped</translation>
+    </message>
+    <message>
+        <source>чужой кадр</source>
+        <translation>foreign</translation>
+    </message>
+    <message>
+        <source>запоздалый</source>
+        <translation>late</translation>
+    </message>
+    <message>
+        <source>итог</source>
+        <translation>outcome</translation>
+    </message>
+    <message>
+        <source>прервано</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>№</source>
+        <translation>#</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>отказано: %1</source>
+        <translation>refused: %1</translation>
+    </message>
+    <message>
+        <source>(чтение перед записью)</source>
+        <translation>(the read before the write)</translation>
+    </message>
+    <message>
+        <source>(регистр %1)</source>
+        <translation>(register %1)</translation>
+    </message>
+    <message>
+        <source>Переключен на служебный протокол</source>
+        <translation>Switched to the service protocol</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Прибор</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>(регистров: %1)</source>
+        <translation>(%1 registers)</translation>
+    </message>
+    <message>
+        <source>Найдено приборов: %1</source>
+        <translation>Instruments found: %1</translation>
+    </message>
+    <message>
+        <source>поиск прерван</source>
+        <translation>scan interrupted</translation>
+    </message>
+    <message>
+        <source>%1 мс</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>не могу связаться с %1: %2</source>
+        <translation>cannot reach %1: %2</translation>
+    </message>
+    <message>
+        <source>имя не найдено</source>
+        <translation>name not found</translation>
+    </message>
+    <message>
+        <source>соединение отвергнуто (на этом порту никто не ждёт: верен ли адрес и включён ли сервер портов или шлюз?)</source>
+        <translation>connection refused (nothing listens on that port: is the address right and the device server or gateway on?)</translation>
+    </message>
+    <message>
+        <source>нет маршрута к узлу (верен ли адрес и подключена ли сеть?)</source>
+        <translation>no route to the host (is the address right and the network connected?)</translation>
+    </message>
+    <message>
+        <source>тайм-аут (узел не отвечает: верен ли адрес и подключена ли сеть?)</source>
+        <translation>timed out (the host does not answer: is the address right and the network connected?)</translation>
+    </message>
+    <message>
+        <source>соединение закрыто другой стороной</source>
+        <translation>connection closed by the peer</translation>
+    </message>
+    <message>
+        <source>узел говорит не на протоколе адреса (tcp://, rtu+tcp:// или rfc2217://)</source>
+        <translation>the peer does not speak the protocol of the address (tcp://, rtu+tcp:// or rfc2217://)</translation>
+    </message>
+    <message>
+        <source>сетевого адреса</source>
+        <translation>network address</translation>
+    </message>
+    <message>
+        <source>rtu+tcp://HOST:PORT, tcp://HOST[:PORT] или rfc2217://HOST:PORT</source>
+        <translation>rtu+tcp://HOST:PORT, tcp://HOST[:PORT] or rfc2217://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>сетевого запаса</source>
+        <translation>network allowance</translation>
+    </message>
+    <message>
+        <source>миллисекунды от 0 до 60000</source>
+        <translation>milliseconds from 0 to 60000</translation>
+    </message>
+    <message>
+        <source>
+Линия:
+  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
+                       /dev/serial/by-id/...) или COM&lt;n&gt; (от 1 до 256) —
+                       устройство из переменной окружения ORN10_COM&lt;n&gt;, иначе
+                       /dev/ttyS&lt;n-1&gt; (по умолчанию COM1).  Занимается
+                       монопольно.  Или линия за сетью:
+                         rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
+                                              режиме raw (TCP-сервер): кадры RTU
+                                              как есть
+                         tcp://УЗЕЛ[:ПОРТ]    шлюз MODBUS TCP (порт 502)
+                         rfc2217://УЗЕЛ:ПОРТ  сервер портов с RFC 2217 (скорость
+                                              и чётность порта задаются отсюда)
+      --net-timeout МС время, добавляемое к каждому тайм-ауту ответа по сети
+                       (по умолчанию 100): путь туда и обратно и куски, на
+                       которые сервер портов или шлюз делит ответ
+  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
+                       57600 или 115200
+  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
+                       1 стоп-бит
+  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1)
+  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
+                       регистры читать и как их показывать
+  -t, --timeout МС     время, за которое прибор должен начать ответ (по
+                       умолчанию 500; scan: время передачи запроса + 40 мс);
+                       время передачи самого ответа добавляется, когда он
+                       начат, а по сети к обоим ещё --net-timeout
+</source>
+        <translation>
+Line:
+  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
+                       /dev/serial/by-id/...), or COM&lt;n&gt; (1 to 256), the device
+                       named by the environment variable ORN10_COM&lt;n&gt;, else
+                       /dev/ttyS&lt;n-1&gt; (default COM1).  Taken exclusively.
+                       Or a line behind the network:
+                         rtu+tcp://HOST:PORT  a device server in raw (TCP
+                                              server) mode: RTU frames as they are
+                         tcp://HOST[:PORT]    a MODBUS TCP gateway (port 502)
+                         rfc2217://HOST:PORT  a device server with RFC 2217 (the
+                                              port&apos;s speed and parity set from here)
+      --net-timeout MS time added to every answer timeout over the network
+                       (default 100): its round trip and the pieces a device
+                       server or gateway makes of an answer
+  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
+                       or 115200
+  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
+  -a, --address N      the instrument&apos;s address, 1 to 247 (default 1)
+  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
+                       registers are read and how they are shown
+  -t, --timeout MS     time the instrument has to begin its answer (default 500;
+                       scan: the request&apos;s wire time + 40 ms); the answer&apos;s own
+                       wire time is granted on top once it has begun, and over
+                       the network --net-timeout on both
+</translation>
     </message>
     <message>
         <source>
@@ -446,7 +705,9 @@ X-22, затем делением пополам).  Прибор отказыв�
   1  прибор ответил исключением или повреждённым ответом
   2  неверные аргументы
   3  порт не открывается или отказал во время работы (вынут адаптер);
-     причина выводится
+     по сети: соединение не устанавливается или потеряно (отвергнуто, нет
+     маршрута, имя не найдено, тайм-аут, закрыто другой стороной); причина
+     выводится
   4  нет ответа вовремя (scan: ни одного прибора не найдено)
   5  в значении или команде отказано; ничего не отправлено
   6  журнал не записан (сама запись или команда выполнена; причина
@@ -458,7 +719,27 @@ X-22, затем делением пополам).  Прибор отказыв�
   Читатель, который закрыл канал (orn10ctl watch | head -1), взял что хотел:
   команда заканчивается тихо, как watch при прерывании.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>
+Exit status:
+  0  everything asked for succeeded (scan: at least one instrument found)
+  1  the instrument answered with an exception or a damaged answer
+  2  bad arguments
+  3  the port cannot be opened, or failed while in use (an adapter pulled);
+     over the network: the connection cannot be made or was lost (refused,
+     no route, name not found, timed out, closed by the peer); the reason is
+     shown
+  4  no answer in time (scan: no instrument found)
+  5  a value or command refused; nothing was sent
+  6  the records could not be written (the write or command itself succeeded;
+     the reason is shown) or, for history and export, read
+  7  the output could not be written (a full disk, a medium gone); the reason
+     is shown
+  130  interrupted before the command had finished (a watch ends normally when
+       interrupted: 0 when every read succeeded, else the status of its last
+       failed read)
+  A reader that closes the pipe (orn10ctl watch | head -1) has taken what it
+  wanted: the command ends quietly, as a watch does when interrupted.
+</translation>
     </message>
     <message>
         <source>
@@ -468,6 +749,8 @@ X-22, затем делением пополам).  Прибор отказыв�
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv &gt;&gt; readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
+  orn10ctl -p tcp://192.168.1.20 -a 5 read
+  orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan
   orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
   orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 &amp;&amp; orn10ctl -p /dev/ttyUSB0 -a 5 release
   orn10ctl --technician &quot;Иванов&quot; --site &quot;Цех 3&quot; -p /dev/ttyUSB0 -a 5 zero
@@ -479,1195 +762,1166 @@ X-22, затем делением пополам).  Прибор отказыв�
 С симулятором:
   orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &amp;
   ORN10_COM1=/tmp/orn10/com1 orn10ctl scan
+  orn10sim --tcp 5020 --protocol mbtcp -i MB4@1 &amp;
+  orn10ctl -p tcp://127.0.0.1:5020 read
 </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>не могу записать вывод: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>отправлено</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>принято</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>эхо удалено</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>пропущено</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>чужой кадр</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>запоздалый</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>итог</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>прервано</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>№</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Время</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>отказано: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>(чтение перед записью)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>(регистр %1)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Переключен на служебный протокол</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Адрес</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Прибор</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>(регистров: %1)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Найдено приборов: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>поиск прерван</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1 мс</source>
-        <translation type="unfinished"></translation>
+        <translation>
+Examples:
+  orn10ctl -p /dev/ttyUSB0 -a 5 read
+  orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
+  orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv &gt;&gt; readings.csv
+  orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
+  orn10ctl -p tcp://192.168.1.20 -a 5 read
+  orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan
+  orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
+  orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 &amp;&amp; orn10ctl -p /dev/ttyUSB0 -a 5 release
+  orn10ctl --technician &quot;Smith&quot; --site &quot;Plant 3&quot; -p /dev/ttyUSB0 -a 5 zero
+  orn10ctl history 2630001
+  orn10ctl export --from 2026-01-01 &gt; records.csv
+  for a in $(seq 1 40); do orn10ctl -p /dev/ttyUSB0 -a $a write threshold2 50
+  done
+
+With the simulator:
+  orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &amp;
+  ORN10_COM1=/tmp/orn10/com1 orn10ctl scan
+  orn10sim --tcp 5020 --protocol mbtcp -i MB4@1 &amp;
+  orn10ctl -p tcp://127.0.0.1:5020 read
+</translation>
     </message>
 </context>
 <context>
     <name>orn::Certificate</name>
     <message>
         <source>Протокол %1 %2 %3.pdf</source>
-        <translation type="unfinished"></translation>
+        <translation>Certificate %1 %2 %3.pdf</translation>
     </message>
     <message>
         <source>Не могу создать папку %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot create the folder %1</translation>
     </message>
     <message>
         <source>Протокол калибровки</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration certificate</translation>
     </message>
     <message>
         <source>Не могу записать файл %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write the file %1</translation>
     </message>
     <message>
         <source>%1 — запись № %2 от %3</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 — record %2 of %3</translation>
     </message>
     <message>
         <source>Прибор</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument</translation>
     </message>
     <message>
         <source>Модель</source>
-        <translation type="unfinished"></translation>
+        <translation>Model</translation>
     </message>
     <message>
         <source>Серийный номер</source>
-        <translation type="unfinished"></translation>
+        <translation>Serial number</translation>
     </message>
     <message>
         <source>Адрес на линии, порт</source>
-        <translation type="unfinished"></translation>
+        <translation>Line address, port</translation>
     </message>
     <message>
         <source>%1, %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, %2</translation>
     </message>
     <message>
         <source>Объект, линия</source>
-        <translation type="unfinished"></translation>
+        <translation>Site, line</translation>
     </message>
     <message>
         <source>Поверочная газовая смесь</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas</translation>
     </message>
     <message>
         <source>Концентрация, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Concentration, %vol</translation>
     </message>
     <message>
         <source>Партия баллона</source>
-        <translation type="unfinished"></translation>
+        <translation>Cylinder lot</translation>
     </message>
     <message>
         <source>Баллон годен до</source>
-        <translation type="unfinished"></translation>
+        <translation>Cylinder expires</translation>
     </message>
     <message>
         <source>Показания прибора, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument readings, %vol</translation>
     </message>
     <message>
         <source>Чистый воздух, до подачи газа</source>
-        <translation type="unfinished"></translation>
+        <translation>Clean air, before the gas</translation>
     </message>
     <message>
         <source>Поверочный газ, наибольшее</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas, highest</translation>
     </message>
     <message>
         <source>Нулевой газ</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero gas</translation>
     </message>
     <message>
         <source>Поверочный газ</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas</translation>
     </message>
     <message>
         <source>Газ</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas</translation>
     </message>
     <message>
         <source>до настройки</source>
-        <translation type="unfinished"></translation>
+        <translation>before adjustment</translation>
     </message>
     <message>
         <source>после настройки</source>
-        <translation type="unfinished"></translation>
+        <translation>after adjustment</translation>
     </message>
     <message>
         <source>Критерии</source>
-        <translation type="unfinished"></translation>
+        <translation>Criteria</translation>
     </message>
     <message>
         <source>Отправлено в прибор</source>
-        <translation type="unfinished"></translation>
+        <translation>Sent to the instrument</translation>
     </message>
     <message>
         <source>ничего</source>
-        <translation type="unfinished"></translation>
+        <translation>nothing</translation>
     </message>
     <message>
         <source>Примечание</source>
-        <translation type="unfinished"></translation>
+        <translation>Note</translation>
     </message>
     <message>
         <source>Результат</source>
-        <translation type="unfinished"></translation>
+        <translation>Result</translation>
     </message>
     <message>
         <source>Исполнитель</source>
-        <translation type="unfinished"></translation>
+        <translation>Technician</translation>
     </message>
     <message>
         <source>Дата и время</source>
-        <translation type="unfinished"></translation>
+        <translation>Date and time</translation>
     </message>
     <message>
         <source>Программа</source>
-        <translation type="unfinished"></translation>
+        <translation>Program</translation>
     </message>
     <message>
         <source>Представитель заказчика</source>
-        <translation type="unfinished"></translation>
+        <translation>Customer&apos;s representative</translation>
     </message>
     <message>
         <source>подпись</source>
-        <translation type="unfinished"></translation>
+        <translation>signature</translation>
     </message>
     <message>
         <source>фамилия, инициалы</source>
-        <translation type="unfinished"></translation>
+        <translation>name</translation>
     </message>
     <message>
         <source>Дата</source>
-        <translation type="unfinished"></translation>
+        <translation>Date</translation>
     </message>
     <message>
         <source>Запись журнала обслуживания %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Service record %1</translation>
     </message>
 </context>
 <context>
     <name>orn::Instruments</name>
     <message>
         <source>ОРН10-X-X1 MB1</source>
-        <translation type="unfinished"></translation>
+        <translation>ORN10-X-X1 MB1</translation>
     </message>
     <message>
         <source>ОРН10-X-X1 MB2</source>
-        <translation type="unfinished"></translation>
+        <translation>ORN10-X-X1 MB2</translation>
     </message>
     <message>
         <source>ОРН10-X-X1 MB3</source>
-        <translation type="unfinished"></translation>
+        <translation>ORN10-X-X1 MB3</translation>
     </message>
     <message>
         <source>ОРН10-X-X1 MB4</source>
-        <translation type="unfinished"></translation>
+        <translation>ORN10-X-X1 MB4</translation>
     </message>
     <message>
         <source>ОРН10-X-20</source>
-        <translation type="unfinished"></translation>
+        <translation>ORN10-X-20</translation>
     </message>
     <message>
         <source>ОРН10-X-22</source>
-        <translation type="unfinished"></translation>
+        <translation>ORN10-X-22</translation>
     </message>
     <message>
         <source>%об</source>
-        <translation type="unfinished"></translation>
+        <translation>%vol</translation>
     </message>
     <message>
         <source>С</source>
-        <translation type="unfinished"></translation>
+        <translation>°C</translation>
     </message>
     <message>
         <source>мА</source>
-        <translation type="unfinished"></translation>
+        <translation>mA</translation>
     </message>
     <message>
         <source>с</source>
-        <translation type="unfinished"></translation>
+        <translation>s</translation>
     </message>
     <message>
         <source>Сер. номер</source>
-        <translation type="unfinished"></translation>
+        <translation>Serial no.</translation>
     </message>
     <message>
         <source>Газ, %об.</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas, %vol</translation>
     </message>
     <message>
         <source>t, С</source>
-        <translation type="unfinished"></translation>
+        <translation>t, °C</translation>
     </message>
     <message>
         <source>Статус</source>
-        <translation type="unfinished"></translation>
+        <translation>Status</translation>
     </message>
     <message>
         <source>Диапазон измер., %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Range, %vol</translation>
     </message>
     <message>
         <source>Порог №1, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Threshold 1, %vol</translation>
     </message>
     <message>
         <source>Порог №2, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Threshold 2, %vol</translation>
     </message>
     <message>
         <source>Газ магн. град-ки, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Magnet cal. gas, %vol</translation>
     </message>
     <message>
         <source>Ток, мА</source>
-        <translation type="unfinished"></translation>
+        <translation>Current, mA</translation>
     </message>
     <message>
         <source>Время работы, с</source>
-        <translation type="unfinished"></translation>
+        <translation>Operating time, s</translation>
     </message>
     <message>
         <source>Версия ПО</source>
-        <translation type="unfinished"></translation>
+        <translation>Firmware version</translation>
     </message>
     <message>
         <source>Интервал опросов, с</source>
-        <translation type="unfinished"></translation>
+        <translation>Poll interval, s</translation>
     </message>
     <message>
         <source>Дата</source>
-        <translation type="unfinished"></translation>
+        <translation>Date</translation>
     </message>
     <message>
         <source>Время</source>
-        <translation type="unfinished"></translation>
+        <translation>Time</translation>
     </message>
     <message>
         <source>00</source>
-        <translation type="unfinished"></translation>
+        <translation>00</translation>
     </message>
     <message>
         <source>Ошибка 01 (неверный адрес регистра) </source>
-        <translation type="unfinished"></translation>
+        <translation>Error 01 (wrong register address) </translation>
     </message>
     <message>
         <source>Ошибка 02 (неверное значение)</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 02 (wrong value)</translation>
     </message>
     <message>
         <source>Ошибка 03</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 03</translation>
     </message>
     <message>
         <source>Ошибка 04</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 04</translation>
     </message>
     <message>
         <source>Ошибка 05</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 05</translation>
     </message>
     <message>
         <source>Ошибка 06</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 06</translation>
     </message>
     <message>
         <source>Нет связи</source>
-        <translation type="unfinished"></translation>
+        <translation>No response</translation>
     </message>
     <message>
         <source>Ошибка 08</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 08</translation>
     </message>
     <message>
         <source>Ошибка 09 (CRC)</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 09 (CRC)</translation>
     </message>
     <message>
         <source>Ошибка 10 (прибор занят)</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 10 (device busy)</translation>
     </message>
     <message>
         <source>Ошибка 11 (порт не инициирован)</source>
-        <translation type="unfinished"></translation>
+        <translation>Error 11 (port not open)</translation>
     </message>
 </context>
 <context>
     <name>orn::Ports</name>
     <message>
         <source>Нет доступа к порту: добавьте себя в группу dialout и войдите в систему заново.</source>
-        <translation type="unfinished"></translation>
+        <translation>No access to the port: add yourself to the group dialout and log in again.</translation>
     </message>
     <message>
         <source>Порт занят другой программой: закройте её или выберите другой порт.</source>
-        <translation type="unfinished"></translation>
+        <translation>The port is held by another program: close it or choose another port.</translation>
     </message>
     <message>
         <source>Устройство отключено: подключите его и выберите порт в списке.</source>
-        <translation type="unfinished"></translation>
+        <translation>The device is unplugged: plug it in and choose the port in the list.</translation>
     </message>
     <message>
         <source>Это не последовательный порт: выберите другой порт.</source>
-        <translation type="unfinished"></translation>
+        <translation>This is not a serial port: choose another port.</translation>
     </message>
     <message>
         <source>Ошибка системы: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>System error: %1</translation>
+    </message>
+    <message>
+        <source>Имя узла не найдено: проверьте адрес.</source>
+        <translation>Host name not found: check the address.</translation>
+    </message>
+    <message>
+        <source>Соединение отвергнуто: на этом порту узла никто не ждёт соединения. Проверьте порт и включён ли преобразователь.</source>
+        <translation>Connection refused: nothing listens on that port of the host. Check the port and whether the device server is on.</translation>
+    </message>
+    <message>
+        <source>Нет маршрута к узлу: проверьте адрес и подключение к сети.</source>
+        <translation>No route to the host: check the address and the network connection.</translation>
+    </message>
+    <message>
+        <source>Узел не отвечает: проверьте адрес и подключение к сети.</source>
+        <translation>The host does not answer: check the address and the network connection.</translation>
+    </message>
+    <message>
+        <source>Соединение закрыто другой стороной.</source>
+        <translation>Connection closed by the peer.</translation>
+    </message>
+    <message>
+        <source>Узел отвечает не по выбранному протоколу: проверьте протокол.</source>
+        <translation>The host does not speak the chosen protocol: check the protocol.</translation>
     </message>
 </context>
 <context>
     <name>orn::TCalibrationDialog</name>
     <message>
         <source>Калибровка</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration</translation>
     </message>
     <message>
         <source>Проверка газом (bump test)</source>
-        <translation type="unfinished"></translation>
+        <translation>Bump test</translation>
     </message>
     <message>
         <source>Установка нуля</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero</translation>
     </message>
     <message>
         <source>Градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration</translation>
     </message>
     <message>
         <source>Ноль и градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero and calibration</translation>
     </message>
     <message>
         <source>Вид работ:</source>
-        <translation type="unfinished"></translation>
+        <translation>Work:</translation>
     </message>
     <message>
         <source>ПГС, %об:</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas, %vol:</translation>
     </message>
     <message>
         <source>Партия баллона:</source>
-        <translation type="unfinished"></translation>
+        <translation>Cylinder lot:</translation>
     </message>
     <message>
         <source>Баллон годен до:</source>
-        <translation type="unfinished"></translation>
+        <translation>Cylinder expires:</translation>
     </message>
     <message>
         <source>Исполнитель:</source>
-        <translation type="unfinished"></translation>
+        <translation>Technician:</translation>
     </message>
     <message>
         <source>Объект, линия:</source>
-        <translation type="unfinished"></translation>
+        <translation>Site, line:</translation>
     </message>
     <message>
         <source>Примечание:</source>
-        <translation type="unfinished"></translation>
+        <translation>Note:</translation>
     </message>
     <message>
         <source>Критерии</source>
-        <translation type="unfinished"></translation>
+        <translation>Criteria</translation>
     </message>
     <message>
         <source> %об</source>
-        <translation type="unfinished"></translation>
+        <translation> %vol</translation>
     </message>
     <message>
         <source> с</source>
-        <translation type="unfinished"></translation>
+        <translation> s</translation>
     </message>
     <message>
         <source> % ПГС</source>
-        <translation type="unfinished"></translation>
+        <translation> % of test gas</translation>
     </message>
     <message>
         <source>Стабильно: в пределах ±</source>
-        <translation type="unfinished"></translation>
+        <translation>Stable: within ±</translation>
     </message>
     <message>
         <source>в течение</source>
-        <translation type="unfinished"></translation>
+        <translation>for</translation>
     </message>
     <message>
         <source>Проверка газом: не менее</source>
-        <translation type="unfinished"></translation>
+        <translation>Bump test: at least</translation>
     </message>
     <message>
         <source>за</source>
-        <translation type="unfinished"></translation>
+        <translation>within</translation>
     </message>
     <message>
         <source>После настройки показание должно быть в пределах того же допуска от нуля и от ПГС.</source>
-        <translation type="unfinished"></translation>
+        <translation>After adjustment the reading must be within the same tolerance of zero and of the test gas.</translation>
     </message>
     <message>
         <source>Отмена в любой момент оставляет прибор как есть, кроме уже отправленных команд (ноль, градуировка): они остаются в приборе и записываются в журнал.</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancelling at any time leaves the instrument as it is, except for commands already sent (zero, calibration): they stay in the instrument and are recorded.</translation>
     </message>
     <message>
         <source>Начать</source>
-        <translation type="unfinished"></translation>
+        <translation>Start</translation>
     </message>
     <message>
         <source>Закрыть</source>
-        <translation type="unfinished"></translation>
+        <translation>Close</translation>
     </message>
     <message>
         <source>Газ подан</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas applied</translation>
     </message>
     <message>
         <source>Установить ноль</source>
-        <translation type="unfinished"></translation>
+        <translation>Set zero</translation>
     </message>
     <message>
         <source>Градуировать</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibrate</translation>
     </message>
     <message>
         <source>Отменить</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>Протокол…</source>
-        <translation type="unfinished"></translation>
+        <translation>Certificate…</translation>
     </message>
     <message>
         <source>Новая сессия</source>
-        <translation type="unfinished"></translation>
+        <translation>New session</translation>
     </message>
     <message>
         <source>Прибор: %1, адрес %2, %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument: %1, address %2, %3</translation>
     </message>
     <message>
         <source>не задан</source>
-        <translation type="unfinished"></translation>
+        <translation>not set</translation>
     </message>
     <message>
         <source>В главном окне не задан адрес прибора (1–247).</source>
-        <translation type="unfinished"></translation>
+        <translation>No instrument address (1–247) is set in the main window.</translation>
     </message>
     <message>
         <source>Концентрация ПГС должна быть числом от 0,01 до 655,34 %об.</source>
-        <translation type="unfinished"></translation>
+        <translation>The test gas concentration must be a number from 0.01 to 655.34 %vol.</translation>
     </message>
     <message>
         <source>Укажите партию баллона с ПГС.</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter the test gas cylinder&apos;s lot.</translation>
     </message>
     <message>
         <source>Баллон просрочен: годен до %1. Возьмите баллон с действующим сроком годности.</source>
-        <translation type="unfinished"></translation>
+        <translation>The cylinder has expired: it was good until %1. Take a cylinder within its expiry date.</translation>
     </message>
     <message>
         <source>Укажите исполнителя.</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter the technician.</translation>
     </message>
     <message>
         <source>Команда не отправлена: значение не подходит для записи.</source>
-        <translation type="unfinished"></translation>
+        <translation>Command not sent: the value cannot be written.</translation>
     </message>
     <message>
         <source>Команда не отправлена: в главном окне неверный адрес.</source>
-        <translation type="unfinished"></translation>
+        <translation>Command not sent: the address in the main window is wrong.</translation>
     </message>
     <message>
         <source>Команда не отправлена: порт не открывается.</source>
-        <translation type="unfinished"></translation>
+        <translation>Command not sent: the port cannot be opened.</translation>
     </message>
     <message>
         <source>Команда не отправлена: сначала считайте показания прибора.</source>
-        <translation type="unfinished"></translation>
+        <translation>Command not sent: read the instrument first.</translation>
     </message>
     <message>
         <source>Команда не отправлена: окно не разрешает градуировку (ток зафиксирован или прибор не прочитан).</source>
-        <translation type="unfinished"></translation>
+        <translation>Command not sent: the window does not allow calibration (output fixed or instrument not read).</translation>
     </message>
     <message>
         <source>В главном окне выбран другой прибор: сессия ждёт, пока снова не будут выбраны адрес %1 и модель %2.</source>
-        <translation type="unfinished"></translation>
+        <translation>Another instrument is chosen in the main window: the session waits until address %1 and model %2 are chosen again.</translation>
     </message>
     <message>
         <source>Прибор не подтвердил команду (%1): возможно, он её выполнил. Дождитесь стабильных показаний; команду можно повторить.</source>
-        <translation type="unfinished"></translation>
+        <translation>The instrument did not confirm the command (%1): it may have carried it out. Wait for stable readings; the command can be repeated.</translation>
     </message>
     <message>
         <source>Прибор отказал: %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>The instrument refused: %1.</translation>
     </message>
     <message>
         <source>Прибор: %1, адрес %2, %3 — сер. номер %4</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument: %1, address %2, %3 — serial no. %4</translation>
     </message>
     <message>
         <source>ещё не прочитан</source>
-        <translation type="unfinished"></translation>
+        <translation>not read yet</translation>
     </message>
     <message>
         <source>Прибор на чистом воздухе: берём показание до подачи газа…</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument in clean air: taking the reading before the gas…</translation>
     </message>
     <message>
         <source>Подайте ПГС %1 %об и нажмите «Газ подан».</source>
-        <translation type="unfinished"></translation>
+        <translation>Apply test gas %1 %vol and press “Gas applied”.</translation>
     </message>
     <message>
         <source>Газ подан. Нужно не менее %1 %об (%2 % ПГС) за %3 с; осталось %4 с.</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas applied. At least %1 %vol (%2 % of test gas) is needed within %3 s; %4 s left.</translation>
     </message>
     <message>
         <source>Подайте нулевой газ (чистый воздух) и дождитесь стабильных показаний; затем «Установить ноль».</source>
-        <translation type="unfinished"></translation>
+        <translation>Apply zero gas (clean air) and wait for stable readings; then “Set zero”.</translation>
     </message>
     <message>
         <source>Команда установки нуля отправлена…</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero command sent…</translation>
     </message>
     <message>
         <source>Ноль установлен. Ждём стабильных показаний после него…</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero set. Waiting for stable readings after it…</translation>
     </message>
     <message>
         <source>Подайте ПГС %1 %об и дождитесь стабильных показаний; затем «Градуировать».</source>
-        <translation type="unfinished"></translation>
+        <translation>Apply test gas %1 %vol and wait for stable readings; then “Calibrate”.</translation>
     </message>
     <message>
         <source>Команда градуировки отправлена…</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration command sent…</translation>
     </message>
     <message>
         <source>Градуировка выполнена. Ждём стабильных показаний после неё…</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibrated. Waiting for stable readings after it…</translation>
     </message>
     <message>
         <source>Готово: %1. Запись внесена в журнал. Уберите газ с прибора.</source>
-        <translation type="unfinished"></translation>
+        <translation>Done: %1. The record is kept. Remove the gas from the instrument.</translation>
     </message>
     <message>
         <source>Сессия отменена. В прибор ничего не отправлено, прибор не изменён.</source>
-        <translation type="unfinished"></translation>
+        <translation>Session cancelled. Nothing was sent to the instrument; it is unchanged.</translation>
     </message>
     <message>
         <source>Сессия отменена. Отправленное (%1) осталось в приборе и записано в журнал; больше ничего не отправлено.</source>
-        <translation type="unfinished"></translation>
+        <translation>Session cancelled. What was sent (%1) stays in the instrument and is recorded; nothing more was sent.</translation>
     </message>
     <message>
         <source>%1 %об</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 %vol</translation>
     </message>
     <message>
         <source>— %об</source>
-        <translation type="unfinished"></translation>
+        <translation>— %vol</translation>
     </message>
     <message>
         <source>● Стабильно (±%1 %об, %2 с)</source>
-        <translation type="unfinished"></translation>
+        <translation>● Stable (±%1 %vol, %2 s)</translation>
     </message>
     <message>
         <source>○ Ждём стабильности: %1 с из %2</source>
-        <translation type="unfinished"></translation>
+        <translation>○ Waiting for stability: %1 s of %2</translation>
     </message>
     <message>
         <source>Чистый воздух: %1 %об; наибольшее с газом: %2 %об.</source>
-        <translation type="unfinished"></translation>
+        <translation>Clean air: %1 %vol; highest with gas: %2 %vol.</translation>
     </message>
     <message>
         <source>Ноль: до %1 → после %2 %об.  </source>
-        <translation type="unfinished"></translation>
+        <translation>Zero: before %1 → after %2 %vol.  </translation>
     </message>
     <message>
         <source>ПГС %1: до %2 → после %3 %об.</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas %1: before %2 → after %3 %vol.</translation>
     </message>
     <message>
         <source>  Результат: %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>  Result: %1.</translation>
     </message>
     <message>
         <source>Протокол калибровки</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration certificate</translation>
     </message>
 </context>
 <context>
     <name>orn::TCalibrationSession</name>
     <message>
         <source>не менее %1 % ПГС за %2 с</source>
-        <translation type="unfinished"></translation>
+        <translation>at least %1 % of test gas within %2 s</translation>
     </message>
     <message>
         <source>стабильно ±%1 %об %2 с; после настройки ±%1 %об</source>
-        <translation type="unfinished"></translation>
+        <translation>stable ±%1 %vol for %2 s; after adjustment ±%1 %vol</translation>
     </message>
     <message>
         <source>доля ПГС достигнута за %1 с</source>
-        <translation type="unfinished"></translation>
+        <translation>test gas share reached in %1 s</translation>
     </message>
     <message>
         <source>без подтверждения: </source>
-        <translation type="unfinished"></translation>
+        <translation>unconfirmed: </translation>
     </message>
     <message>
         <source>без подтверждения прибора: </source>
-        <translation type="unfinished"></translation>
+        <translation>unconfirmed by the instrument: </translation>
     </message>
 </context>
 <context>
     <name>orn::TDlgForm</name>
     <message>
         <source>Задать новое значение</source>
-        <translation type="unfinished"></translation>
+        <translation>Set a new value</translation>
     </message>
     <message>
         <source>Задать</source>
-        <translation type="unfinished"></translation>
+        <translation>Set</translation>
     </message>
     <message>
         <source>Отмена</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>не число</source>
-        <translation type="unfinished"></translation>
+        <translation>not a number</translation>
     </message>
     <message>
         <source>%1 — код команды, а не концентрация</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 is a command code, not a concentration</translation>
     </message>
     <message>
         <source>допустимые значения известны после чтения прибора</source>
-        <translation type="unfinished"></translation>
+        <translation>allowed values are known after a read</translation>
     </message>
     <message>
         <source>сейчас допустимых значений нет (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>no value is allowed now (%1)</translation>
     </message>
     <message>
         <source>допустимо %1</source>
-        <translation type="unfinished"></translation>
+        <translation>allowed %1</translation>
     </message>
 </context>
 <context>
     <name>orn::THistoryView</name>
     <message>
         <source>Журнал обслуживания</source>
-        <translation type="unfinished"></translation>
+        <translation>Service records</translation>
     </message>
     <message>
         <source>все</source>
-        <translation type="unfinished"></translation>
+        <translation>all</translation>
     </message>
     <message>
         <source>с</source>
-        <translation type="unfinished"></translation>
+        <translation>from</translation>
     </message>
     <message>
         <source>Показать</source>
-        <translation type="unfinished"></translation>
+        <translation>Show</translation>
     </message>
     <message>
         <source>Сер. номер:</source>
-        <translation type="unfinished"></translation>
+        <translation>Serial no.:</translation>
     </message>
     <message>
         <source>Адрес:</source>
-        <translation type="unfinished"></translation>
+        <translation>Addr.:</translation>
     </message>
     <message>
         <source>по</source>
-        <translation type="unfinished"></translation>
+        <translation>to</translation>
     </message>
     <message>
         <source>Модель</source>
-        <translation type="unfinished"></translation>
+        <translation>Model</translation>
     </message>
     <message>
         <source>Сер. номер</source>
-        <translation type="unfinished"></translation>
+        <translation>Serial no.</translation>
     </message>
     <message>
         <source>Адрес</source>
-        <translation type="unfinished"></translation>
+        <translation>Address</translation>
     </message>
     <message>
         <source>Объект, линия</source>
-        <translation type="unfinished"></translation>
+        <translation>Site, line</translation>
     </message>
     <message>
         <source>Последняя градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Last calibration</translation>
     </message>
     <message>
         <source>Интервал, мес.</source>
-        <translation type="unfinished"></translation>
+        <translation>Interval, months</translation>
     </message>
     <message>
         <source>Следующая</source>
-        <translation type="unfinished"></translation>
+        <translation>Next</translation>
     </message>
     <message>
         <source>Состояние</source>
-        <translation type="unfinished"></translation>
+        <translation>State</translation>
     </message>
     <message>
         <source>Дата и время</source>
-        <translation type="unfinished"></translation>
+        <translation>Date and time</translation>
     </message>
     <message>
         <source>Вид работ</source>
-        <translation type="unfinished"></translation>
+        <translation>Work</translation>
     </message>
     <message>
         <source>Отправлено</source>
-        <translation type="unfinished"></translation>
+        <translation>Sent</translation>
     </message>
     <message>
         <source>Ноль до → после</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero before → after</translation>
     </message>
     <message>
         <source>Газ до → после</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas before → after</translation>
     </message>
     <message>
         <source>ПГС</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas</translation>
     </message>
     <message>
         <source>Результат</source>
-        <translation type="unfinished"></translation>
+        <translation>Result</translation>
     </message>
     <message>
         <source>Исполнитель</source>
-        <translation type="unfinished"></translation>
+        <translation>Technician</translation>
     </message>
     <message>
         <source>Интервал…</source>
-        <translation type="unfinished"></translation>
+        <translation>Interval…</translation>
     </message>
     <message>
         <source>Протокол…</source>
-        <translation type="unfinished"></translation>
+        <translation>Certificate…</translation>
     </message>
     <message>
         <source>Работы в CSV…</source>
-        <translation type="unfinished"></translation>
+        <translation>Work to CSV…</translation>
     </message>
     <message>
         <source>Приборы и сроки в CSV…</source>
-        <translation type="unfinished"></translation>
+        <translation>Instruments and due dates to CSV…</translation>
     </message>
     <message>
         <source>Сервер…</source>
-        <translation type="unfinished"></translation>
+        <translation>Server…</translation>
     </message>
     <message>
         <source>Общий журнал группы на сервере PostgreSQL</source>
-        <translation type="unfinished"></translation>
+        <translation>The team&apos;s shared records on a PostgreSQL server</translation>
     </message>
     <message>
         <source>orn10-работы.csv</source>
-        <translation type="unfinished"></translation>
+        <translation>orn10-work.csv</translation>
     </message>
     <message>
         <source>orn10-приборы.csv</source>
-        <translation type="unfinished"></translation>
+        <translation>orn10-instruments.csv</translation>
     </message>
     <message>
         <source>Сохранить как CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>Save as CSV</translation>
     </message>
     <message>
         <source>Таблица CSV (*.csv);;Все файлы (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>CSV table (*.csv);;All files (*)</translation>
     </message>
     <message>
         <source>Интервал градуировки</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration interval</translation>
     </message>
     <message>
         <source>Интервал между градуировками, месяцев:</source>
-        <translation type="unfinished"></translation>
+        <translation>Months between calibrations:</translation>
     </message>
     <message>
         <source>Читаю журнал…</source>
-        <translation type="unfinished"></translation>
+        <translation>Reading the records…</translation>
     </message>
     <message>
         <source>нет</source>
-        <translation type="unfinished"></translation>
+        <translation>none</translation>
     </message>
     <message>
         <source>—</source>
-        <translation type="unfinished"></translation>
+        <translation>—</translation>
     </message>
     <message>
         <source>ПРОСРОЧЕНА</source>
-        <translation type="unfinished"></translation>
+        <translation>OVERDUE</translation>
     </message>
     <message>
         <source>градуировок нет</source>
-        <translation type="unfinished"></translation>
+        <translation>never calibrated</translation>
     </message>
     <message>
         <source>в срок</source>
-        <translation type="unfinished"></translation>
+        <translation>in time</translation>
     </message>
     <message>
         <source>Журнал не читается: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>The records cannot be read: %1</translation>
     </message>
     <message>
         <source> — читаю общий журнал на сервере…</source>
-        <translation type="unfinished"></translation>
+        <translation> — reading the shared records on the server…</translation>
     </message>
     <message>
         <source> — общий журнал на сервере недоступен (%1): показаны записи этого компьютера</source>
-        <translation type="unfinished"></translation>
+        <translation> — the shared records on the server are unavailable (%1): this computer&apos;s records are shown</translation>
     </message>
     <message>
         <source> — показан общий журнал сервера</source>
-        <translation type="unfinished"></translation>
+        <translation> — the server&apos;s shared records are shown</translation>
     </message>
     <message>
         <source>Выберите в списке работ проверку или калибровку: протокол составляется по ним.</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose a check or calibration in the list of work: certificates are made for them.</translation>
     </message>
     <message>
         <source>Общий журнал на сервере</source>
-        <translation type="unfinished"></translation>
+        <translation>Shared records on a server</translation>
     </message>
     <message>
         <source>host=сервер dbname=orn10 user=инженер password=…</source>
-        <translation type="unfinished"></translation>
+        <translation>host=server dbname=orn10 user=engineer password=…</translation>
     </message>
     <message>
         <source>Проверить</source>
-        <translation type="unfinished"></translation>
+        <translation>Test</translation>
     </message>
     <message>
         <source>Записи всегда сохраняются в файле этого компьютера:
 %1
 С сервером PostgreSQL их получает и общий журнал группы; пока сервер недоступен, они ждут здесь и уходят, когда он вернётся. Пусто — только этот компьютер.</source>
-        <translation type="unfinished"></translation>
+        <translation>Records are always kept in a file on this computer:
+%1
+With a PostgreSQL server the team&apos;s shared records get them too; while the server is unavailable they wait here and go when it is back. Empty: this computer only.</translation>
     </message>
     <message>
         <source>Строка подключения:</source>
-        <translation type="unfinished"></translation>
+        <translation>Connection string:</translation>
     </message>
     <message>
         <source>Эта сборка программы не работает с PostgreSQL.</source>
-        <translation type="unfinished"></translation>
+        <translation>This build of the program does not work with PostgreSQL.</translation>
     </message>
     <message>
         <source>Проверяю…</source>
-        <translation type="unfinished"></translation>
+        <translation>Testing…</translation>
     </message>
     <message>
         <source>Сервер отвечает, журнал на нём готов.</source>
-        <translation type="unfinished"></translation>
+        <translation>The server answers; the records there are ready.</translation>
     </message>
 </context>
 <context>
     <name>orn::TMForm</name>
     <message>
         <source>Связь</source>
-        <translation type="unfinished"></translation>
+        <translation>Connection</translation>
     </message>
     <message>
         <source>Порт:</source>
-        <translation type="unfinished"></translation>
+        <translation>Port:</translation>
     </message>
     <message>
         <source>Скорость:</source>
-        <translation type="unfinished"></translation>
+        <translation>Speed:</translation>
     </message>
     <message>
         <source>Чётность:</source>
-        <translation type="unfinished"></translation>
+        <translation>Parity:</translation>
     </message>
     <message>
         <source>Найти</source>
-        <translation type="unfinished"></translation>
+        <translation>Search</translation>
     </message>
     <message>
         <source>Прибор</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument</translation>
     </message>
     <message>
         <source>Тип:</source>
-        <translation type="unfinished"></translation>
+        <translation>Type</translation>
     </message>
     <message>
         <source>Адрес:</source>
-        <translation type="unfinished"></translation>
+        <translation>Addr.:</translation>
     </message>
     <message>
         <source>Сервис</source>
-        <translation type="unfinished"></translation>
+        <translation>Service</translation>
     </message>
     <message>
         <source>Обмен по линии, график, запись показаний в файл</source>
-        <translation type="unfinished"></translation>
+        <translation>Line traffic, trend, readings log to a file</translation>
     </message>
     <message>
         <source>Переключить</source>
-        <translation type="unfinished"></translation>
+        <translation>Switch</translation>
     </message>
     <message>
         <source>Переключить на работу с ORN терминалом</source>
-        <translation type="unfinished"></translation>
+        <translation>Switch to the ORN terminal protocol</translation>
     </message>
     <message>
         <source>Показания:</source>
-        <translation type="unfinished"></translation>
+        <translation>Readings:</translation>
     </message>
     <message>
         <source>Задать новый порог</source>
-        <translation type="unfinished"></translation>
+        <translation>Set a new threshold</translation>
     </message>
     <message>
         <source>Задать новую концентрацию газа для магнитной градуировки</source>
-        <translation type="unfinished"></translation>
+        <translation>Set a new gas concentration for magnetic calibration</translation>
     </message>
     <message>
         <source>Указать текущее значение тока (только для границ диапазона)</source>
-        <translation type="unfinished"></translation>
+        <translation>Tell the present current value (range ends only)</translation>
     </message>
     <message>
         <source>Авто</source>
-        <translation type="unfinished"></translation>
+        <translation>Auto</translation>
     </message>
     <message>
         <source>Читать</source>
-        <translation type="unfinished"></translation>
+        <translation>Read</translation>
     </message>
     <message>
         <source>Считать текущие показания из прибора</source>
-        <translation type="unfinished"></translation>
+        <translation>Read the instrument&apos;s present readings</translation>
     </message>
     <message>
         <source>Уст. 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Set 0</translation>
     </message>
     <message>
         <source>Установка нуля показаний по концентрации</source>
-        <translation type="unfinished"></translation>
+        <translation>Set the zero of the concentration reading</translation>
     </message>
     <message>
         <source>Градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibrate</translation>
     </message>
     <message>
         <source>Градуировка показаний по концентрации</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibrate the concentration reading</translation>
     </message>
     <message>
         <source>Сброс</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset</translation>
     </message>
     <message>
         <source>Сброс градуировки показаний по концентрации к заводской</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset the concentration calibration to the factory one</translation>
     </message>
     <message>
         <source>Ток</source>
-        <translation type="unfinished"></translation>
+        <translation>Output</translation>
     </message>
     <message>
         <source>Фиксировать</source>
-        <translation type="unfinished"></translation>
+        <translation>Fix</translation>
     </message>
     <message>
         <source>4мА</source>
-        <translation type="unfinished"></translation>
+        <translation>4 mA</translation>
     </message>
     <message>
         <source>20мА</source>
-        <translation type="unfinished"></translation>
+        <translation>20 mA</translation>
     </message>
     <message>
         <source>%1: не могу открыть порт</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: cannot open the port</translation>
     </message>
     <message>
         <source>Ошибка:
  Не могу открыть порт!</source>
-        <translation type="unfinished"></translation>
+        <translation>Error:
+ Cannot open the port!</translation>
     </message>
     <message>
         <source> — порт снова доступен</source>
-        <translation type="unfinished"></translation>
+        <translation> — port available again</translation>
     </message>
     <message>
         <source>№%1</source>
-        <translation type="unfinished"></translation>
+        <translation>#%1</translation>
     </message>
     <message>
         <source>: Переключен на служебный протокол</source>
-        <translation type="unfinished"></translation>
+        <translation>: Switched to the service protocol</translation>
     </message>
     <message>
         <source>установка нуля</source>
-        <translation type="unfinished"></translation>
+        <translation>zero set</translation>
     </message>
     <message>
         <source>сброс градуировки к заводской</source>
-        <translation type="unfinished"></translation>
+        <translation>calibration reset to factory</translation>
     </message>
     <message>
         <source>ток выхода 4 мА</source>
-        <translation type="unfinished"></translation>
+        <translation>output current 4 mA</translation>
     </message>
     <message>
         <source>ток выхода 20 мА</source>
-        <translation type="unfinished"></translation>
+        <translation>output current 20 mA</translation>
     </message>
     <message>
         <source>градуировка при %1</source>
-        <translation type="unfinished"></translation>
+        <translation>calibration at %1</translation>
     </message>
     <message>
         <source>Записано: %1 (%2). Показание обновится при следующем чтении.</source>
-        <translation type="unfinished"></translation>
+        <translation>Written: %1 (%2). The reading is updated with the next read.</translation>
     </message>
     <message>
         <source>устарели: №%1 (%2, %3)</source>
-        <translation type="unfinished"></translation>
+        <translation>stale: #%1 (%2, %3)</translation>
     </message>
     <message>
         <source>устарели: №%1 (%2, %3) в %4</source>
-        <translation type="unfinished"></translation>
+        <translation>stale: #%1 (%2, %3) at %4</translation>
     </message>
     <message>
         <source>Серые значения прочитаны из прибора №%1 (%2, порт %3) и с тех пор не подтверждены.</source>
-        <translation type="unfinished"></translation>
+        <translation>The grey values were read from instrument #%1 (%2, port %3) and have not been confirmed since.</translation>
     </message>
     <message>
         <source>перейти на порт %1</source>
-        <translation type="unfinished"></translation>
+        <translation>switching to port %1</translation>
     </message>
     <message>
         <source>закрыть программу</source>
-        <translation type="unfinished"></translation>
+        <translation>closing the program</translation>
     </message>
     <message>
         <source>№%1, %2, сер. номер %3</source>
-        <translation type="unfinished"></translation>
+        <translation>#%1, %2, serial no. %3</translation>
     </message>
     <message>
         <source>не прочитан</source>
-        <translation type="unfinished"></translation>
+        <translation>not read</translation>
     </message>
     <message>
         <source>Отмена</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>обратиться к прибору №%1</source>
-        <translation type="unfinished"></translation>
+        <translation>addressing instrument #%1</translation>
     </message>
     <message>
         <source>Токовый выход прибора %1 зафиксирован в этом сеансе: прибор выдаёт постоянный ток вместо показаний концентрации.
 
 Освободить выход, прежде чем %2?</source>
-        <translation type="unfinished"></translation>
+        <translation>The current output of instrument %1 was fixed in this session: the instrument drives a constant current instead of its concentration reading.
+
+Release the output before %2?</translation>
     </message>
     <message>
         <source>Токовый выход зафиксирован</source>
-        <translation type="unfinished"></translation>
+        <translation>Current output fixed</translation>
     </message>
     <message>
         <source>Освободить</source>
-        <translation type="unfinished"></translation>
+        <translation>Release</translation>
     </message>
     <message>
         <source>Оставить зафиксированным</source>
-        <translation type="unfinished"></translation>
+        <translation>Leave it fixed</translation>
     </message>
     <message>
         <source>Освободить выход не удалось: %1.
 
 </source>
-        <translation type="unfinished"></translation>
+        <translation>Releasing the output failed: %1.
+
+</translation>
     </message>
     <message>
         <source>: Сначала считайте показания</source>
-        <translation type="unfinished"></translation>
+        <translation>: Read the instrument first</translation>
     </message>
     <message>
         <source>Сброс градуировки</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration reset</translation>
     </message>
     <message>
         <source>Сбросить градуировку прибора к заводской?
@@ -1675,15 +1929,19 @@ X-22, затем делением пополам).  Прибор отказыв�
 Прибор: %1.
 
 Градуировка, сделанная после завода, будет потеряна: прибор будет показывать концентрацию по заводской градуировке.</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset the instrument&apos;s calibration to the factory one?
+
+Instrument: %1.
+
+Any calibration made since the factory is lost: the instrument will show the concentration by its factory calibration.</translation>
     </message>
     <message>
         <source>Сбросить</source>
-        <translation type="unfinished"></translation>
+        <translation>Reset</translation>
     </message>
     <message>
         <source>Переключение на служебный протокол</source>
-        <translation type="unfinished"></translation>
+        <translation>Switch to the service protocol</translation>
     </message>
     <message>
         <source>Переключить прибор на служебный протокол?
@@ -1691,649 +1949,731 @@ X-22, затем делением пополам).  Прибор отказыв�
 Прибор: %1.
 
 Прибор перестанет отвечать по MODBUS и не вернётся к нему, пока его питание не выключат и не включат снова на месте установки.</source>
-        <translation type="unfinished"></translation>
+        <translation>Switch the instrument to its service protocol?
+
+Instrument: %1.
+
+The instrument stops answering MODBUS and does not return to it until its power is switched off and on again on site.</translation>
     </message>
     <message>
         <source>начать поиск приборов</source>
-        <translation type="unfinished"></translation>
+        <translation>starting a search</translation>
     </message>
     <message>
         <source>Стоп</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop</translation>
     </message>
     <message>
         <source>Найдено приборов: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Instruments found: %1</translation>
+    </message>
+    <message>
+        <source>Сеть…</source>
+        <translation>Network…</translation>
+    </message>
+    <message>
+        <source>Скорость и чётность линии задаются в настройках шлюза или преобразователя: по протоколу %1 программа их не передаёт (передаёт только по RFC 2217).</source>
+        <translation>The line&apos;s speed and parity are set in the gateway or device server: over %1 the program does not pass them on (only over RFC 2217).</translation>
+    </message>
+</context>
+<context>
+    <name>orn::TNetDialog</name>
+    <message>
+        <source>MODBUS TCP</source>
+        <translation>MODBUS TCP</translation>
+    </message>
+    <message>
+        <source>RFC 2217</source>
+        <translation>RFC 2217</translation>
+    </message>
+    <message>
+        <source>RTU через TCP</source>
+        <translation>RTU over TCP</translation>
+    </message>
+    <message>
+        <source>Сеть</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>Имя или IP-адрес шлюза MODBUS TCP или преобразователя интерфейсов</source>
+        <translation>Name or IP address of the MODBUS TCP gateway or the device server</translation>
+    </message>
+    <message>
+        <source>Узел:</source>
+        <translation>Host:</translation>
+    </message>
+    <message>
+        <source>Порт TCP:</source>
+        <translation>TCP port:</translation>
+    </message>
+    <message>
+        <source>MODBUS TCP (шлюз)</source>
+        <translation>MODBUS TCP (gateway)</translation>
+    </message>
+    <message>
+        <source>RTU через TCP (преобразователь, режим TCP-сервера)</source>
+        <translation>RTU over TCP (device server in TCP server mode)</translation>
+    </message>
+    <message>
+        <source>RFC 2217 (преобразователь, скорость и чётность отсюда)</source>
+        <translation>RFC 2217 (device server, speed and parity from here)</translation>
+    </message>
+    <message>
+        <source>Протокол:</source>
+        <translation>Protocol:</translation>
+    </message>
+    <message>
+        <source> мс</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>Время, которое ответ прибора получает сверх обычного ожидания: на путь по сети и на части, которыми шлюз или преобразователь передаёт ответ</source>
+        <translation>Time an instrument&apos;s answer gets beyond the usual wait: for the way through the network and the pieces in which the gateway or device server passes the answer on</translation>
+    </message>
+    <message>
+        <source>Запас на сеть:</source>
+        <translation>Network allowance:</translation>
     </message>
 </context>
 <context>
     <name>orn::TReadingsLog</name>
     <message>
         <source>файл удалён или переименован</source>
-        <translation type="unfinished"></translation>
+        <translation>the file was deleted or renamed</translation>
     </message>
     <message>
         <source>это не обычный файл</source>
-        <translation type="unfinished"></translation>
+        <translation>not a regular file</translation>
     </message>
     <message>
         <source>носитель не отвечает</source>
-        <translation type="unfinished"></translation>
+        <translation>the medium does not respond</translation>
     </message>
     <message>
         <source>на диске нет места</source>
-        <translation type="unfinished"></translation>
+        <translation>the disk is full</translation>
     </message>
     <message>
         <source>носитель недоступен (извлечён?)</source>
-        <translation type="unfinished"></translation>
+        <translation>the medium is unavailable (removed?)</translation>
     </message>
     <message>
         <source>носитель только для чтения</source>
-        <translation type="unfinished"></translation>
+        <translation>the medium is read-only</translation>
     </message>
     <message>
         <source>нет права на запись</source>
-        <translation type="unfinished"></translation>
+        <translation>no permission to write</translation>
     </message>
     <message>
         <source>нет такой папки</source>
-        <translation type="unfinished"></translation>
+        <translation>no such folder</translation>
     </message>
     <message>
         <source>это папка</source>
-        <translation type="unfinished"></translation>
+        <translation>it is a folder</translation>
     </message>
     <message>
         <source>файл слишком велик</source>
-        <translation type="unfinished"></translation>
+        <translation>the file is too large</translation>
     </message>
     <message>
         <source>Дата и время</source>
-        <translation type="unfinished"></translation>
+        <translation>Date and time</translation>
     </message>
     <message>
         <source>Порт</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>Адрес</source>
-        <translation type="unfinished"></translation>
+        <translation>Address</translation>
     </message>
     <message>
         <source>Модель</source>
-        <translation type="unfinished"></translation>
+        <translation>Model</translation>
     </message>
 </context>
 <context>
     <name>orn::TRecordsLink</name>
     <message>
         <source>Не могу записать %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write %1: %2</translation>
     </message>
     <message>
         <source>Журнал обслуживания</source>
-        <translation type="unfinished"></translation>
+        <translation>Service records</translation>
     </message>
     <message>
         <source>Повторить</source>
-        <translation type="unfinished"></translation>
+        <translation>Retry</translation>
     </message>
     <message>
         <source>Сохранить в файл…</source>
-        <translation type="unfinished"></translation>
+        <translation>Save to a file…</translation>
     </message>
     <message>
         <source>Скрыть</source>
-        <translation type="unfinished"></translation>
+        <translation>Hide</translation>
     </message>
     <message>
         <source>Сохранить несохранённые записи</source>
-        <translation type="unfinished"></translation>
+        <translation>Save the unsaved records</translation>
     </message>
     <message>
         <source>Таблица CSV (*.csv);;Все файлы (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>CSV table (*.csv);;All files (*)</translation>
     </message>
     <message>
         <source>Закрыть без них</source>
-        <translation type="unfinished"></translation>
+        <translation>Close without them</translation>
     </message>
     <message>
         <source>Не закрывать</source>
-        <translation type="unfinished"></translation>
+        <translation>Do not close</translation>
     </message>
     <message>
         <source>Записи обслуживания не сохраняются в журнал: %1.
 Файл: %2
 Записей в памяти: %3.</source>
-        <translation type="unfinished"></translation>
+        <translation>Service records are not being saved: %1.
+File: %2
+Records in memory: %3.</translation>
     </message>
     <message>
         <source>
 Журнал ведёт более новая версия программы (схема %1): обновите программу на этом компьютере.</source>
-        <translation type="unfinished"></translation>
+        <translation>
+A newer version of the program keeps the records (schema %1): update the program on this computer.</translation>
     </message>
     <message>
         <source>
 Программа повторяет попытки сама; записи можно сохранить в файл.</source>
-        <translation type="unfinished"></translation>
+        <translation>
+The program keeps trying by itself; the records can be saved to a file.</translation>
     </message>
     <message>
         <source>Журнал: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Records: %1</translation>
     </message>
     <message>
         <source> — не записано: %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation> — not saved: %1 (%2)</translation>
     </message>
     <message>
         <source>; сервер ведёт более новая версия программы (схема %1): записи ждут здесь</source>
-        <translation type="unfinished"></translation>
+        <translation>; a newer version of the program keeps the server (schema %1): the records wait here</translation>
     </message>
     <message>
         <source>; сервер недоступен (%1), ждут отправки: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>; server unavailable (%1), waiting to be sent: %2</translation>
     </message>
     <message>
         <source>; сервер: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>; server: %1</translation>
     </message>
     <message>
         <source>ждут отправки: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>waiting to be sent: %1</translation>
     </message>
     <message>
         <source>всё отправлено</source>
-        <translation type="unfinished"></translation>
+        <translation>all sent</translation>
     </message>
     <message>
         <source>
 
 При закрытии программы они будут потеряны. Сохранить их в файл?</source>
-        <translation type="unfinished"></translation>
+        <translation>
+
+They are lost when the program closes. Save them to a file?</translation>
     </message>
 </context>
 <context>
     <name>orn::TRecordsTools</name>
     <message>
         <source>Калибровка…</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration…</translation>
     </message>
     <message>
         <source>Журнал обслуживания…</source>
-        <translation type="unfinished"></translation>
+        <translation>Service records…</translation>
     </message>
 </context>
 <context>
     <name>orn::TServiceTools</name>
     <message>
         <source>Обмен по линии…</source>
-        <translation type="unfinished"></translation>
+        <translation>Line traffic…</translation>
     </message>
     <message>
         <source>График концентрации…</source>
-        <translation type="unfinished"></translation>
+        <translation>Concentration trend…</translation>
     </message>
     <message>
         <source>Записывать показания в файл…</source>
-        <translation type="unfinished"></translation>
+        <translation>Log readings to a file…</translation>
     </message>
     <message>
         <source>Записывать показания в файл</source>
-        <translation type="unfinished"></translation>
+        <translation>Log readings to a file</translation>
     </message>
     <message>
         <source>Таблица CSV (*.csv);;Все файлы (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>CSV table (*.csv);;All files (*)</translation>
     </message>
     <message>
         <source>Запись показаний</source>
-        <translation type="unfinished"></translation>
+        <translation>Readings log</translation>
     </message>
     <message>
         <source>№%1 %2, %3</source>
-        <translation type="unfinished"></translation>
+        <translation>#%1 %2, %3</translation>
     </message>
     <message>
         <source>Запись показаний остановлена: %1.
 Файл: %2
 Записано строк: %3, не записано: %4.
 Чтение прибора продолжается.</source>
-        <translation type="unfinished"></translation>
+        <translation>Readings log stopped: %1.
+File: %2
+Rows written: %3, not written: %4.
+The instrument is still being read.</translation>
     </message>
     <message>
         <source>Не могу записывать показания в файл %1: %2.</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot log readings to the file %1: %2.</translation>
     </message>
     <message>
         <source>Запись показаний остановлена, но носитель не ответил за %1 с.
 Файл: %2
 Записано строк: %3, не записано: %4.</source>
-        <translation type="unfinished"></translation>
+        <translation>Readings log stopped, but the medium did not respond within %1 s.
+File: %2
+Rows written: %3, not written: %4.</translation>
     </message>
     <message>
         <source>Остановить запись показаний (%1)</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop the readings log (%1)</translation>
     </message>
     <message>
         <source>Показания в файл не записываются (Ctrl+L — начать запись).</source>
-        <translation type="unfinished"></translation>
+        <translation>Readings are not logged to a file (Ctrl+L starts the log).</translation>
     </message>
     <message>
         <source>Запись показаний в %1 — строк: %2; запись задерживается, в очереди строк: %3 (Ctrl+L — остановить).</source>
-        <translation type="unfinished"></translation>
+        <translation>Logging readings to %1 — rows: %2; writing is delayed, rows queued: %3 (Ctrl+L stops).</translation>
     </message>
     <message>
         <source>Запись показаний в %1 — строк: %2 (Ctrl+L — остановить).</source>
-        <translation type="unfinished"></translation>
+        <translation>Logging readings to %1 — rows: %2 (Ctrl+L stops).</translation>
     </message>
     <message>
         <source>Запись в %1 остановлена: %2; записано строк: %3.</source>
-        <translation type="unfinished"></translation>
+        <translation>Log to %1 stopped: %2; rows written: %3.</translation>
     </message>
     <message>
         <source>● Запись: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>● Log: %1</translation>
     </message>
     <message>
         <source>Запись прервана</source>
-        <translation type="unfinished"></translation>
+        <translation>Log broken off</translation>
     </message>
 </context>
 <context>
     <name>orn::TTrafficLog</name>
     <message>
         <source>[+%1 мс] </source>
-        <translation type="unfinished"></translation>
+        <translation>[+%1 ms] </translation>
     </message>
     <message>
         <source>эхо удалено</source>
-        <translation type="unfinished"></translation>
+        <translation>echo removed</translation>
     </message>
     <message>
         <source>пропущены байты: </source>
-        <translation type="unfinished"></translation>
+        <translation>bytes skipped: </translation>
     </message>
     <message>
         <source>чужой кадр отброшен: </source>
-        <translation type="unfinished"></translation>
+        <translation>foreign frame dropped: </translation>
     </message>
     <message>
         <source>запоздалый ответ отброшен: </source>
-        <translation type="unfinished"></translation>
+        <translation>late answer dropped: </translation>
     </message>
     <message>
         <source>ждёт ответа…</source>
-        <translation type="unfinished"></translation>
+        <translation>waiting for the answer…</translation>
     </message>
     <message>
         <source>не могу открыть порт</source>
-        <translation type="unfinished"></translation>
+        <translation>cannot open the port</translation>
     </message>
     <message>
         <source>после тайм-аута пришло: </source>
-        <translation type="unfinished"></translation>
+        <translation>after the timeout came: </translation>
     </message>
     <message>
         <source>после окончания пришло: </source>
-        <translation type="unfinished"></translation>
+        <translation>after the end came: </translation>
     </message>
     <message>
         <source>Время</source>
-        <translation type="unfinished"></translation>
+        <translation>Time</translation>
     </message>
     <message>
         <source>Порт</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>Запрос</source>
-        <translation type="unfinished"></translation>
+        <translation>Request</translation>
     </message>
     <message>
         <source>Ответ, как пришёл</source>
-        <translation type="unfinished"></translation>
+        <translation>Answer as received</translation>
     </message>
     <message>
         <source>Итог</source>
-        <translation type="unfinished"></translation>
+        <translation>Outcome</translation>
     </message>
 </context>
 <context>
     <name>orn::TTrafficView</name>
     <message>
         <source>Обмен по линии</source>
-        <translation type="unfinished"></translation>
+        <translation>Line traffic</translation>
     </message>
     <message>
         <source>Пауза</source>
-        <translation type="unfinished"></translation>
+        <translation>Pause</translation>
     </message>
     <message>
         <source>Остановить запись обмена; обмен на линии продолжается</source>
-        <translation type="unfinished"></translation>
+        <translation>Stop recording the traffic; the line goes on working</translation>
     </message>
     <message>
         <source>Очистить</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>Копировать</source>
-        <translation type="unfinished"></translation>
+        <translation>Copy</translation>
     </message>
     <message>
         <source>Копировать выделенные строки (Ctrl+C)</source>
-        <translation type="unfinished"></translation>
+        <translation>Copy the selected rows (Ctrl+C)</translation>
     </message>
     <message>
         <source>Сохранить…</source>
-        <translation type="unfinished"></translation>
+        <translation>Save…</translation>
     </message>
     <message>
         <source>Сохранить все строки в текстовый файл (Ctrl+S)</source>
-        <translation type="unfinished"></translation>
+        <translation>Save all rows to a text file (Ctrl+S)</translation>
     </message>
     <message>
         <source>Сохранить обмен по линии</source>
-        <translation type="unfinished"></translation>
+        <translation>Save the line traffic</translation>
     </message>
     <message>
         <source>Текст (*.txt);;Все файлы (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>Text (*.txt);;All files (*)</translation>
     </message>
     <message>
         <source>Строк: %1 (хранятся последние %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>Rows: %1 (the last %2 are kept)</translation>
     </message>
     <message>
         <source> — пауза, обмен не записывается</source>
-        <translation type="unfinished"></translation>
+        <translation> — paused, traffic not recorded</translation>
     </message>
     <message>
         <source>Обмен по линии, сохранено </source>
-        <translation type="unfinished"></translation>
+        <translation>Line traffic, saved </translation>
     </message>
     <message>
         <source>Сохранено строк: %1 в %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Saved %1 rows to %2</translation>
     </message>
     <message>
         <source>Не удалось сохранить в %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not save to %1</translation>
     </message>
 </context>
 <context>
     <name>orn::TTrendPlot</name>
     <message>
         <source>Ждём показаний прибора…</source>
-        <translation type="unfinished"></translation>
+        <translation>Waiting for the instrument&apos;s readings…</translation>
     </message>
     <message>
         <source>Показаний пока нет: нажмите «Читать» или включите «Авто».</source>
-        <translation type="unfinished"></translation>
+        <translation>No readings yet: press “Read” or turn on “Auto”.</translation>
     </message>
     <message>
         <source>время от начала, мин</source>
-        <translation type="unfinished"></translation>
+        <translation>time from start, min</translation>
     </message>
     <message>
         <source>цель %1 ± %2</source>
-        <translation type="unfinished"></translation>
+        <translation>target %1 ± %2</translation>
     </message>
     <message>
         <source>проверка: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>check: %1</translation>
     </message>
     <message>
         <source>газ не числом: %1 (последнее %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>gas not a number: %1 (last %2)</translation>
     </message>
 </context>
 <context>
     <name>orn::TTrendView</name>
     <message>
         <source>График концентрации</source>
-        <translation type="unfinished"></translation>
+        <translation>Concentration trend</translation>
     </message>
     <message>
         <source>Очистить</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>Начать график заново</source>
-        <translation type="unfinished"></translation>
+        <translation>Start the trend again</translation>
     </message>
     <message>
         <source>Прибор ещё не прочитан</source>
-        <translation type="unfinished"></translation>
+        <translation>Instrument not read yet</translation>
     </message>
     <message>
         <source>%1 — показаний: %2 с %3</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 — readings: %2 since %3</translation>
     </message>
 </context>
 <context>
     <name>orn::records</name>
     <message>
         <source>ноль</source>
-        <translation type="unfinished"></translation>
+        <translation>zero</translation>
     </message>
     <message>
         <source>градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>calibration</translation>
     </message>
     <message>
         <source>сброс градуировки</source>
-        <translation type="unfinished"></translation>
+        <translation>calibration reset</translation>
     </message>
     <message>
         <source>порог 1</source>
-        <translation type="unfinished"></translation>
+        <translation>threshold 1</translation>
     </message>
     <message>
         <source>порог 2</source>
-        <translation type="unfinished"></translation>
+        <translation>threshold 2</translation>
     </message>
     <message>
         <source>газ магнитной градуировки</source>
-        <translation type="unfinished"></translation>
+        <translation>magnetic calibration gas</translation>
     </message>
     <message>
         <source>значение тока</source>
-        <translation type="unfinished"></translation>
+        <translation>current value</translation>
     </message>
     <message>
         <source>фиксация тока</source>
-        <translation type="unfinished"></translation>
+        <translation>output fixed</translation>
     </message>
     <message>
         <source>отмена фиксации тока</source>
-        <translation type="unfinished"></translation>
+        <translation>output released</translation>
     </message>
     <message>
         <source>ток 4 мА</source>
-        <translation type="unfinished"></translation>
+        <translation>current 4 mA</translation>
     </message>
     <message>
         <source>ток 20 мА</source>
-        <translation type="unfinished"></translation>
+        <translation>current 20 mA</translation>
     </message>
     <message>
         <source>служебный протокол</source>
-        <translation type="unfinished"></translation>
+        <translation>service protocol</translation>
     </message>
     <message>
         <source>запись регистра</source>
-        <translation type="unfinished"></translation>
+        <translation>register write</translation>
     </message>
     <message>
         <source>Проверка газом</source>
-        <translation type="unfinished"></translation>
+        <translation>Bump test</translation>
     </message>
     <message>
         <source>Установка нуля</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero</translation>
     </message>
     <message>
         <source>Градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Calibration</translation>
     </message>
     <message>
         <source>Ноль и градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero and calibration</translation>
     </message>
     <message>
         <source>Запись значения</source>
-        <translation type="unfinished"></translation>
+        <translation>Value write</translation>
     </message>
     <message>
         <source>Команда</source>
-        <translation type="unfinished"></translation>
+        <translation>Command</translation>
     </message>
     <message>
         <source>Пройдена</source>
-        <translation type="unfinished"></translation>
+        <translation>Passed</translation>
     </message>
     <message>
         <source>Не пройдена</source>
-        <translation type="unfinished"></translation>
+        <translation>Failed</translation>
     </message>
     <message>
         <source>Выполнено</source>
-        <translation type="unfinished"></translation>
+        <translation>Done</translation>
     </message>
     <message>
         <source>Без подтверждения</source>
-        <translation type="unfinished"></translation>
+        <translation>Unconfirmed</translation>
     </message>
     <message>
         <source>Прервана</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancelled</translation>
     </message>
     <message>
         <source>Дата и время</source>
-        <translation type="unfinished"></translation>
+        <translation>Date and time</translation>
     </message>
     <message>
         <source>Модель</source>
-        <translation type="unfinished"></translation>
+        <translation>Model</translation>
     </message>
     <message>
         <source>Сер. номер</source>
-        <translation type="unfinished"></translation>
+        <translation>Serial no.</translation>
     </message>
     <message>
         <source>Адрес</source>
-        <translation type="unfinished"></translation>
+        <translation>Address</translation>
     </message>
     <message>
         <source>Порт</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>Вид работ</source>
-        <translation type="unfinished"></translation>
+        <translation>Work</translation>
     </message>
     <message>
         <source>Что отправлено</source>
-        <translation type="unfinished"></translation>
+        <translation>Sent</translation>
     </message>
     <message>
         <source>Регистр</source>
-        <translation type="unfinished"></translation>
+        <translation>Register</translation>
     </message>
     <message>
         <source>Было</source>
-        <translation type="unfinished"></translation>
+        <translation>Before</translation>
     </message>
     <message>
         <source>Стало</source>
-        <translation type="unfinished"></translation>
+        <translation>After</translation>
     </message>
     <message>
         <source>Ноль до, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero before, %vol</translation>
     </message>
     <message>
         <source>Ноль после, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Zero after, %vol</translation>
     </message>
     <message>
         <source>Газ до, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas before, %vol</translation>
     </message>
     <message>
         <source>Газ после, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Gas after, %vol</translation>
     </message>
     <message>
         <source>ПГС, %об</source>
-        <translation type="unfinished"></translation>
+        <translation>Test gas, %vol</translation>
     </message>
     <message>
         <source>Партия баллона</source>
-        <translation type="unfinished"></translation>
+        <translation>Cylinder lot</translation>
     </message>
     <message>
         <source>Баллон годен до</source>
-        <translation type="unfinished"></translation>
+        <translation>Cylinder expires</translation>
     </message>
     <message>
         <source>Результат</source>
-        <translation type="unfinished"></translation>
+        <translation>Result</translation>
     </message>
     <message>
         <source>Критерии</source>
-        <translation type="unfinished"></translation>
+        <translation>Criteria</translation>
     </message>
     <message>
         <source>Исполнитель</source>
-        <translation type="unfinished"></translation>
+        <translation>Technician</translation>
     </message>
     <message>
         <source>Объект, линия</source>
-        <translation type="unfinished"></translation>
+        <translation>Site, line</translation>
     </message>
     <message>
         <source>Примечание</source>
-        <translation type="unfinished"></translation>
+        <translation>Note</translation>
     </message>
     <message>
         <source>Программа</source>
-        <translation type="unfinished"></translation>
+        <translation>Program</translation>
     </message>
     <message>
         <source>Запись</source>
-        <translation type="unfinished"></translation>
+        <translation>Record</translation>
     </message>
     <message>
         <source>Последний адрес</source>
-        <translation type="unfinished"></translation>
+        <translation>Last address</translation>
     </message>
     <message>
         <source>Последняя запись</source>
-        <translation type="unfinished"></translation>
+        <translation>Last record</translation>
     </message>
     <message>
         <source>Последняя градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Last calibration</translation>
     </message>
     <message>
         <source>Интервал, мес.</source>
-        <translation type="unfinished"></translation>
+        <translation>Interval, months</translation>
     </message>
     <message>
         <source>Следующая градуировка</source>
-        <translation type="unfinished"></translation>
+        <translation>Next calibration</translation>
     </message>
     <message>
         <source>Просрочена</source>
-        <translation type="unfinished"></translation>
+        <translation>Overdue</translation>
     </message>
     <message>
         <source>да</source>
-        <translation type="unfinished"></translation>
+        <translation>yes</translation>
     </message>
 </context>
 </TS>
