@@ -1791,7 +1791,7 @@ With a PostgreSQL server the team&apos;s shared records get them too; while the 
     </message>
     <message>
         <source>Ток</source>
-        <translation>Output</translation>
+        <translation>Current output</translation>
     </message>
     <message>
         <source>Фиксировать</source>
@@ -1799,11 +1799,11 @@ With a PostgreSQL server the team&apos;s shared records get them too; while the 
     </message>
     <message>
         <source>4мА</source>
-        <translation>4 mA</translation>
+        <translation>4mA</translation>
     </message>
     <message>
         <source>20мА</source>
-        <translation>20 mA</translation>
+        <translation>20mA</translation>
     </message>
     <message>
         <source>%1: не могу открыть порт</source>
