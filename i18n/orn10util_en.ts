@@ -1715,7 +1715,7 @@ With a PostgreSQL server the team&apos;s shared records get them too; while the 
     </message>
     <message>
         <source>Тип:</source>
-        <translation>Type</translation>
+        <translation>Kind</translation>
     </message>
     <message>
         <source>Адрес:</source>

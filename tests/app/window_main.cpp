@@ -1,6 +1,7 @@
 // Test entry for the window tests: one application object on the offscreen
 // platform for all of them, under the regional settings the program is made
-// for (a comma as decimal separator) unless ORN10_TEST_LOCALE names another,
+// for (a comma as decimal separator, the Russian texts) unless
+// ORN10_TEST_LOCALE names another,
 // with the user's data and settings folders in a temporary one.
 #include "application.h"
 
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     QByteArray locale = qgetenv("ORN10_TEST_LOCALE");
     if (locale.isEmpty()) locale = "ru_RU.UTF-8";
-    qunsetenv("LC_ALL");
+    // The language follows the locale alone (C stays Russian).
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"}) qunsetenv(name);
     qputenv("LC_NUMERIC", locale);
     qputenv("LANG", locale);
     // What the window keeps between sessions goes to a folder of the run's own.

@@ -2,13 +2,17 @@
 #include "window_fixture.h"
 
 #include "application.h"
+#include "service_tools.h"
 
+#include <QMenu>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QStatusBar>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <tuple>
 
 using namespace orn;
 using namespace orn::test;
@@ -22,7 +26,61 @@ struct Control {
     const char* name;
     QRect geometry;   // relative to the parent, the window's inner border included
     const char* text;
+    const char* english;
 };
+
+const Control Controls[] = {
+    {"GBPort", {6, 6, 181, 113}, "Связь", "Connection"},
+    {"LabelPort", {8, 24, 28, 13}, "Порт:", "Port:"},
+    {"LabelSpeed", {8, 52, 51, 13}, "Скорость:", "Speed:"},
+    {"LabelParity", {8, 80, 51, 13}, "Чётность:", "Parity:"},
+    {"CBPortNum", {68, 20, 69, 21}, "COM1", "COM1"},
+    {"CBPortSpeed", {68, 48, 69, 21}, "19200", "19200"},
+    {"CBParity", {68, 76, 69, 21}, "Even", "Even"},
+    {"SBtFind", {6, 126, 81, 26}, "Найти", "Search"},
+    {"GBDev", {6, 158, 181, 89}, "Прибор", "Instrument"},
+    {"LabelType", {8, 24, 22, 13}, "Тип:", "Kind"},
+    {"LabelAddr", {8, 52, 34, 13}, "Адрес:", "Addr.:"},
+    {"CBDev", {48, 20, 121, 21}, "ОРН10-X-X1 MB4", "ORN10-X-X1 MB4"},
+    {"CBAddr", {48, 48, 61, 21}, "1", "1"},
+    {"SBtGo", {6, 254, 81, 26}, "Переключить", "Switch"},
+    {"Label4", {198, 6, 59, 13}, "Показания:", "Readings:"},
+    {"Grid", {198, 22, 209, 257}, "", ""},
+    {"SBtWrLimit1", {406, 138, 23, 22}, "", ""},
+    {"SBtWrCurrent", {406, 209, 23, 22}, "", ""},
+    {"BoxAuto", {478, 22, 73, 17}, "Авто", "Auto"},
+    {"SBtRead", {478, 46, 75, 26}, "Читать", "Read"},
+    {"BtZero", {478, 94, 75, 25}, "Уст. 0", "Set 0"},
+    {"BtCalb", {478, 126, 75, 25}, "Градуировка", "Calibrate"},
+    {"BtInit", {478, 158, 75, 25}, "Сброс", "Reset"},
+    {"GBCur", {438, 206, 113, 73}, "Ток", "Current output"},
+    {"BoxFix", {8, 16, 89, 17}, "Фиксировать", "Fix"},
+    {"Box4", {8, 40, 49, 17}, "4мА", "4mA"},
+    {"Box20", {56, 40, 49, 17}, "20мА", "20mA"},
+    {"StBar", {6, 286, 551, 19}, "", ""},
+};
+
+// The text a control shows, and the width it needs to show all of it.
+QString TextOf(const QWidget* w, int* width = nullptr) {
+    QString text;
+    int needed = 0;
+    const QFontMetrics fm = w->fontMetrics();
+    const QStyle* style = w->style();
+    if (auto* b = qobject_cast<const QCheckBox*>(w))
+        text = b->text(), needed = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                                   style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w) +
+                                   fm.horizontalAdvance(text);
+    else if (auto* r = qobject_cast<const QRadioButton*>(w))
+        text = r->text(), needed = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                                   style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w) +
+                                   fm.horizontalAdvance(text);
+    else if (auto* b = qobject_cast<const QAbstractButton*>(w)) text = b->text(), needed = fm.horizontalAdvance(text) + 6;
+    else if (auto* g = qobject_cast<const QGroupBox*>(w)) text = g->title(), needed = fm.horizontalAdvance(text) + 16;
+    else if (auto* l = qobject_cast<const QLabel*>(w)) text = l->text(), needed = fm.horizontalAdvance(text);
+    else if (auto* cb = qobject_cast<const QComboBox*>(w)) text = cb->currentText();
+    if (width) *width = needed;
+    return text;
+}
 
 } // namespace
 
@@ -59,37 +117,11 @@ TEST_F(Read, StartState) {
 }
 
 TEST_F(Read, LayoutOfTheControls) {
-    const Control controls[] = {
-        {"GBPort", {6, 6, 181, 113}, "Связь"},
-        {"CBPortNum", {68, 20, 69, 21}, "COM1"},
-        {"CBPortSpeed", {68, 48, 69, 21}, "19200"},
-        {"CBParity", {68, 76, 69, 21}, "Even"},
-        {"SBtFind", {6, 126, 81, 26}, "Найти"},
-        {"GBDev", {6, 158, 181, 89}, "Прибор"},
-        {"CBAddr", {48, 48, 61, 21}, "1"},
-        {"SBtGo", {6, 254, 81, 26}, "Переключить"},
-        {"Grid", {198, 22, 209, 257}, ""},
-        {"SBtWrLimit1", {406, 138, 23, 22}, ""},
-        {"SBtWrCurrent", {406, 209, 23, 22}, ""},
-        {"BoxAuto", {478, 22, 73, 17}, "Авто"},
-        {"SBtRead", {478, 46, 75, 26}, "Читать"},
-        {"BtZero", {478, 94, 75, 25}, "Уст. 0"},
-        {"BtCalb", {478, 126, 75, 25}, "Градуировка"},
-        {"BtInit", {478, 158, 75, 25}, "Сброс"},
-        {"GBCur", {438, 206, 113, 73}, "Ток"},
-        {"BoxFix", {8, 16, 89, 17}, "Фиксировать"},
-        {"Box20", {56, 40, 49, 17}, "20мА"},
-        {"StBar", {6, 286, 551, 19}, ""},
-    };
-    for (const Control& c : controls) {
+    for (const Control& c : Controls) {
         auto* w = form->findChild<QWidget*>(QString::fromLatin1(c.name));
         ASSERT_NE(w, nullptr) << c.name;
         EXPECT_EQ(w->geometry(), c.geometry) << c.name;
-        QString text;
-        if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
-        else if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
-        else if (auto* cb = qobject_cast<QComboBox*>(w)) text = cb->currentText();
-        EXPECT_EQ(text, QString::fromUtf8(c.text)) << c.name;
+        EXPECT_EQ(TextOf(w), QString::fromUtf8(c.text)) << c.name;
     }
     EXPECT_EQ(form->SBtGo->toolTip(), QString::fromUtf8("Переключить на работу с ORN терминалом"));
     EXPECT_EQ(form->SBtWrMagnet->toolTip(),
@@ -574,4 +606,92 @@ TEST(Application, ExceptionInAHandlerIsShownAndTheLoopGoesOn) {
 TEST(Application, QtsOwnTextsSpeakTheProgramsLanguage) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("Отмена"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QString::fromUtf8("&Имя файла:"));
+}
+
+// Russian, byte for byte, under the locales this suite runs in (ru_RU and C);
+// English when the program speaks English, every text of the window in
+// sight in both; the language the UI languages ask for; a choice in the
+// program remembered.
+TEST_F(Read, LanguageOfTheWindowAndItsChoice) {
+    auto& app = dynamic_cast<TApplication&>(*QCoreApplication::instance());
+    ASSERT_EQ(app.Language(), TLanguage::Russian);
+    app.SetLanguage(TLanguage::English);
+    const auto made = std::make_unique<TMForm>(clock, backend, [this] { return ports; });
+    TMForm* english = made.get();
+    TDlgForm englishDlg(english);
+    const QString englishQt = QCoreApplication::translate("QPlatformTheme", "Cancel");
+    // What the status bar says; the decimal mark stays the locale's.
+    Add(Model::MB4, 1).setReg(2, 2150);
+    english->ShowPortErrorBox = [] {};
+    english->SBtRead->click();
+    clock.advance(1000);
+    const QString englishOk = english->PanelText(3), englishGas = english->Grid->item(1, 1)->text();
+    english->CBAddr->setEditText(QStringLiteral("9"));
+    english->SBtRead->click();
+    clock.advance(1000);
+    const QString englishSilence = english->PanelText(3);
+    english->CBAddr->setEditText(QStringLiteral("1"));
+    app.SetLanguage(TLanguage::Russian);
+    EXPECT_EQ(englishQt, "Cancel") << "Qt's own texts in English too";
+    EXPECT_EQ(englishOk, "#1: Ok");
+    EXPECT_EQ(englishGas, "21" + QLocale::system().decimalPoint() + "50");
+    EXPECT_EQ(englishSilence, "#9: No response");
+    ReadOnce();
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+
+    // The English in sight.  (The Russian is as specified: in the fonts of
+    // the offscreen platform "Адрес:" takes one pixel more than its label.)
+    for (const Control& c : Controls) {
+        const auto* ru = form->findChild<QWidget*>(QString::fromLatin1(c.name));
+        const auto* en = english->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_TRUE(ru && en) << c.name;
+        int enWidth = 0;
+        EXPECT_EQ(TextOf(ru), QString::fromUtf8(c.text)) << c.name;
+        EXPECT_EQ(TextOf(en, &enWidth), QString::fromUtf8(c.english)) << c.name;
+        EXPECT_LE(enWidth, c.geometry.width()) << c.name << ": " << c.english << " is cut off";
+    }
+    const char* englishLabels[] = {"Serial no.", "Gas, %vol", "t, °C", "Status", "Range, %vol", "Threshold 1, %vol",
+                                   "Threshold 2, %vol", "Magnet cal. gas, %vol", "Current, mA", "Operating time, s",
+                                   "Firmware version"};
+    for (int r = 0; r < 11; ++r) {
+        for (const TMForm* window : {form.get(), english}) {
+            const QTableWidgetItem* item = window->Grid->item(r, 0);
+            EXPECT_LE(window->Grid->fontMetrics().horizontalAdvance(item->text()) + 6, window->Grid->columnWidth(0))
+                << item->text().toStdString() << " is cut off";
+        }
+        EXPECT_EQ(english->Grid->item(r, 0)->text(), QString::fromUtf8(englishLabels[r])) << r;
+    }
+    EXPECT_EQ(englishDlg.windowTitle(), "Set a new value");
+    EXPECT_EQ(englishDlg.OKBtn->text(), "Set");
+    EXPECT_EQ(english->SBtGo->toolTip(), "Switch to the ORN terminal protocol");
+
+    // The UI languages, in order of preference; C stays Russian.
+    const std::tuple<const char*, QStringList, TLanguage> asked[] = {
+        {"C", {"C"}, TLanguage::Russian},
+        {"C", {"en", "en-US"}, TLanguage::Russian},   // LANGUAGE=en under LC_ALL=C
+        {"ru_RU", {"ru-RU", "ru"}, TLanguage::Russian},
+        {"en_US", {"en-US", "en"}, TLanguage::English},
+        {"ru_RU", {"en", "en-Latn-US"}, TLanguage::English},   // LANGUAGE=en
+        {"de_DE", {"de-DE", "de"}, TLanguage::Russian},
+        {"de_DE", {"de", "en", "ru"}, TLanguage::English},    // LANGUAGE=de:en:ru
+        {"uk_UA", {"uk", "ru", "en"}, TLanguage::Russian},
+    };
+    for (const auto& [locale, languages, expected] : asked)
+        EXPECT_EQ(LanguageOf(QString::fromLatin1(locale), languages), expected)
+            << locale << " " << languages.join(',').toStdString();
+
+    // "Язык / Language" in the service menu: the choice is kept for the next start.
+    TServiceTools tools(*form, clock);
+    ASSERT_EQ(tools.ActLanguage->text(), QString::fromUtf8("Язык / Language"));
+    ASSERT_TRUE(form->actions().contains(tools.ActLanguage));
+    EXPECT_FALSE(ChosenLanguage());
+    const QList<QAction*> choices = tools.ActLanguage->menu()->actions();
+    ASSERT_EQ(choices.size(), 2);
+    EXPECT_TRUE(choices[0]->isChecked());
+    choices[1]->trigger();
+    EXPECT_EQ(ChosenLanguage(), TLanguage::English);
+    EXPECT_EQ(app.Language(), TLanguage::Russian) << "the windows keep their language until the next start";
+    choices[0]->trigger();
+    EXPECT_EQ(ChosenLanguage(), TLanguage::Russian);
+    QSettings(QStringLiteral("orn10util"), QStringLiteral("orn10util")).remove(QStringLiteral("language"));
 }
