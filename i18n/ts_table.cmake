@@ -17,26 +17,27 @@ string(REPLACE "," ";" wanted "${CONTEXTS}")
 
 file(READ "${TS}" ts)
 # The text becomes a CMake list of contexts, and each context a list of
-# messages: characters that lists treat specially are kept as entities.
-string(REPLACE "\\" "&#92;" ts "${ts}")
-string(REPLACE ";" "&#59;" ts "${ts}")
-string(REPLACE "[" "&#91;" ts "${ts}")
-string(REPLACE "]" "&#93;" ts "${ts}")
+# messages: the characters that lists treat specially (the semicolons of the
+# XML entities too) are kept as markers without them.
+string(REPLACE "\\" "@BACKSLASH@" ts "${ts}")
+string(REPLACE ";" "@SEMICOLON@" ts "${ts}")
+string(REPLACE "[" "@OPEN@" ts "${ts}")
+string(REPLACE "]" "@CLOSE@" ts "${ts}")
 string(REPLACE "<context>" ";" contexts "${ts}")
 list(POP_FRONT contexts)   # the header before the first context
 
 # A C++ string literal of an XML text.
 function(cpp_literal text out)
-  foreach(pair "&lt;=<" "&gt;=>" "&quot;=\"" "&apos;='" "&#59;=;" "&#91;=[" "&#93;=]" "&#92;=\\")
-    string(FIND "${pair}" "=" eq)
-    string(SUBSTRING "${pair}" 0 ${eq} entity)
-    math(EXPR from "${eq} + 1")
-    string(SUBSTRING "${pair}" ${from} -1 char)
-    string(REPLACE "${entity}" "${char}" text "${text}")
-  endforeach()
-  string(REPLACE "&amp;" "&" text "${text}")
-  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "@SEMICOLON@" ";" text "${text}")
+  string(REPLACE "@OPEN@" "[" text "${text}")
+  string(REPLACE "@CLOSE@" "]" text "${text}")
+  string(REPLACE "@BACKSLASH@" "\\\\" text "${text}")
+  string(REPLACE "&lt;" "<" text "${text}")
+  string(REPLACE "&gt;" ">" text "${text}")
   string(REPLACE "\"" "\\\"" text "${text}")
+  string(REPLACE "&quot;" "\\\"" text "${text}")
+  string(REPLACE "&apos;" "'" text "${text}")
+  string(REPLACE "&amp;" "&" text "${text}")
   string(REPLACE "\n" "\\n\"\n        \"" text "${text}")
   string(REPLACE "\t" "\\t" text "${text}")
   set(${out} "\"${text}\"" PARENT_SCOPE)

@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <cctype>
 #include <fstream>
 #include <poll.h>
 #include <sys/wait.h>
@@ -60,10 +62,12 @@ protected:
         int status;
         std::string out, err;
     };
-    // orn10ctl on the simulator's port (a later -p wins), output captured;
-    // through the POSIX link unless `through` is given.
+    // orn10ctl on the simulator's port (a later -p wins), output captured,
+    // in English unless --lang says otherwise; through the POSIX link unless
+    // `through` is given.
     Result Run(std::vector<std::string> args, const std::string& sep = ".", SerialBackend* through = nullptr) {
         args.insert(args.begin(), {"-p", server.devicePath()});
+        SetLanguage(LanguageOption(args).value_or(TLanguage::English));
         TOptions o;
         std::string error;
         if (!ParseArgs(args, o, error)) return {exUsage, "", error};
@@ -127,7 +131,7 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
         {{"write", "magnet", "655,36"}, exRefused, "655.36 is no register value"},
         {{"calibrate", "480.59"}, exRefused, "code of a command"},
         // Refused on the state just read, as the window's range checks.
-        {{"write", "threshold1", "50,01"}, exRefused, "50.01 is outside 0.00 to 50.00"},
+        {{"write", "threshold1", "50,01"}, exRefused, "\"Threshold 1, %vol\" 50.01 is outside 0.00 to 50.00"},
         {{"write", "threshold2", "19.99"}, exRefused, "19.99 is outside 20.00 to 100.00"},
         {{"write", "magnet", "0"}, exRefused, "0.00 is outside 0.01 to 100.00"},
         {{"write", "current", "50.01"}, exRefused, "50.01 is outside 0.01 to 50.00"},
@@ -135,9 +139,14 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
         {{"zero"}, exRefused, "current output is fixed", true},
         {{"--json", "calibrate", "2"}, exRefused, "\"refused\":\"the current output is fixed", true},
         // What the line says.
-        {{"-a", "2", "-t", "30", "read"}, exNoAnswer, "№2: Нет связи"},
-        {{"-a", "5", "read"}, exBadAnswer, "№5: Ошибка 02"},
-        {{"-a", "2", "-t", "30", "write", "threshold1", "1"}, exNoAnswer, "Нет связи"},
+        {{"-a", "2", "-t", "30", "read"}, exNoAnswer, "#2: No response"},
+        {{"-a", "5", "read"}, exBadAnswer, "#5: Error 02 (wrong value)"},
+        {{"-a", "2", "-t", "30", "write", "threshold1", "1"}, exNoAnswer, "No response"},
+        // In Russian: the window's texts.
+        {{"--lang", "ru", "-a", "2", "-t", "30", "read"}, exNoAnswer, "№2: Нет связи"},
+        {{"--lang=ru", "write", "threshold1", "50,01"}, exRefused, "«Порог №1, %об» 50.01 вне пределов 0.00 … 50.00"},
+        {{"--lang", "ru", "frobnicate"}, exUsage, "неизвестная команда 'frobnicate'"},
+        {{"--lang", "de", "read"}, exUsage, "bad language 'de'"},
         {{"-p", "/nonexistent/port", "read"}, exPort, "No such file or directory"},
         {{"-p", "/dev/null", "zero"}, exPort, "not a serial port"},
     };
@@ -163,17 +172,20 @@ TEST_F(Ctl, WritesAreRecordedAndReadBackAsHistory) {
     EXPECT_EQ(Run({"--technician", "Иванов", "--site", "Цех 3", "write", "threshold1", "12,5"}).status, exOk);
     EXPECT_EQ(Run({"zero"}).status, exOk);
     EXPECT_EQ(Run({"write", "threshold1", "99"}).status, exRefused);   // nothing sent, nothing kept
-    Result r = Run({"history", "2630001"}, ",");
+    Result r = Run({"--lang", "ru", "history", "2630001"}, ",");
     EXPECT_EQ(r.status, exOk) << r.err;
     EXPECT_NE(r.out.find("ОРН10-X-X1 MB4, сер. номер 2630001"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Запись значения: порог 1 20,00 → 12,50 — Выполнено"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Иванов; Цех 3; orn10ctl"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Команда: ноль — Выполнено"), std::string::npos) << r.out;
-    r = Run({"export"}, ",");
+    r = Run({"--lang", "ru", "export"}, ",");
     EXPECT_EQ(r.out.rfind("\xEF\xBB\xBFДата и время;Модель;", 0), 0u) << r.out;
     EXPECT_NE(r.out.find(";MB4;2630001;1;"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(";порог 1;8;\"20,00\";\"12,50\";"), std::string::npos) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    r = Run({"history", "2630001"}, ",");
+    EXPECT_NE(r.out.find("Value write: threshold 1 20,00 → 12,50 — Done"), std::string::npos) << r.out;
+    EXPECT_EQ(Run({"export"}).out.rfind("\xEF\xBB\xBF" "Date and time;Model;", 0), 0u);
     EXPECT_NE(Run({"history", "1"}).out.find("No records"), std::string::npos);
 
     // A team server that cannot be reached: the records wait here, and the
@@ -218,7 +230,7 @@ TEST_F(Ctl, APulledAdapterIsAPortThatCannotBeUsed) {
         args.insert(args.end(), command.begin(), command.end());
         const Result r = Run(args, ".", &pulled);
         EXPECT_EQ(r.status, exPort) << r.out << r.err;
-        EXPECT_NE(r.err.find("failed: Устройство отключено"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("failed: The device is unplugged"), std::string::npos) << r.err;
     }
 }
 
@@ -263,9 +275,10 @@ TEST_F(Ctl, LinesBehindTheNetwork) {
         // The default timeout of a scan finds every instrument behind the network.
         r = Run({"-p", l.url, "--json", "scan", "1-10"});
         EXPECT_EQ(r.status, exOk) << r.err;
-        EXPECT_NE(r.out.find("{\"address\":1,\"model\":\"ОРН10-X-X1 MB4\",\"registers\":13},"
-                             "{\"address\":5,\"model\":\"ОРН10-X-22\",\"registers\":11},"
-                             "{\"address\":9,\"model\":\"ОРН10-X-X1 MB1\",\"registers\":6}],\"errors\":[]"),
+        EXPECT_NE(r.out.find("{\"address\":1,\"model\":\"MB4\",\"model_name\":\"ORN10-X-X1 MB4\",\"registers\":13},"
+                             "{\"address\":5,\"model\":\"X-22\",\"model_name\":\"ORN10-X-22\",\"registers\":11},"
+                             "{\"address\":9,\"model\":\"MB1\",\"model_name\":\"ORN10-X-X1 MB1\",\"registers\":6}],"
+                             "\"errors\":[]"),
                   std::string::npos) << r.out;
     }
     // Only RFC 2217 takes the speed to the line: at 9600 bit/s the
@@ -326,17 +339,19 @@ TEST(CtlArgs, NamesAndUnits) {
 }
 
 TEST_F(Ctl, ReadShowsTheWindowsTable) {
-    const Result r = Run({"read"}, ",");
+    const Result r = Run({"--lang", "ru", "read"}, ",");
     ASSERT_EQ(r.status, exOk) << r.err;
     EXPECT_NE(r.out.find("№1 ОРН10-X-X1 MB4: Ok\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Сер. номер              " + std::to_string(SimReg(1, 6) * 65536 + SimReg(1, 5)) + "\n"),
               std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Порог №2, %об           50,00\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Статус                  0000\n"), std::string::npos) << r.out;
+    const Result en = Run({"read"}, ",");
+    EXPECT_NE(en.out.find("#1 ORN10-X-X1 MB4: Ok\nSerial no.             "), std::string::npos) << en.out;
+    EXPECT_NE(en.out.find("Threshold 2, %vol      50,00\n"), std::string::npos) << en.out;
 
     const Result j = Run({"-a", "5", "-m", "X-22", "--json", "read"}, ",");
     ASSERT_EQ(j.status, exOk) << j.err;
-    EXPECT_NE(j.out.find("\"Порог №1, %об\":\"20.00\""), std::string::npos) << j.out;
     EXPECT_NE(j.out.find("\"registers\":{\"first\":1,\"values\":[" + std::to_string(SimReg(5, 1)) + "," +
                          std::to_string(SimReg(5, 2)) + ","),
               std::string::npos) << j.out;
@@ -353,10 +368,58 @@ TEST_F(Ctl, ReadShowsTheWindowsTable) {
     EXPECT_EQ(e.status, exOk) << e.err;
 }
 
+// The JSON of a reading: the same keys in every language, the label and the
+// unit in the language of the run, the value a number in that unit, or
+// null, with the register's value beside it where the window shows
+// hexadecimal (and for the X-22's date and time).
+TEST_F(Ctl, JsonOfAReadingInBothLanguages) {
+    server.withLine([](SimLine& l) { l.at(9).setReg(2, 0xBBBB); });
+    const struct {
+        int address;
+        const char* model;
+        const char* key;
+        const char* english[2];   // label, unit
+        const char* russian[2];
+        const char* value;        // what follows "value": (nullptr: any number)
+    } rows[] = {
+        {1, "MB4", "serial", {"Serial no.", ""}, {"Сер. номер", ""}, "2630001,"},
+        {1, "MB4", "gas", {"Gas", "%vol"}, {"Газ", "%об"}, "1.50,\"text\":\"1.50\""},
+        {1, "MB4", "temperature", {"t", "°C"}, {"t", "С"}, "21.50,"},
+        {1, "MB4", "status", {"Status", ""}, {"Статус", ""}, "null,\"register\":0,\"text\":\"0000\""},
+        {1, "MB4", "range", {"Range", "%vol"}, {"Диапазон измер.", "%об"}, "100.00,"},
+        {1, "MB4", "threshold1", {"Threshold 1", "%vol"}, {"Порог №1", "%об"}, "20.00,"},
+        {1, "MB4", "threshold2", {"Threshold 2", "%vol"}, {"Порог №2", "%об"}, "50.00,"},
+        {1, "MB4", "magnet", {"Magnet cal. gas", "%vol"}, {"Газ магн. град-ки", "%об"}, "50.00,"},
+        {1, "MB4", "current", {"Current", "mA"}, {"Ток", "мА"}, "4.24,"},
+        {1, "MB4", "working_time", {"Operating time", "s"}, {"Время работы", "с"}, nullptr},
+        {1, "MB4", "software_version", {"Firmware version", ""}, {"Версия ПО", ""}, "1.04,"},
+        {5, "X-22", "poll_interval", {"Poll interval", "s"}, {"Интервал опросов", "с"}, "60,"},
+        {5, "X-22", "date", {"Date", ""}, {"Дата", ""}, "null,\"text\":"},
+        {5, "X-22", "clock", {"Time", ""}, {"Время", ""}, "null,\"text\":"},
+        {9, "MB1", "gas", {"Gas", "%vol"}, {"Газ", "%об"}, "null,\"register\":48059,\"text\":\"BBBB\""},
+    };
+    for (const char* language : {"en", "ru"}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(language) + " " + row.key);
+            const Result r = Run({"--lang", language, "-a", std::to_string(row.address), "-m", row.model, "--json",
+                                  "read"}, ",");
+            ASSERT_EQ(r.status, exOk) << r.err;
+            EXPECT_NE(r.out.find(std::string("\"model\":\"") + row.model + "\""), std::string::npos) << r.out;
+            const char* const* shown = std::string(language) == "en" ? row.english : row.russian;
+            const std::string field = std::string("\"") + row.key + "\":{\"label\":\"" + shown[0] +
+                                      "\",\"unit\":\"" + shown[1] + "\",\"value\":";
+            const size_t at = r.out.find(field);
+            ASSERT_NE(at, std::string::npos) << r.out;
+            if (row.value) EXPECT_EQ(r.out.compare(at + field.size(), std::strlen(row.value), row.value), 0) << r.out;
+            else EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(r.out[at + field.size()]))) << r.out;
+        }
+    }
+}
+
 TEST_F(Ctl, WritesAndCommandsAreReadBack) {
     Result r = Run({"write", "threshold1", "12,5"}, ",");
     ASSERT_EQ(r.status, exOk) << r.err;
-    EXPECT_NE(r.out.find("Порог №1, %об  12,50"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Threshold 1, %vol  12,50"), std::string::npos) << r.out;
     EXPECT_EQ(SimReg(1, 8), 1250);
     r = Run({"--csv", "read"});
     EXPECT_NE(r.out.find(",12.50,50.00,"), std::string::npos) << r.out;
@@ -370,7 +433,7 @@ TEST_F(Ctl, WritesAndCommandsAreReadBack) {
     r = Run({"--json", "release"});
     EXPECT_NE(r.out.find("\"writes\":[],\"note\":\"the current output is not fixed"), std::string::npos) << r.out;
 
-    r = Run({"-a", "9", "-m", "MB1", "service"});
+    r = Run({"--lang", "ru", "-a", "9", "-m", "MB1", "service"});
     EXPECT_EQ(r.status, exOk) << r.err;
     EXPECT_NE(r.out.find("№9: Переключен на служебный протокол"), std::string::npos) << r.out;
     server.withLine([](SimLine& l) { EXPECT_TRUE(l.at(9).serviceMode()); });
@@ -380,13 +443,15 @@ TEST_F(Ctl, ScanFindsExactlyTheInstrumentsAndTheirModels) {
     // Timeouts with room for a loaded machine: the simulator answers in about 10 ms.
     Result r = Run({"--json", "-t", "100", "scan", "1-10"});
     ASSERT_EQ(r.status, exOk) << r.err;
-    EXPECT_NE(r.out.find("\"found\":[{\"address\":1,\"model\":\"ОРН10-X-X1 MB4\",\"registers\":13},"
-                         "{\"address\":5,\"model\":\"ОРН10-X-22\",\"registers\":11},"
-                         "{\"address\":9,\"model\":\"ОРН10-X-X1 MB1\",\"registers\":6}],\"errors\":[]"),
+    EXPECT_NE(r.out.find("\"found\":[{\"address\":1,\"model\":\"MB4\",\"model_name\":\"ORN10-X-X1 MB4\","
+                         "\"registers\":13},{\"address\":5,\"model\":\"X-22\",\"model_name\":\"ORN10-X-22\","
+                         "\"registers\":11},{\"address\":9,\"model\":\"MB1\",\"model_name\":\"ORN10-X-X1 MB1\","
+                         "\"registers\":6}],\"errors\":[]"),
               std::string::npos) << r.out;
     r = Run({"-t", "30", "scan", "2-4"});
     EXPECT_EQ(r.status, exNoAnswer);
-    EXPECT_NE(r.out.find("Найдено приборов: 0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Instruments found: 0"), std::string::npos) << r.out;
+    EXPECT_NE(Run({"--lang", "ru", "-t", "30", "scan", "2-4"}).out.find("Найдено приборов: 0"), std::string::npos);
 }
 
 TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {
@@ -401,9 +466,10 @@ TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {
     for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
         lines.push_back(r.out.substr(at, nl - at));
     ASSERT_EQ(lines.size(), 6u) << r.out;
-    EXPECT_EQ(lines[0].rfind("time,address,model,status,ms,Сер. номер,", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0], "time,address,model,outcome,ms,serial,gas,temperature,status,range,threshold1,threshold2,"
+                        "magnet,current,working_time,software_version");
     for (size_t k = 1; k < lines.size(); ++k)
-        EXPECT_NE(lines[k].find(k <= 2 ? ",Нет связи," : ",Ok,"), std::string::npos) << lines[k];
+        EXPECT_NE(lines[k].find(k <= 2 ? ",1,MB4,No response," : ",1,MB4,Ok,"), std::string::npos) << lines[k];
 }
 
 // The program itself, its output on a full disk or into a pipe whose reader
@@ -475,7 +541,7 @@ TEST_F(Ctl, AWatchWaitsForAVanishedPortAndSaysSoOnce) {
     };
     // One line per try, the outage's first only: the header and 40 - refused + 1.
     EXPECT_EQ(count(r.out, "\n"), 42 - port.refused) << r.out;
-    EXPECT_EQ(count(r.out, "Ошибка 11"), 1) << r.out;
+    EXPECT_EQ(count(r.out, "Error 11"), 1) << r.out;
     EXPECT_EQ(count(r.err, "port gone: " + server.devicePath() + ": No such file or directory"), 1) << r.err;
     EXPECT_EQ(count(r.err, "port back"), 1) << r.err;
 }
