@@ -6,6 +6,7 @@
 // instrument's turnaround and little else.
 #pragma once
 
+#include "line_scan.h"
 #include "modbusm.h"
 #include "realtime_scheduler.h"
 
@@ -21,20 +22,12 @@ struct TLineSettings {
     std::string port = "COM1";   // a path, or COM<n>
     uint32_t speed = 19200;      // bit/s, one of BaudRates
     TComPortParity parity = ptEVEN;
+    TLineSetting Setting() const { return {speed, parity}; }
 };
 
 // The device a port name stands for: COM<n> (any case) is port number n
 // (ORN10_COM<n>, else /dev/ttyS<n-1>); anything else is a path as given.
 std::string PortDevice(const std::string& port);
-
-// The milliseconds `bytes` characters take on the line.
-double WireMs(const TLineSettings& line, int bytes);
-
-// Bytes of a request of function 3 or 6, and of the answers to them.
-constexpr int RequestBytes = 8;
-constexpr int ExceptionBytes = 5;
-inline int ReadAnswerBytes(int count) { return 5 + 2 * count; }
-constexpr int WriteAnswerBytes = 8;
 
 // A transaction's end: 0 for a good answer, else the master's error code.
 // Interrupted: the stop flag was raised while it was open.
@@ -59,6 +52,9 @@ public:
     // "COM3 (/dev/ttyS2)", or the path.
     std::string PortLabel() const;
     const TLineSettings& Settings() const { return settings_; }
+    // Another speed and parity, from the next request on (at once while
+    // the port is open).
+    void SetSetting(const TLineSetting& s);
 
     // One read of `count` holding registers from `first` (function 3), or
     // one write of a register (function 6).  `timeoutMs` is the time the
