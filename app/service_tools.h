@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 
@@ -40,24 +41,40 @@ public:
     // The traffic view, made when first asked for.
     TTrafficView* Traffic();
     TTrendView* Trend() const { return trend_; }
+    // The readings log and its state (TReadingsLog::Status()).
     const TReadingsLog& Log() const { return log_; }
+    TReadingsLog& Log() { return log_; }
 
     void ShowTraffic();
     void ShowTrend();
     // Starts recording into a file the user picks, or stops recording.
     void ToggleLog();
-    // False (and the message shown) when the file cannot be written.
-    bool StartLog(const QString& path);
+    // Appends to `path`, emptied first with `replace` (the user confirmed
+    // replacing it).  False (and the message shown) when the file cannot be
+    // written.
+    bool StartLog(const QString& path, bool replace = false);
+    // Stops once the rows still waiting are on the medium, waiting at most
+    // LogFlushMs for them (the message says how many were lost if the time
+    // ran out).  Also done when the program quits.
     void StopLog();
+    int LogFlushMs = TReadingsLog::FlushMs;
 
-    // Asks for the file to record into (empty: cancelled).  Tests replace it.
+    // Asks for the file to record into (empty: cancelled); a file that
+    // exists has been confirmed for replacing.  Tests replace it.
     std::function<QString()> AskLogFile;
-    // Shows a message without holding anything up (no nested event loop).
-    // Tests replace it.
+    // Shows a message without holding anything up (no nested event loop;
+    // at quit, when nothing else is left, it waits to be seen).  Tests
+    // replace it.
     std::function<void(const QString& text)> ShowMessage;
+
+signals:
+    // The readings log's state changed: a row, a stall, a stop or a failure.
+    void LogStateChanged();
 
 private:
     void AfterAnswer();
+    // The writer reported a row or a failure.
+    void LogChanged();
     void SetListening(bool on);
     void UpdateLogState();
     void AddTo(QWidget* window);
@@ -67,7 +84,10 @@ private:
     TModbusM::TNotifyEvent windowAnswer_;   // the window's own answer handler
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;
-    TReadingsLog log_;
+    TReadingsLog log_{[this] { return scheduler_.nowMs(); }};
+    std::unique_ptr<Timer> stallCheck_;   // looks for a stall while rows wait
+    bool failureShown_ = false;           // the recording's failure has been told
+    bool quitting_ = false;
 };
 
 } // namespace orn

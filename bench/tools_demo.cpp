@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     tools.ShowTrend();
     tools.Trend()->move(620, 40);
     RunFor(300);
-    if (!tools.StartLog(record)) return 1;
+    if (!tools.StartLog(record, true)) return 1;
 
     auto whenIdle = [&] {
         while (form.Waiting || form.MB->Busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
              .save(dir + QStringLiteral("/menu.png")) &&
          ok;
     menu.hide();
+    tools.StopLog();   // every row on the medium before it is counted
     std::printf("traffic rows: %d, trend samples: %zu, rows recorded: %d\n", tools.Traffic()->Log()->Count(),
                 tools.Trend()->Samples().size(), tools.Log().Rows());
     form.close();

@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     tools.ShowMessage = [](const QString& text) { std::printf("message: %s\n", text.toUtf8().constData()); };
     if (traffic) tools.ShowTraffic();
     if (trend) tools.ShowTrend();
-    if (!record.isEmpty() && !tools.StartLog(record)) return 1;
+    if (!record.isEmpty() && !tools.StartLog(record, true)) return 1;
     form.show();
     while (!form.windowHandle() || !form.windowHandle()->isExposed()) {
         if (sinceMain.elapsed() > 10000) return 1;

@@ -15,6 +15,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A watch tries a port that cannot be opened at most this often.
+constexpr int RetryMs = 500;
+
 double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
 // The values of `write`: the model's register for each and whether the
@@ -136,13 +139,16 @@ private:
     // round every --interval seconds.
     int Watch() {
         int status = exOk;
+        bool gone = false;   // the port failed or could not be opened at the last try
         out_.WatchModels(ModelsOf(o_.targets));
         for (int n = 0; (o_.count == 0 || n < o_.count) && !line_.Stopped(); ++n) {
             const Clock::time_point start = Clock::now();
+            int pauseMs = o_.intervalMs;
             bool stop = false;
             for (const TTarget& t : o_.targets) {
                 TReadOut r;
-                if (line_.IsOpen() || line_.Open()) {
+                const bool opened = line_.IsOpen() || line_.Open();
+                if (opened) {
                     r = Read(t.address, t.devType);
                 } else {
                     r.time = TimeNow(out_.Format());
@@ -154,17 +160,34 @@ private:
                     stop = true;
                     break;
                 }
-                out_.WatchLine(line_.PortLabel(), r);
+                // An adapter pulled: the outage is one line and told once (a
+                // device that failed under the read has been told already);
+                // the port is tried again every interval, but never more
+                // often than RetryMs, until it is back.
+                const bool down = r.code == mbPortNotOpen;
+                if (down) pauseMs = std::max(pauseMs, RetryMs);
+                if (!opened && !gone)
+                    out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
+                               "; trying again");
+                if (!down && gone) out_.Error("port back: " + line_.PortLabel());
+                if (!(down && gone)) out_.WatchLine(line_.PortLabel(), r);
+                gone = down;
+                if (out_.OutputError()) {   // a full disk, or the reader has gone
+                    stop = true;
+                    break;
+                }
                 if (r.code != 0) {
                     status = StatusOf(r.code);
                     // A silent line may be an adapter that was pulled: the
                     // next read opens the port afresh.
                     line_.Close();
                 }
+                // Without the port the others wait for the next round.
+                if (down) break;
             }
             if (stop) break;
             if (o_.count != 0 && n + 1 >= o_.count) break;
-            if (!line_.Pause(o_.intervalMs - int(MsSince(start)))) break;
+            if (!line_.Pause(pauseMs - int(MsSince(start)))) break;
         }
         return status;
     }
@@ -189,7 +212,9 @@ private:
         TLineScan scan(plan);
         if (!o_.sweep.empty()) out_.ScanStart(plan);
         bool interrupted = false;
+        // Nobody would learn of what is found once the output fails.
         while (const auto probe = scan.Next()) {
+            if (out_.OutputError()) break;
             if (probe->Setting != line_.Settings().Setting()) line_.SetSetting(probe->Setting);
             out_.ScanProgress(probe->Slave, !o_.sweep.empty() ? SettingText(probe->Setting) : "");
             const int code = PortChecked(line_.Read(probe->Slave, probe->Reg, 1, probe->TimeoutMs));
@@ -403,9 +428,10 @@ int StatusOf(int code) {
 }
 
 int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop) {
-    if (options.command == TCommand::History || options.command == TCommand::Export) return ShowRecords(options, out);
+    if (options.command == TCommand::History || options.command == TCommand::Export)
+        return out.Finish(ShowRecords(options, out));
     TRunner runner(options, out, backend, stop);
-    return runner.Run();
+    return out.Finish(runner.Run());
 }
 
 } // namespace orn::ctl

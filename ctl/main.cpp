@@ -41,21 +41,26 @@ std::string LocaleSeparator() {
 
 int main(int argc, char** argv) {
     using namespace orn::ctl;
+    // A reader that closes the pipe is told by EPIPE, not killed by a signal.
+    std::signal(SIGPIPE, SIG_IGN);
     TOptions options;
     std::string error;
     if (!ParseArgs(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         std::fprintf(stderr, "orn10ctl: %s\nTry 'orn10ctl --help'.\n", error.c_str());
         return exUsage;
     }
-    if (options.command == TCommand::Help || options.command == TCommand::Version) {
-        std::fputs((options.command == TCommand::Help ? UsageText() : VersionText()).c_str(), stdout);
-        return exOk;
-    }
-    InstallSignals();
-    // Waits end when they are due, not up to 50 us later: a transaction is
-    // timed to the wire.
-    prctl(PR_SET_TIMERSLACK, 1UL);
     TOutput out(options.format, stdout, stderr, LocaleSeparator());
-    orn::PosixSerialBackend backend;
-    return Run(options, out, backend, &g_stop);
+    int status = exOk;
+    if (options.command == TCommand::Help || options.command == TCommand::Version) {
+        out.Text(options.command == TCommand::Help ? UsageText() : VersionText());
+        status = out.Finish(exOk);
+    } else {
+        InstallSignals();
+        // Waits end when they are due, not up to 50 us later: a transaction
+        // is timed to the wire.
+        prctl(PR_SET_TIMERSLACK, 1UL);
+        orn::PosixSerialBackend backend;
+        status = Run(options, out, backend, &g_stop);
+    }
+    return CloseOutput(stdout, stderr, status);
 }

@@ -19,6 +19,7 @@ enum ExitStatus : int {
     exNoAnswer = 4,      // no answer in time (scan: no instrument found)
     exRefused = 5,       // a value or command refused before anything was sent
     exRecords = 6,       // the records could not be written (the command itself succeeded) or read
+    exOutput = 7,        // the output could not be written (a full disk, a vanished medium)
     exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished
 };
 
@@ -47,7 +48,7 @@ struct TOptions {
     int devType = 3;         // the model (TDevType); MB4 as the window starts
     // watch: the instruments, in the order given (-a 1,3:X-22,5-9); each
     // with its model (-m's unless given).  The one of -a for the others.
-    std::vector<TTarget> targets{TTarget{}};
+    std::vector<TTarget> targets = std::vector<TTarget>(1);
     bool addressGiven = false;   // -a / -m given (history and export filter by them only then)
     bool modelGiven = false;
     int timeoutMs = 0;       // until the answer begins; 0: the command's default

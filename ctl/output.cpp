@@ -1,8 +1,10 @@
 #include "output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -81,6 +83,8 @@ std::string ModelText(int devType) {
 
 std::string Address(int address) { return "№" + std::to_string(address); }
 
+std::string OutputFailure(int err) { return std::string("cannot write the output: ") + std::strerror(err); }
+
 const char* KindName(LineEventKind k) {
     switch (k) {
     case LineEventKind::Sent: return "sent";
@@ -132,6 +136,31 @@ std::string ExactHundredths(int32_t v, const std::string& sep) {
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
     : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
 
+// The errno of the write that failed, whether the print before or the flush
+// made it.
+void TOutput::Flush() {
+    if ((std::fflush(out_) != 0 || std::ferror(out_)) && !outError_) outError_ = errno ? errno : EIO;
+}
+
+int TOutput::Finish(int status) {
+    Flush();
+    if (!outError_ || outError_ == EPIPE) return status;
+    Error(OutputFailure(outError_));
+    return exOutput;
+}
+
+int CloseOutput(std::FILE* out, std::FILE* err, int status) {
+    errno = 0;
+    if (std::fclose(out) == 0 || errno == EPIPE || status == exOutput) return status;
+    std::fprintf(err, "orn10ctl: %s\n", OutputFailure(errno ? errno : EIO).c_str());
+    return exOutput;
+}
+
+void TOutput::Text(const std::string& text) {
+    std::fputs(text.c_str(), out_);
+    Flush();
+}
+
 void TOutput::Error(const std::string& text) {
     std::fprintf(err_, "orn10ctl: %s\n", text.c_str());
     std::fflush(err_);
@@ -181,7 +210,7 @@ void TOutput::Reading(const std::string& port, const TReadOut& r) {
         for (int row : UsedRows(r.devType))
             std::fprintf(out_, "%s  %s\n", Pad(RowLabels(r.devType, row), width).c_str(),
                          ReadingText(r.devType, row, r.image, sep_).value_or("").c_str());
-        std::fflush(out_);
+        Flush();
         return;
     }
     WatchLine(port, r);
@@ -219,7 +248,7 @@ void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
     }
     }
     headerDone_ = true;
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::Write(const std::string& port, const TWriteOut& w) {
@@ -284,7 +313,7 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
         break;
     }
     }
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::ScanStart(const TScanPlan& plan) {
@@ -323,7 +352,7 @@ void TOutput::ScanHit(const TScanHit& hit, bool sweep) {
         return;   // JSON comes whole at the end
     }
     headerDone_ = true;
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::ScanEnd(const std::string& port, const TScanPlan& plan, double seconds,
@@ -371,7 +400,7 @@ void TOutput::ScanEnd(const std::string& port, const TScanPlan& plan, double sec
         }
         std::fprintf(out_, "%s]}\n", j.c_str());
     }
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::Traffic(const LineEvent& e, double ms) {

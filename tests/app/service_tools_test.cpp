@@ -1,4 +1,5 @@
-// The window's service tools: readings log rows, the log's write failure,
+// The window's service tools: readings log rows, the log's write failures,
+// a file that vanishes, another writer, a stalled medium, the file dialog,
 // the traffic view's hook and its bound.
 #include "window_fixture.h"
 
@@ -8,7 +9,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <atomic>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace orn;
 using namespace orn::test;
@@ -30,7 +42,24 @@ protected:
         tools.reset();
         WindowTest::TearDown();
     }
+    // Every row handed over is written (or failed), and the window has heard of it.
+    void Settle() {
+        ASSERT_TRUE(tools->Log().Flush(10000));
+        QCoreApplication::processEvents();
+    }
 };
+
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Append(const QString& path, const char* text) {
+    QFile file(path);
+    if (file.open(QIODevice::Append)) file.write(text);
+}
+
+QByteArray LogHead() { return QByteArray("\xEF\xBB\xBF") + ReadingsCsvHeader().c_str(); }
 
 struct CsvCase {
     int devType;
@@ -69,15 +98,14 @@ TEST(ReadingsCsv, RowsOfEachModelGroup) {
             << c.devType;
 }
 
-TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
+TEST_F(Tools, EveryReadIsARowOnDiskAfterWhatOthersAppended) {
     QTemporaryDir dir;
     const QString path = dir.filePath("readings.csv");
     ASSERT_TRUE(tools->StartLog(path));
     ReadOnce();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    ASSERT_TRUE(bytes.startsWith(QByteArray("\xEF\xBB\xBF") + ReadingsCsvHeader().c_str())) << bytes.toStdString();
+    Settle();
+    const QByteArray bytes = Bytes(path);
+    ASSERT_TRUE(bytes.startsWith(LogHead())) << bytes.toStdString();
     const QString text = QString::fromUtf8(bytes);
     const QStringList rows = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 2);
@@ -86,29 +114,173 @@ TEST_F(Tools, EveryReadIsOnDiskWhenItEnds) {
     // A read refused on the way (no answer) adds nothing; the trend took the read too.
     line.at(1).faults().silent = true;
     ReadOnce();
+    Settle();
     EXPECT_EQ(tools->Log().Rows(), 1);
     EXPECT_EQ(tools->Trend()->Samples().size(), 1u);
+
+    // Another program appends a line: it stays, and our next row follows it.
+    line.at(1).faults().silent = false;
+    Append(path, "другая программа\r\n");
+    ReadOnce();
+    Settle();
+    const QByteArray tail = Bytes(path).mid(bytes.size());
+    EXPECT_TRUE(tail.startsWith("другая программа\r\n") && tail.count('\n') == 2) << tail.toStdString();
+    EXPECT_TRUE(tail.contains(";COM1;1;ОРН10-X-X1 MB4;")) << tail.toStdString();
+    // Started again without replacing: appended, no second header.
+    ASSERT_TRUE(tools->StartLog(path));
+    ReadOnce();
+    Settle();
+    const QByteArray again = Bytes(path);
+    EXPECT_TRUE(again.startsWith(bytes + tail) && again.count(LogHead()) == 1) << again.toStdString();
 }
 
 TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
     EXPECT_FALSE(tools->StartLog(QStringLiteral("/nonexistent-folder/readings.csv")));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("/nonexistent-folder/readings.csv")));
+    EXPECT_FALSE(tools->StartLog(QStringLiteral("/dev/full")));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains(QString::fromUtf8("это не обычный файл"))) << messages[1].toStdString();
 
-    // A medium that is full from the first row on.
-    messages.clear();
-    ASSERT_TRUE(tools->StartLog(QStringLiteral("/dev/full")));
-    SetAuto(true);
-    clock.advance(2600);
-    EXPECT_FALSE(tools->Log().Recording());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QString::fromUtf8("на диске нет места"))) << messages[0].toStdString();
-    EXPECT_FALSE(tools->ActLog->isChecked());
-    clock.advance(6000);
-    EXPECT_EQ(form->RxCount, 4) << "the reads go on";
-    EXPECT_EQ(form->ErrCount, 0);
+    // A FIFO nobody reads is refused without waiting for a reader.
+    QTemporaryDir dir;
+    const QByteArray fifo = dir.filePath("fifo.csv").toLocal8Bit();
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0644), 0);
+    TReadingsLog log([] { return 0u; });
+    auto started = std::async(std::launch::async, [&] { return log.Start(fifo.toStdString(), false); });
+    const bool waited = started.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+    if (waited) ::close(::open(fifo.constData(), O_RDONLY | O_NONBLOCK));   // the reader it waits for
+    EXPECT_FALSE(waited);
+    EXPECT_FALSE(started.get());
+    EXPECT_EQ(log.Error(), "это не обычный файл");
+
+    // A disk that fills during a row: the part written is taken back while
+    // it ends the file; once another program has written after it, it stays.
+    const QString path = dir.filePath("readings.csv");
+    for (bool othersAfter : {false, true}) {
+        SCOPED_TRACE(othersAfter);
+        messages.clear();
+        QFile::remove(path);
+        std::atomic<long> room{-1};   // bytes the disk still takes; -1: any
+        tools->Log().WriteFile = [&](int fd, const char* data, size_t size) -> long {
+            if (room == 0) {
+                errno = ENOSPC;
+                return -1;
+            }
+            const long n = long(::write(fd, data, room < 0 ? size : std::min(size, size_t(room.exchange(0)))));
+            if (room == 0 && othersAfter) Append(path, "после нас\r\n");
+            return n;
+        };
+        ASSERT_TRUE(tools->StartLog(path));
+        ReadOnce();
+        Settle();
+        Append(path, "другая программа\r\n");
+        const QByteArray before = Bytes(path);
+        room = 10;
+        ReadOnce();
+        Settle();
+        ReadOnce();
+        EXPECT_FALSE(tools->Log().Recording());
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QString::fromUtf8("на диске нет места"))) << messages[0].toStdString();
+        const QByteArray after = Bytes(path);
+        EXPECT_EQ(after.size(), before.size() + (othersAfter ? 10 + qsizetype(strlen("после нас\r\n")) : 0));
+        EXPECT_TRUE(after.startsWith(before)) << after.toStdString();
+    }
+    tools->Log().WriteFile = nullptr;
+    EXPECT_EQ(form->ErrCount, 0) << "the reads went on";
     EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
-    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(Tools, AFileThatLosesItsNameStopsTheRecording) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.csv");
+    // Deleted (its folder removed, the stick pulled), or another file put in its place.
+    for (bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced);
+        messages.clear();
+        ASSERT_TRUE(tools->StartLog(path, true));
+        ReadOnce();
+        Settle();
+        ASSERT_TRUE(QFile::remove(path));
+        if (replaced) Append(path, "новый файл\r\n");
+        ReadOnce();
+        Settle();
+        EXPECT_FALSE(tools->Log().Recording());
+        EXPECT_EQ(tools->Log().Rows(), 1);
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QString::fromUtf8("файл удалён или переименован"))) << messages[0].toStdString();
+        EXPECT_EQ(Bytes(path), QByteArray(replaced ? "новый файл\r\n" : ""));
+        QFile::remove(path);
+    }
+}
+
+TEST_F(Tools, AStalledMediumHoldsNothingUpAndStoppingWaitsBoundedly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.csv");
+    // The medium stalls until the round's promise is kept (or dropped).
+    auto medium = std::make_shared<std::shared_future<void>>();
+    tools->Log().WriteFile = [medium](int fd, const char* data, size_t size) {
+        medium->wait_for(std::chrono::seconds(20));
+        return long(::write(fd, data, size));
+    };
+    for (int round = 0; round < 2; ++round) {
+        std::promise<void> wakes;
+        *medium = wakes.get_future().share();
+        ASSERT_TRUE(tools->StartLog(path, true));
+        for (uint16_t gas : {1111, 2222}) {   // the reads go on meanwhile
+            line.at(1).setReg(2, gas);
+            ReadOnce();
+        }
+        clock.advance(TReadingsLog::StallMs);
+        QStringList notes;
+        for (QLabel* label : tools->Trend()->findChildren<QLabel*>()) notes << label->text();
+        EXPECT_TRUE(notes.join('\n').contains(QString::fromUtf8("запись задерживается, в очереди строк: 2")));
+        if (round == 1) tools->LogFlushMs = 50;   // not for ever: what did not make it is told
+        std::thread waker([&] {
+            if (round == 0) wakes.set_value();
+        });
+        tools->StopLog();   // waits for the rows in the queue, which land in their order
+        waker.join();
+        if (round == 0) {
+            const QByteArray bytes = Bytes(path);
+            EXPECT_LT(bytes.indexOf(";\"11,11\";"), bytes.indexOf(";\"22,22\";")) << bytes.toStdString();
+        }
+    }
+    EXPECT_EQ(form->RxCount, 4);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromUtf8("Записано строк: 0, не записано: 2."))) << messages[0].toStdString();
+}
+
+TEST_F(Tools, TheFileDialogAsksBeforeReplacingTheNameItAddsCsvTo) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.csv");
+    Append(path, "old\r\n");
+    QString question;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(dir.path());
+        // Typed, as a user would, into the name box that has the focus.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QApplication::setActiveWindow(dialog);
+        name->setFocus();
+        name->setText(QStringLiteral("data"));
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr) << "no question asked";
+            question = box->text();
+            box->button(QMessageBox::Yes)->click();
+        });
+        QMetaObject::invokeMethod(dialog, "accept");   // as the "Save" button
+    });
+    tools->ToggleLog();
+    EXPECT_TRUE(question.contains(QStringLiteral("data.csv"))) << question.toStdString();
+    ASSERT_TRUE(tools->Log().Recording());
+    EXPECT_EQ(Bytes(path), QByteArray()) << "emptied once, as confirmed";
+    ReadOnce();
+    Settle();
+    EXPECT_TRUE(Bytes(path).startsWith(LogHead()));
 }
 
 TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
