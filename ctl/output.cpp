@@ -319,7 +319,7 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
 void TOutput::ScanStart(const TScanPlan& plan) {
     if (format_ != TFormat::Human) return;
     Error("trying " + std::to_string(plan.Settings.size()) + " settings at " + std::to_string(plan.To - plan.From + 1) +
-          " addresses: at most " + Duration(PlanWorstMs(plan)));
+          " addresses: about " + Duration(PlanSilentMs(plan)));
 }
 
 void TOutput::ScanProgress(int address, const std::string& setting) {

@@ -77,7 +77,7 @@ int ProbeTimeoutMs(const TScanPlan& plan, const TLineSetting& s) {
     return plan.TimeoutMs > 0 ? plan.TimeoutMs : DefaultProbeTimeoutMs(s);
 }
 
-double PlanWorstMs(const TScanPlan& plan) {
+double PlanSilentMs(const TScanPlan& plan) {
     const int addresses = std::max(0, plan.To - plan.From + 1);
     double ms = 0;
     for (const TLineSetting& s : plan.Settings)

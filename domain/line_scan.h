@@ -78,8 +78,10 @@ struct TScanPlan {
 
 // The answer timeout of the plan's probes at `s`.
 int ProbeTimeoutMs(const TScanPlan& plan, const TLineSetting& s);
-// The longest the plan can take: every address silent at every setting.
-double PlanWorstMs(const TScanPlan& plan);
+// The time the plan takes when no address answers at any setting: about
+// what a search takes, each instrument found adding a few short questions
+// (up to three more).
+double PlanSilentMs(const TScanPlan& plan);
 
 // An address that answered.
 struct TScanHit {
