@@ -404,6 +404,8 @@ int TMForm::SendRequest(std::optional<TCurrentView> undo) {
 int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
+    // Behind a tool's request the read waits, for the address given now.
+    if (Held([this, slave, first, count] { ReadRegisters(slave, first, count); })) return 0;
     // While a transaction is open its request stays as it is: the answer on
     // its way is judged and stored by it.  The master refuses this read.
     if (!MB->Busy()) {
@@ -618,6 +620,12 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     if (!WriteValueAllowed(DevType, reg, word, RegImage)) return 1;
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
+    // Behind a tool's request the write waits, checked again when it goes;
+    // what the current-output group showed before comes back if it fails then.
+    if (Held([this, slave, reg, value, undo] {
+            if (Write(slave, reg, value, undo) != 0 && undo) ShowCurrentView(*undo);
+        }))
+        return 0;
     // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
     if (WriteUsesImage(DevType, reg)) {
