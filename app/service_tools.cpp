@@ -28,9 +28,16 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
     ActTrend = action("График концентрации…", "Ctrl+G");
     ActLog = action("Записывать показания в файл…", "Ctrl+L");
     ActLog->setCheckable(true);
+    ActLine = new QAction(tr("Линия…"), this);
+    ActLine->setShortcut(QKeySequence(QStringLiteral("Ctrl+B")));
+    ActLine->setShortcutContext(Qt::WindowShortcut);
+    ActLine->setEnabled(false);
     connect(ActTraffic, &QAction::triggered, this, [this] { ShowTraffic(); });
     connect(ActTrend, &QAction::triggered, this, [this] { ShowTrend(); });
     connect(ActLog, &QAction::triggered, this, [this] { ToggleLog(); });
+    connect(ActLine, &QAction::triggered, this, [this] {
+        if (openLine_) openLine_();
+    });
 
     trend_ = new TTrendView(&form_);
     connect(trend_->BtClear, &QPushButton::clicked, this, [this] { UpdateLogState(); });
@@ -93,6 +100,7 @@ TServiceTools::~TServiceTools() {
 void TServiceTools::AddTo(QWidget* window) {
     window->addAction(ActTraffic);
     window->addAction(ActTrend);
+    window->addAction(ActLine);
     auto* separator = new QAction(this);
     separator->setSeparator(true);
     window->addAction(separator);
@@ -146,10 +154,19 @@ void TServiceTools::AfterAnswer() {
     trend_->AddReading(scheduler_.nowMs(),
                        Utf8("№%1 %2, %3").arg(mb.SlaveId).arg(Utf8(model->ItemText), QString::fromStdString(port)),
                        form_.DevType, form_.RegImage, form_.DecimalSeparator);
+    LogReading(port, mb.SlaveId, form_.DevType, form_.RegImage);
+}
+
+void TServiceTools::SetLineTool(std::function<void()> open) {
+    openLine_ = std::move(open);
+    ActLine->setEnabled(bool(openLine_));
+}
+
+void TServiceTools::LogReading(const std::string& port, int address, int devType, const TRegImage& image) {
     if (!log_.Recording()) return;
     const std::string when =
         QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")).toStdString();
-    if (!log_.Append(ReadingsCsvRow(when, port, mb.SlaveId, form_.DevType, form_.RegImage, form_.DecimalSeparator))) {
+    if (!log_.Append(ReadingsCsvRow(when, port, address, devType, image, form_.DecimalSeparator))) {
         LogChanged();
         return;
     }
