@@ -1,5 +1,6 @@
 #include "service_tools.h"
 
+#include "frames.h"
 #include "traffic_view.h"
 #include "trend_view.h"
 
@@ -8,8 +9,10 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace orn {
 
@@ -18,27 +21,27 @@ QString Utf8(const char* s) { return QString::fromUtf8(s); }
 } // namespace
 
 TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), scheduler_(scheduler) {
-    auto action = [this](const char* text, const char* keys) {
-        auto* a = new QAction(Utf8(text), this);
-        a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
-        a->setShortcutContext(Qt::WindowShortcut);
-        return a;
-    };
-    ActTraffic = action("Обмен по линии…", "Ctrl+T");
-    ActTrend = action("График концентрации…", "Ctrl+G");
-    ActLog = action("Записывать показания в файл…", "Ctrl+L");
-    ActLog->setCheckable(true);
-    ActLine = new QAction(tr("Линия…"), this);
-    ActLine->setShortcut(QKeySequence(QStringLiteral("Ctrl+B")));
-    ActLine->setShortcutContext(Qt::WindowShortcut);
-    ActLine->setEnabled(false);
-    connect(ActTraffic, &QAction::triggered, this, [this] { ShowTraffic(); });
-    connect(ActTrend, &QAction::triggered, this, [this] { ShowTrend(); });
-    connect(ActLog, &QAction::triggered, this, [this] { ToggleLog(); });
-    connect(ActLine, &QAction::triggered, this, [this] {
+    // The tools, in the order of their menus: a new tool is one more entry here.
+    ActTraffic = AddTool(tr("Обмен по линии…"), "Ctrl+T", [this] { ShowTraffic(); });
+    ActTrend = AddTool(tr("График концентрации…"), "Ctrl+G", [this] { ShowTrend(); });
+    ActLine = AddTool(tr("Линия…"), "Ctrl+B", [this] {
         if (openLine_) openLine_();
     });
+    ActLine->setEnabled(false);   // until the line tools are there
+    AddTool(QString(), nullptr, nullptr);
+    ActLog = AddTool(tr("Записывать показания в файл…"), "Ctrl+L", [this] { ToggleLog(); });
+    ActLog->setCheckable(true);
 
+    // The window's menu button offers what its context menu does: every
+    // tool beside the window adds its entries to the window's actions.
+    menu_ = new QMenu(&form_);
+    connect(menu_, &QMenu::aboutToShow, this, [this] {
+        menu_->clear();
+        menu_->addActions(form_.actions());
+    });
+    form_.BtService->setMenu(menu_);
+    form_.BtService->show();
+    form_.BtRecording->setMenu(menu_);
     trend_ = new TTrendView(&form_);
     connect(trend_->BtClear, &QPushButton::clicked, this, [this] { UpdateLogState(); });
     AddTo(&form_);
@@ -97,15 +100,20 @@ TServiceTools::~TServiceTools() {
     if (form_.MB) form_.MB->OnResponseReady = windowAnswer_;
 }
 
-void TServiceTools::AddTo(QWidget* window) {
-    window->addAction(ActTraffic);
-    window->addAction(ActTrend);
-    window->addAction(ActLine);
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    window->addAction(separator);
-    window->addAction(ActLog);
+QAction* TServiceTools::AddTool(const QString& text, const char* keys, std::function<void()> open) {
+    auto* a = new QAction(text, this);
+    if (open) {
+        a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, std::move(open));
+    } else {
+        a->setSeparator(true);
+    }
+    tools_ << a;
+    return a;
 }
+
+void TServiceTools::AddTo(QWidget* window) { window->addActions(tools_); }
 
 TTrafficView* TServiceTools::Traffic() {
     if (!traffic_) {
@@ -118,12 +126,44 @@ TTrafficView* TServiceTools::Traffic() {
 
 void TServiceTools::SetListening(bool on) {
     if (!form_.MB) return;
+    watch_.Stop();
     if (on && traffic_) {
         TTrafficLog* log = traffic_->Log();
-        form_.MB->OnLine = [log](const LineEvent& e) { log->Feed(e); };
+        form_.MB->OnLine = [this, log](const LineEvent& e) { Listen(*log, e); };
+        // The port is the master's again before it opens it.
+        form_.OnPortOpening = [this] { watch_.Stop(); };
+        form_.OnPortOpenFailed = [this, log](int error) {
+            log->SetPort(form_.PortLabel());
+            log->AddOpenFailure(error);
+        };
+        watch_.OnLate = [log](const uint8_t* data, size_t size, uint32_t ms) { log->AddLate(data, size, ms); };
     } else {
         form_.MB->OnLine = nullptr;
+        form_.OnPortOpening = nullptr;
+        form_.OnPortOpenFailed = nullptr;
     }
+}
+
+void TServiceTools::Listen(TTrafficLog& log, const LineEvent& e) {
+    // How long after a request's end what arrives is still shown on its
+    // line: less than the time to the next automatic reading.
+    constexpr int LateWatchMs = 1500;
+    LineEvent event = e;
+    switch (e.kind) {
+    case LineEventKind::Sent:
+        log.SetPort(form_.PortLabel());
+        watch_.Watch(form_.MB->ComHandle());
+        break;
+    case LineEventKind::Received:
+        if (const std::optional<uint32_t> arrived = watch_.Arrival()) event.ms = *arrived;
+        break;
+    case LineEventKind::Outcome:
+        if (e.code != mbMasterBusy && e.code != mbMoreTime && e.code != mbPortNotOpen) watch_.Linger(LateWatchMs);
+        break;
+    default:
+        break;
+    }
+    log.Feed(event);
 }
 
 void TServiceTools::ShowTraffic() {
@@ -230,8 +270,8 @@ void TServiceTools::UpdateLogState() {
     const bool on = status.recording;
     const QString file = QString::fromStdString(status.path);
     ActLog->setChecked(on);
-    ActLog->setText(on ? Utf8("Остановить запись показаний (%1)").arg(QFileInfo(file).fileName())
-                       : Utf8("Записывать показания в файл…"));
+    ActLog->setText(on ? tr("Остановить запись показаний (%1)").arg(QFileInfo(file).fileName())
+                       : tr("Записывать показания в файл…"));
     QString note = Utf8("Показания в файл не записываются (Ctrl+L — начать запись).");
     if (on && status.stalled)
         note = tr("Запись показаний в %1 — строк: %2; запись задерживается, в очереди строк: %3 "
@@ -246,6 +286,11 @@ void TServiceTools::UpdateLogState() {
                    .arg(file, QString::fromStdString(status.error))
                    .arg(status.rows);
     trend_->SetNote(note);
+    // In the main window while recording, and after a failure stopped it.
+    QToolButton* shown = form_.BtRecording;
+    shown->setVisible(on || !status.error.empty());
+    shown->setText(on ? tr("● Запись: %1").arg(status.rows) : tr("Запись прервана"));
+    shown->setToolTip(note);
     if (status.pending == 0) stallCheck_->setEnabled(false);
     emit LogStateChanged();
 }

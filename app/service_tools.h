@@ -1,7 +1,9 @@
 // The main window's service tools: the traffic view, the readings log and
-// the trend.  They are reached from a context menu on the window (a right
-// click anywhere on it, the status bar included) and by shortcuts:
-// Ctrl+T the traffic view, Ctrl+G the trend, Ctrl+L start or stop recording.
+// the trend.  They are reached from the window's "Сервис" menu button, from
+// a context menu on the window (a right click anywhere on it, the status bar
+// included) and by shortcuts: Ctrl+T the traffic view, Ctrl+G the trend,
+// Ctrl+L start or stop recording.  While the readings are recorded the
+// window shows it beside "Переключить".
 //
 // Attached from outside the window, which stays as it is: the master's
 // answer event is chained after the window's own handler (so the table and
@@ -10,6 +12,7 @@
 // nothing is formatted or kept while nobody looks.
 #pragma once
 
+#include "port_watch.h"
 #include "readings_log.h"
 #include "umain.h"
 
@@ -20,9 +23,11 @@
 #include <memory>
 
 class QAction;
+class QMenu;
 
 namespace orn {
 
+class TTrafficLog;
 class TTrafficView;
 class TTrendView;
 
@@ -78,16 +83,22 @@ signals:
     void LogStateChanged();
 
 private:
+    // One entry of the tools' menus; a null `open` is a separator.
+    QAction* AddTool(const QString& text, const char* keys, std::function<void()> open);
     void AfterAnswer();
     // The writer reported a row or a failure.
     void LogChanged();
     void SetListening(bool on);
+    // One event of the master for the traffic view, with the port's watch.
+    void Listen(TTrafficLog& log, const LineEvent& e);
     void UpdateLogState();
     void AddTo(QWidget* window);
 
     TMForm& form_;
     Scheduler& scheduler_;
     TModbusM::TNotifyEvent windowAnswer_;   // the window's own answer handler
+    QList<QAction*> tools_;                 // the service tools' entries, in order
+    QMenu* menu_;                           // of the window's menu buttons
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;
     std::function<void()> openLine_;
@@ -95,6 +106,7 @@ private:
     std::unique_ptr<Timer> stallCheck_;   // looks for a stall while rows wait
     bool failureShown_ = false;           // the recording's failure has been told
     bool quitting_ = false;
+    TPortWatch watch_{scheduler_};        // while the traffic view listens
 };
 
 } // namespace orn

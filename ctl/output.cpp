@@ -126,13 +126,6 @@ std::string OutcomeText(int code) {
     return MBErrorText(code);
 }
 
-std::string ExactHundredths(int32_t v, const std::string& sep) {
-    const int64_t a = v < 0 ? -int64_t(v) : v;
-    char frac[4];
-    std::snprintf(frac, sizeof frac, "%02d", int(a % 100));
-    return (v < 0 ? "-" : "") + std::to_string(a / 100) + sep + frac;
-}
-
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
     : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
 

@@ -112,7 +112,4 @@ std::string TimeNow(TFormat format);
 // The window's text for a transaction's end ("Ok", "Нет связи", ...).
 std::string OutcomeText(int code);
 
-// v hundredths written exactly, with two decimals: 5000 -> 50,00.
-std::string ExactHundredths(int32_t v, const std::string& sep);
-
 } // namespace orn::ctl

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +22,8 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+#include <cerrno>
 
 using namespace orn;
 using namespace orn::test;
@@ -99,11 +102,18 @@ TEST(ReadingsCsv, RowsOfEachModelGroup) {
 }
 
 TEST_F(Tools, EveryReadIsARowOnDiskAfterWhatOthersAppended) {
+    // The tools are in sight: the service button's menu; recording beside it.
+    EXPECT_TRUE(form->BtService->isVisibleTo(form.get()));
+    emit form->BtService->menu()->aboutToShow();
+    EXPECT_EQ(form->BtService->menu()->actions().mid(0, 2), QList<QAction*>({tools->ActTraffic, tools->ActTrend}));
+    EXPECT_FALSE(form->BtRecording->isVisibleTo(form.get()));
     QTemporaryDir dir;
     const QString path = dir.filePath("readings.csv");
     ASSERT_TRUE(tools->StartLog(path));
     ReadOnce();
     Settle();
+    EXPECT_TRUE(form->BtRecording->isVisibleTo(form.get())) << "recording is shown in the window";
+    EXPECT_EQ(form->BtRecording->text(), QString::fromUtf8("● Запись: 1"));
     const QByteArray bytes = Bytes(path);
     ASSERT_TRUE(bytes.startsWith(LogHead())) << bytes.toStdString();
     const QString text = QString::fromUtf8(bytes);
@@ -188,6 +198,7 @@ TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
         EXPECT_TRUE(after.startsWith(before)) << after.toStdString();
     }
     tools->Log().WriteFile = nullptr;
+    EXPECT_EQ(form->BtRecording->text(), QString::fromUtf8("Запись прервана"));
     EXPECT_EQ(form->ErrCount, 0) << "the reads went on";
     EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
 }
@@ -299,7 +310,13 @@ TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
     EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome), "Ok");
     EXPECT_EQ(log.Text(1, TTrafficLog::ColAnswer), "");
     EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Нет связи"));
-    EXPECT_TRUE(log.Line(1).contains(QString::fromUtf8("→ 09 03 00 01 00 0D"))) << log.Line(1).toStdString();
+    EXPECT_TRUE(log.Line(1).contains(QString::fromUtf8("COM1  → 09 03 00 01 00 0D"))) << log.Line(1).toStdString();
+    // A port that cannot be opened: a line, nothing sent.
+    com1->refuseOpen = true;
+    ClickRead();
+    ASSERT_EQ(log.Count(), 3);
+    EXPECT_TRUE(log.Text(2, TTrafficLog::ColOutcome).startsWith(QString::fromUtf8("не могу открыть порт — Порт")));
+    com1->refuseOpen = false;
 
     tools->Traffic()->SetPaused(true);
     EXPECT_FALSE(form->MB->OnLine);
@@ -307,7 +324,7 @@ TEST_F(Tools, TrafficViewListensOnlyWhileOpen) {
     tools->Traffic()->close();
     EXPECT_FALSE(form->MB->OnLine);
     ReadOnce();
-    EXPECT_EQ(log.Count(), 2);
+    EXPECT_EQ(log.Count(), 3);
 }
 
 TEST(TrafficLog, StaysAtItsBound) {
@@ -342,6 +359,7 @@ TEST(TrafficLog, StaysAtItsBound) {
 
 TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     TTrafficLog log;
+    log.SetPort("COM1");
     const uint8_t request[] = {1, 3, 0, 1, 0, 1, 0xD5, 0xCA};
     const uint8_t junk[] = {0xFF, 0x00};
     const uint8_t foreign[] = {2, 3, 2, 0, 7, 0xFD, 0x86};
@@ -358,16 +376,49 @@ TEST(TrafficLog, OneLinePerRequestWithWhatTheReceivePathDecided) {
     feed(K::Received, 1200, foreign, sizeof foreign);
     feed(K::Foreign, 1200, foreign, sizeof foreign);
     feed(K::Late, 1200, foreign, sizeof foreign);
+    log.SetPort("/dev/ttyUSB0");
     feed(K::Outcome, 1600, nullptr, 0, mbTimeout);
+    log.AddLate(foreign, sizeof foreign - 3, 1650);     // after the end: late, on its line
+    log.AddLate(foreign + 4, 3, 1660);                   // the rest of that frame
     feed(K::Outcome, 1700, nullptr, 0, mbPortNotOpen);   // refused before anything was sent
-    ASSERT_EQ(log.Count(), 3);
+    log.AddOpenFailure(EACCES);
+    log.AddLate(junk, sizeof junk, 1750);                // no request's: dropped
+    ASSERT_EQ(log.Count(), 4);
+    EXPECT_EQ(log.Text(0, TTrafficLog::ColPort), "COM1") << "where it was sent";
+    EXPECT_EQ(log.Text(3, TTrafficLog::ColPort), "/dev/ttyUSB0");
+    EXPECT_EQ(log.Text(3, TTrafficLog::ColOutcome),
+              QString::fromUtf8("не могу открыть порт — ") + QString::fromStdString(PortErrorReason(EACCES)));
     EXPECT_EQ(log.Text(0, TTrafficLog::ColAnswer),
               QString::fromUtf8("[+100 мс] 01 03 00 01 00 01 D5 CA  [+200 мс] 02 03 02 00 07 FD 86"));
     EXPECT_EQ(log.Text(0, TTrafficLog::ColOutcome),
               QString::fromUtf8("эхо удалено; пропущены байты: FF 00; Ошибка 05; "
                                 "чужой кадр отброшен: 02 03 02 00 07 FD 86; "
-                                "запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи"));
+                                "запоздалый ответ отброшен: 02 03 02 00 07 FD 86; Нет связи; "
+                                "после тайм-аута пришло: [+650 мс] 02 03 02 00 07 FD 86"));
     EXPECT_EQ(log.Text(1, TTrafficLog::ColRequest), QString::fromUtf8("—"));
     EXPECT_EQ(log.Text(1, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 10 (прибор занят)"));
     EXPECT_EQ(log.Text(2, TTrafficLog::ColOutcome), QString::fromUtf8("Ошибка 11 (порт не инициирован)"));
+}
+
+TEST(Trend, NoLineCrossesAPauseInTheReads) {
+    TTrendView view;
+    view.resize(780, 440);
+    TRegImage image;
+    for (const auto& [reg, value] : {std::pair{2, 1000}, {3, 2150}, {4, 10000}, {8, 2000}, {9, 5000}})
+        image.Set(reg, uint16_t(value));
+    // Reads at 0, 2 and 4 s, then none until 50 s.
+    for (uint32_t ms : {0u, 2000u, 4000u, 50000u, 52000u, 54000u})
+        view.AddReading(ms, QStringLiteral("№1"), dtMB4, image, ",");
+    const QImage shot = view.grab().toImage();
+    auto gasColumns = [&](double from, double to) {   // columns with gas blue in the plot
+        int n = 0;
+        for (int x = int(from * shot.width()); x < int(to * shot.width()); ++x)
+            for (int y = shot.height() * 3 / 10; y < shot.height() * 9 / 10; ++y) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.blue() > 150 && c.red() < 80 && c.green() < 150 && ++n) break;
+            }
+        return n;
+    };
+    EXPECT_GT(gasColumns(0.75, 0.9), 10) << "the line after the pause";
+    EXPECT_EQ(gasColumns(0.3, 0.65), 0) << "nothing across it";
 }
