@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -579,7 +580,20 @@ void TLineWindow::OnFree() {
     if (busy_) return;
     if (scan_) SendProbe();
     else if (!copies_.empty()) CopyStep();
-    else if (BoxPoll->isChecked()) ReadNextRow();
+    else if (BoxPoll->isChecked() && !closed_) ReadNextRow();
+}
+
+void TLineWindow::closeEvent(QCloseEvent* event) {
+    // Closed, the window reads nothing more (a copy under way finishes).
+    closed_ = true;
+    StopScan();
+    QWidget::closeEvent(event);
+}
+
+void TLineWindow::showEvent(QShowEvent* event) {
+    closed_ = false;
+    share_.Wanted();
+    QWidget::showEvent(event);
 }
 
 bool TLineWindow::SendFor(const TMasterShare::TRequest& q, TMasterShare::TDone done) {
@@ -592,9 +606,10 @@ bool TLineWindow::SendFor(const TMasterShare::TRequest& q, TMasterShare::TDone d
     busy_ = false;
     if (sent == mbPortNotOpen) {
         const std::string reason = PortErrorReason(share_.OpenError());
-        ShowState(tr("Порт %1 не открывается%2.")
-                      .arg(Utf8(form_.MB->PortName()))
-                      .arg(reason.empty() ? QString() : QStringLiteral(": ") + Utf8(reason)));
+        portProblem_ = tr("Порт %1 не открывается%2.")
+                           .arg(Utf8(form_.MB->PortName()))
+                           .arg(reason.empty() ? QString() : QStringLiteral(": ") + Utf8(reason));
+        ShowState(portProblem_);
     }
     return false;
 }
@@ -654,6 +669,9 @@ void TLineWindow::SendProbe() {
 
 void TLineWindow::ScanOutcome(const TMasterShare::TResult& r) {
     if (!scan_) return;
+    if (r.Code == mbPortNotOpen)
+        portProblem_ = tr("Порт %1 перестал работать: %2.")
+                           .arg(Utf8(form_.MB->PortName()), Utf8(PortErrorReason(r.DeviceError)));
     if (const auto hit = scan_->Outcome(r.Code)) {
         const int row = AddRow(hit->Address, hit->DevType, hit->Setting, false);
         if (hit->Code != 0) {
@@ -670,7 +688,7 @@ void TLineWindow::EndScan() {
     if (!scan_) return;
     const int found = scan_->Found();
     QString text = tr("Найдено приборов: %1.").arg(found);
-    if (scan_->PortFailed()) text += QStringLiteral(" ") + tr("Поиск прерван: порт не работает.");
+    if (scan_->PortFailed()) text += QStringLiteral(" ") + tr("Поиск прерван: порт не работает.") + QStringLiteral(" ") + portProblem_;
     else if (stopping_ || scan_->Stopped()) text += QStringLiteral(" ") + tr("Поиск остановлен.");
     Progress->setValue(scan_->Done());
     scan_.reset();
@@ -691,24 +709,26 @@ bool TLineWindow::ReadNextRow() {
         return false;
     }
     const uint32_t now = scheduler_.nowMs();
-    if (next_ >= rows_.size()) {
-        // A round is over: the next waits for the period chosen.
-        const int period = PeriodsMs[std::clamp(CBPeriod->currentIndex(), 0, int(std::size(PeriodsMs)) - 1)];
-        const uint32_t due = cycleStartMs_ + uint32_t(period);
-        if (period > 0 && int32_t(due - now) > 0) {
-            cycleTimer_->setInterval(int(due - now));
-            cycleTimer_->setEnabled(true);
-            return false;
+    // The next row that can be read (one without a model cannot), starting
+    // a new round after the last; nothing when no row can be read.
+    bool found = false;
+    for (size_t looked = 0; looked <= rows_.size() && !found; ++looked) {
+        if (next_ >= rows_.size()) {
+            // A round is over: the next waits for the period chosen.
+            const int period = PeriodsMs[std::clamp(CBPeriod->currentIndex(), 0, int(std::size(PeriodsMs)) - 1)];
+            const uint32_t due = cycleStartMs_ + uint32_t(period);
+            if (period > 0 && int32_t(due - now) > 0) {
+                cycleTimer_->setInterval(int(due - now));
+                cycleTimer_->setEnabled(true);
+                return false;
+            }
+            next_ = 0;
+            cycleStartMs_ = now;
         }
-        next_ = 0;
+        found = ValidDevType(rows_[next_].Entry.DevType);
+        if (!found) ++next_;
     }
-    if (next_ == 0) cycleStartMs_ = now;
-    // Rows without a model cannot be read.
-    while (next_ < rows_.size() && !ValidDevType(rows_[next_].Entry.DevType)) ++next_;
-    if (next_ >= rows_.size()) {
-        share_.Wanted();
-        return false;
-    }
+    if (!found) return false;
     const TRow& row = rows_[next_++];
     const TModelInfo& m = *ModelOf(row.Entry.DevType);
     TMasterShare::TRequest q;
@@ -743,8 +763,8 @@ void TLineWindow::RowRead(int id, const TMasterShare::TResult& r) {
     }
     ShowRow(i);
     if (r.Code == mbPortNotOpen)
-        ShowState(tr("Порт %1 перестал работать: %2.")
-                      .arg(Utf8(form_.MB->PortName()), Utf8(PortErrorReason(r.DeviceError))));
+        ShowState(portProblem_ = tr("Порт %1 перестал работать: %2.")
+                                     .arg(Utf8(form_.MB->PortName()), Utf8(PortErrorReason(r.DeviceError))));
 }
 
 // ---------------------------------------------------------------- settings to many

@@ -133,6 +133,10 @@ public:
     // The texts of a row's cells, as the table shows them.
     QString CellText(int row, int column) const;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct TCopyJob {
         int RowId;
@@ -194,6 +198,8 @@ private:
     std::unique_ptr<Timer> ageTimer_;   // every second: ages, and a look for work
     std::unique_ptr<Timer> cycleTimer_; // the next round's start
     bool busy_ = false;              // a request of ours is open
+    bool closed_ = false;            // the user closed the window: no round-robin
+    QString portProblem_;            // why the port could not be used, last
 };
 
 // The line window beside the main window, reached from the service tools

@@ -41,7 +41,7 @@ TMasterShare::TMasterShare(TMForm& form, Scheduler& scheduler) : form_(form), sc
             return;
         }
         if (answer_) answer_(sender);
-        SchedulePump(0);
+        SchedulePump(WindowGapMs());
     };
     form_.MB->OnError = [this](TModbusM* sender, const std::string& message) {
         const uint8_t code = form_.MB->ErrorCode();
@@ -53,7 +53,7 @@ TMasterShare::TMasterShare(TMForm& form, Scheduler& scheduler) : form_(form), sc
             return;
         }
         if (error_) error_(sender, message);
-        SchedulePump(0);
+        SchedulePump(WindowGapMs());
     };
     form_.Guest = this;
 }
@@ -131,6 +131,11 @@ void TMasterShare::ToolEnded(int code) {
     TDone done = std::move(done_);
     done_ = nullptr;
     if (done) done(result);
+}
+
+double TMasterShare::WindowGapMs() const {
+    const TModbusM& mb = *form_.MB;
+    return FrameGapMs({BaudRates[mb.ComPortSpeed()], mb.ComPortParity()});
 }
 
 void TMasterShare::Wanted() {

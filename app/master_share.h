@@ -82,6 +82,8 @@ private:
     void ToolEnded(int code);
     void Pump();
     void SchedulePump(double afterMs);
+    // The silence that ends a frame at the window's speed and parity.
+    double WindowGapMs() const;
 
     TMForm& form_;
     Scheduler& scheduler_;
