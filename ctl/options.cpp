@@ -353,9 +353,12 @@ Commands:
   read                 read the instrument once and show its readings
   watch                read it every --interval seconds, one line per read,
                        until interrupted (Ctrl+C, SIGTERM) or --count reads;
-                       a failed read prints its error and the watch goes on
+                       a failed read prints its error and the watch goes on;
+                       with several addresses (-a 1,3,5-9) each is read in
+                       turn, one line each, round after round
   scan [A[-B]]         find the instruments at addresses A to B (default
-                       1-247) and the model each looks like
+                       1-247) and the model each looks like; with --sweep
+                       at other speeds and parities too
   write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
   write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
   write magnet V       set the gas for magnetic calibration  (MB2-MB4)
@@ -408,7 +411,9 @@ Line:
   -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
                        or 115200
   -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
-  -a, --address N      the instrument's address, 1 to 247 (default 1)
+  -a, --address N      the instrument's address, 1 to 247 (default 1); watch:
+                       a list of addresses and ranges (1,3,5-9), each with
+                       its model when not -m's (3:X-22, 5-9:MB2)
   -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
                        registers are read and how they are shown
   -t, --timeout MS     time the instrument has to begin its answer (default 500;
@@ -420,7 +425,19 @@ Watch:
                        0: no pause); a port that fails or cannot be opened is
                        said once ("port gone", then "port back") and tried
                        again every S seconds, at most every 0.5 s
-  -n, --count N        stop after N reads (each try counts)
+  -n, --count N        stop after N reads (each try counts; with several
+                       addresses, N rounds)
+
+Scan:
+      --sweep[=LIST]   when the line's settings are not known: the search at
+                       each speed and parity in turn, the usual ones first
+                       (19200 and 9600 bit/s, even, none, odd), and for each
+                       instrument the settings it answered at.  LIST chooses
+                       speeds and parities (--sweep=9600,19200,even,none);
+                       a kind not listed is tried whole: --sweep alone tries
+                       all 8 speeds by 3 parities.  Its time (every address
+                       silent) is said first.  An address found is not asked
+                       again at later settings.
 
 Output:
       --json           JSON (one object; watch: one object per line)
@@ -469,6 +486,8 @@ Examples:
   orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 scan 1-10 --sweep
+  orn10ctl -p /dev/ttyUSB0 -a 1,3:X-22,5-9 watch -i 5 --csv >> line.csv
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
   orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 && orn10ctl -p /dev/ttyUSB0 -a 5 release
