@@ -16,6 +16,9 @@ constexpr int AnswerSlackMs = 20;
 // How often a tool that waits for the window's bus search to end looks again.
 constexpr int RetryMs = 200;
 
+// The master's timeout is 11 ms to 65535 ms (it ignores 10 and less).
+uint16_t MasterTimeout(double ms) { return uint16_t(std::clamp(std::ceil(ms), 11.0, 65535.0)); }
+
 TComPortBaudRate RateOf(uint32_t speed) {
     const auto rate = std::find(std::begin(BaudRates), std::end(BaudRates), speed);
     return rate == std::end(BaudRates) ? br19200 : TComPortBaudRate(rate - std::begin(BaudRates));
@@ -29,7 +32,16 @@ TMasterShare::TMasterShare(TMForm& form, Scheduler& scheduler) : form_(form), sc
         Pump();
     });
     poll_ = scheduler_.createTimer([this] {
-        if (toolOpen_) form_.MB->TimerWndProc();
+        if (!toolOpen_) return;
+        form_.MB->TimerWndProc();
+        // Once the answer has begun (not an echo, stray bytes or another's
+        // frame: those the master has dropped), it gets its own wire time.
+        if (!toolOpen_ || begun_ || form_.MB->RxBuffer().empty()) return;
+        begun_ = true;
+        const uint32_t now = scheduler_.nowMs();
+        if (int32_t(now + uint32_t(answerMs_) - deadlineMs_) <= 0) return;
+        // Setting the value the master has would not restart its wait.
+        form_.MB->SetFTimeout(uint16_t(answerMs_ == form_.MB->Timeout() ? answerMs_ + 1 : answerMs_));
     });
     poll_->setInterval(ToolPollMs);
 
@@ -99,9 +111,14 @@ int TMasterShare::Send(const TRequest& r, TDone done) {
     mb.Quantity = r.Quantity;
     mb.RegisterDim = 2;
     mb.RequestData = {uint8_t(r.Value >> 8), uint8_t(r.Value & 0xFF)};
+    // The time to the answer's start, and the poll's period in which its
+    // start may not have been seen yet.
     const int answerBytes = r.Function == 6 ? WriteAnswerBytes : ReadAnswerBytes(r.Quantity);
-    const double ms = r.TimeoutMs + WireMs(r.Setting, answerBytes) + AnswerSlackMs;
-    mb.SetFTimeout(uint16_t(std::clamp(std::ceil(ms), 11.0, 65535.0)));
+    const uint16_t firstByte = MasterTimeout(r.TimeoutMs + ToolPollMs);
+    answerMs_ = MasterTimeout(WireMs(r.Setting, answerBytes) + AnswerSlackMs);
+    mb.SetFTimeout(firstByte);
+    deadlineMs_ = scheduler_.nowMs() + firstByte;
+    begun_ = false;
     toolOpen_ = true;
     done_ = std::move(done);
     poll_->setEnabled(true);

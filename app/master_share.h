@@ -20,7 +20,8 @@
 //   chosen in the window take effect with its next request.
 // - While a tool's transaction is open the port is polled every 5 ms, so an
 //   answer is taken a few milliseconds after it is whole instead of at the
-//   master's 100 ms poll.
+//   master's 100 ms poll; the answer has the tool's time to begin, and once
+//   it has begun its own wire time to come whole.
 #pragma once
 
 #include "line_scan.h"
@@ -96,6 +97,9 @@ private:
     bool wanted_ = false;
     bool sending_ = false;            // a held request of the window is being made
     TDone done_;
+    uint32_t deadlineMs_ = 0;         // when the open tool transaction times out, as far as known
+    uint16_t answerMs_ = 0;           // the wait granted once its answer has begun
+    bool begun_ = false;
     TLineSetting setting_;            // of the open tool transaction
     TComPortBaudRate windowSpeed_ = br19200;   // the window's, put back at its end
     TComPortParity windowParity_ = ptEVEN;
