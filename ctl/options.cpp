@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "instruments.h"
+#include "line_scan.h"
 #include "net_link.h"
 #include "records.h"
 #include "texts.h"
@@ -53,6 +54,72 @@ constexpr TValueName ValueNames[] = {
     {"magnet", TValue::Magnet},
     {"current", TValue::Current},
 };
+
+// The list of -a: "1", "1,3,5-9", each item with an optional ":MODEL".
+bool ParseTargets(const std::string& text, std::vector<TTarget>& out, std::string& error) {
+    out.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int devType = -1;
+        const size_t colon = item.find(':');
+        if (colon != std::string::npos) {
+            devType = ParseModel(item.substr(colon + 1));
+            if (devType < 0) {
+                error = Arg(translate("orn10ctl", "неверная модель в '%1': нужно MB1, MB2, MB3, MB4, X-20 или X-22"),
+                            {item});
+                return false;
+            }
+            item = item.substr(0, colon);
+        }
+        const size_t dash = item.find('-');
+        long from = 0, to = 0;
+        if (!ParseInt(item.substr(0, dash), 1, 247, from) ||
+            !ParseInt(dash == std::string::npos ? item : item.substr(dash + 1), 1, 247, to) || from > to) {
+            error = Arg(translate("orn10ctl", "неверный адрес '%1': нужно N или A-B в пределах 1–247"), {item});
+            return false;
+        }
+        for (long a = from; a <= to; ++a) out.push_back({int(a), devType});
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+// The settings of --sweep=LIST: speeds and parities, each kind all when
+// none of it is listed.
+bool ParseSweep(const std::string& text, std::vector<TLineSetting>& out, std::string& error) {
+    std::vector<uint32_t> speeds;
+    std::vector<TComPortParity> parities;
+    size_t start = 0;
+    while (!text.empty()) {
+        const size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string word = Loose(item);
+        long speed = 0;
+        if (word == "NONE" || word == "N") parities.push_back(ptNONE);
+        else if (word == "ODD" || word == "O") parities.push_back(ptODD);
+        else if (word == "EVEN" || word == "E") parities.push_back(ptEVEN);
+        else if (ParseInt(item, 1, 4000000, speed) &&
+                 std::find(std::begin(SweepSpeeds), std::end(SweepSpeeds), uint32_t(speed)) != std::end(SweepSpeeds))
+            speeds.push_back(uint32_t(speed));
+        else {
+            error = Arg(translate("orn10ctl", "неверный элемент --sweep '%1': нужны скорости (от 1200 до 115200) "
+                                              "и чётности (none, odd, even)"),
+                        {item});
+            return false;
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (speeds.empty()) speeds.assign(std::begin(SweepSpeeds), std::end(SweepSpeeds));
+    if (parities.empty()) parities.assign(std::begin(SweepParities), std::end(SweepParities));
+    std::vector<TLineSetting> chosen;
+    for (uint32_t sp : speeds)
+        for (TComPortParity p : parities) chosen.push_back({sp, p});
+    out = SweepOrder(chosen);
+    return true;
+}
 
 // The positional arguments of a command, checked and stored.
 bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::string& error) {
@@ -153,7 +220,7 @@ int ParseModel(const std::string& text) {
 
 int DefaultTimeoutMs(const TOptions& o) {
     if (o.command != TCommand::Scan) return 500;
-    return int(WireMs(o.line, RequestBytes)) + 40;
+    return DefaultProbeTimeoutMs(o.line.Setting());
 }
 
 bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& error) {
@@ -250,9 +317,13 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             else if (p == "EVEN" || p == "E") o.line.parity = ptEVEN;
             else return bad(QT_TRANSLATE_NOOP("orn10ctl", "чётности"), translate("orn10ctl", "none, odd или even"));
         } else if (name == "-a" || name == "--address") {
-            if (!takeInt(1, 247, QT_TRANSLATE_NOOP("orn10ctl", "адреса"), translate("orn10ctl", "от 1 до 247"),
-                         o.address))
-                return false;
+            if (!take()) return false;
+            if (!ParseTargets(value, o.targets, error)) return false;
+            o.address = o.targets.front().address;
+            if (o.targets.front().devType >= 0) {
+                o.devType = o.targets.front().devType;
+                o.modelGiven = true;
+            }
             o.addressGiven = true;
         } else if (name == "-m" || name == "--model") {
             if (!take()) return false;
@@ -292,6 +363,8 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
         } else if (name == "--json" || name == "--csv") {
             if (!flag()) return false;
             o.format = name == "--json" ? TFormat::Json : TFormat::Csv;
+        } else if (name == "--sweep") {
+            if (!ParseSweep(hasValue ? value : "", o.sweep, error)) return false;
         } else if (name == "-v" || name == "--verbose") {
             if (!flag()) return false;
             o.verbose = true;
@@ -307,6 +380,16 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
         error = translate("orn10ctl", "не задана команда");
         return false;
     }
+    if (o.targets.size() > 1 && o.command != TCommand::Watch) {
+        error = translate("orn10ctl", "список адресов — только для watch");
+        return false;
+    }
+    if (!o.sweep.empty() && o.command != TCommand::Scan) {
+        error = translate("orn10ctl", "--sweep — только для scan");
+        return false;
+    }
+    for (TTarget& t : o.targets)
+        if (t.devType < 0) t.devType = o.devType;
     return TakePositionals(pos, o, error);
 }
 
@@ -324,9 +407,12 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
   read                 прочитать прибор один раз и показать его показания
   watch                читать его каждые --interval секунд, по строке на чтение,
                        пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
-                       неудачное чтение выводит свою ошибку, и чтение идёт дальше
+                       неудачное чтение выводит свою ошибку, и чтение идёт
+                       дальше; с несколькими адресами (-a 1,3,5-9) они
+                       читаются по очереди, по строке каждый, круг за кругом
   scan [A[-B]]         найти приборы по адресам от A до B (по умолчанию 1-247)
-                       и модель, на которую похож каждый
+                       и модель, на которую похож каждый; с --sweep — и на
+                       других скоростях и чётностях
   write threshold1 V   задать порог 1                (MB2-MB4, X-20, X-22)
   write threshold2 V   задать порог 2                (MB2-MB4, X-22)
   write magnet V       задать газ магнитной градуировки  (MB2-MB4)
@@ -391,7 +477,9 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
                        57600 или 115200
   -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
                        1 стоп-бит
-  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1)
+  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1); watch:
+                       список адресов и диапазонов (1,3,5-9), у каждого своя
+                       модель, если не модель -m (3:X-22, 5-9:MB2)
   -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
                        регистры читать и как их показывать
   -t, --timeout МС     время, за которое прибор должен начать ответ (по
@@ -406,7 +494,21 @@ Watch:
                        не открывается, сообщается один раз ("порт пропал", затем
                        "порт вернулся"), и он пробуется снова каждые С секунд,
                        но не чаще раза в 0,5 с
-  -n, --count N        остановиться после N чтений (считается каждая попытка)
+  -n, --count N        остановиться после N чтений (считается каждая попытка;
+                       с несколькими адресами — N кругов)
+)");
+    text += translate("orn10ctl", R"(
+Scan:
+      --sweep[=СПИСОК] когда настройки линии неизвестны: поиск на каждой
+                       скорости и чётности по очереди, сначала обычные (19200
+                       и 9600 бит/с, even, none, odd), и для каждого прибора
+                       настройки, на которых он ответил.  СПИСОК выбирает
+                       скорости и чётности (--sweep=9600,19200,even,none);
+                       то, чего в нём нет, пробуется всё: --sweep без списка
+                       пробует все 8 скоростей с 3 чётностями.  Сначала
+                       сообщается, сколько это займёт (если все адреса
+                       молчат).  Найденный адрес на следующих настройках не
+                       спрашивается.
 )");
     text += translate("orn10ctl", R"(
 Вывод:
@@ -472,6 +574,8 @@ X-22, затем делением пополам).  Прибор отказыв�
   orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 scan 1-10 --sweep
+  orn10ctl -p /dev/ttyUSB0 -a 1,3:X-22,5-9 watch -i 5 --csv >> line.csv
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p tcp://192.168.1.20 -a 5 read
   orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan

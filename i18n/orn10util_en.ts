@@ -224,14 +224,6 @@
         <translation>none, odd or even</translation>
     </message>
     <message>
-        <source>адреса</source>
-        <translation>address</translation>
-    </message>
-    <message>
-        <source>от 1 до 247</source>
-        <translation>1 to 247</translation>
-    </message>
-    <message>
         <source>модели</source>
         <translation>model</translation>
     </message>
@@ -310,95 +302,6 @@ Values are decoded, labelled and range-checked exactly as the window does.
     </message>
     <message>
         <source>
-Команды:
-  read                 прочитать прибор один раз и показать его показания
-  watch                читать его каждые --interval секунд, по строке на чтение,
-                       пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
-                       неудачное чтение выводит свою ошибку, и чтение идёт дальше
-  scan [A[-B]]         найти приборы по адресам от A до B (по умолчанию 1-247)
-                       и модель, на которую похож каждый
-  write threshold1 V   задать порог 1                (MB2-MB4, X-20, X-22)
-  write threshold2 V   задать порог 2                (MB2-MB4, X-22)
-  write magnet V       задать газ магнитной градуировки  (MB2-MB4)
-  write current V      указать значение токового выхода, мА (MB3, MB4)
-  calibrate V          градуировать показания концентрации при V %
-  zero                 установить ноль показаний концентрации
-  reset                сбросить градуировку концентрации к заводской
-  fix [4|20]           зафиксировать токовый выход (MB3, MB4) и, с 4 или 20,
-                       выдать на нём 4 мА или 20 мА
-  release              освободить зафиксированный токовый выход
-  service              переключить прибор на служебный протокол (он перестанет
-                       отвечать по MODBUS, пока его не перезапустят)
-  history SERIAL       журнал обслуживания прибора с этим серийным номером:
-                       когда ему градуировка, и каждая проверка, градуировка,
-                       запись и команда, новые первыми
-  export [SERIAL]      журнал обслуживания в CSV для таблицы (все приборы или
-                       один), на стандартный вывод
-  help                 показать эту справку
-
-  V задаётся в единицах показаний, с точкой или запятой: 20.5 или 20,5.
-  Каждая запись и команда сначала читает прибор, затем проверяет значение и
-  состояние прибора, как окно, и с указанием причины отказывает в том, в чём
-  отказало бы окно: порог 1 выше порога 2, порог 2 ниже порога 1 или выше
-  диапазона измерений, газ магнитной градуировки 0 или выше диапазона, ток вне
-  0.01 … 50.00 мА, значение, которое не является значением регистра (меньше 0
-  или больше 655.35) или было бы кодом команды; градуировка, ноль и сброс при
-  зафиксированном токовом выходе; значение, которого у модели нет.  Затем
-  записывает регистр и показывает ответ прибора.
-
-  Каждая запись и команда, которую прибор подтвердил (или которая осталась
-  без ответа и, возможно, выполнена), вносится в журнал обслуживания, как и
-  записи окна: в локальный файл ~/.local/share/orn10util/records.db
-  ($XDG_DATA_HOME) и на сервер группы из ~/.config/orn10util/records.conf,
-  если он задан (записи, которые не дошли до него, ждут в локальном файле).
-</source>
-        <translation>
-Commands:
-  read                 read the instrument once and show its readings
-  watch                read it every --interval seconds, one line per read,
-                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
-                       a failed read prints its error and the watch goes on
-  scan [A[-B]]         find the instruments at addresses A to B (default
-                       1-247) and the model each looks like
-  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
-  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
-  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
-  write current V      tell the current output value, in mA (MB3, MB4)
-  calibrate V          calibrate the concentration reading at V %
-  zero                 set the zero of the concentration reading
-  reset                reset the concentration calibration to the factory one
-  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
-                       drive it at 4 mA or 20 mA
-  release              release the fixed current output
-  service              switch the instrument to its service protocol (it stops
-                       answering MODBUS until it is restarted)
-  history SERIAL       the service records of the instrument with this serial
-                       number: when it is due for calibration, and each check,
-                       calibration, write and command, newest first
-  export [SERIAL]      the service records as CSV for a spreadsheet (all
-                       instruments, or one), on standard output
-  help                 show this help
-
-  V is given in the units the readings show, with a point or a comma: 20.5 or
-  20,5.  Every write and command first reads the instrument, then checks the
-  value and the instrument&apos;s state as the window does, and refuses with the
-  reason what the window would refuse: a threshold 1 above threshold 2, a
-  threshold 2 below threshold 1 or above the measuring range, a magnetic
-  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
-  a value that is not a register value (below 0 or above 655.35) or that would
-  be a command code; calibration, zero and reset while the current output is
-  fixed; a value the model does not have.  Then it writes the register and
-  shows the instrument&apos;s echo.
-
-  Each write and command the instrument confirms (or that got no answer and
-  may have been carried out) is kept in the service records, as the window
-  keeps its own: the local file ~/.local/share/orn10util/records.db
-  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
-  when one is set (records that cannot reach it wait in the local file).
-</translation>
-    </message>
-    <message>
-        <source>
 Журнал:
       --technician ИМЯ кто выполнил (по умолчанию: имя пользователя)
       --site ТЕКСТ     объект или линия, произвольный текст
@@ -415,25 +318,6 @@ Records:
       --from DATE, --to DATE  history and export: records of these days only
                        (YYYY-MM-DD, local time, both included); -a and -m
                        filter by address and model when given
-</translation>
-    </message>
-    <message>
-        <source>
-Watch:
-  -i, --interval С     секунды от начала одного чтения до начала следующего (по
-                       умолчанию 2; 0: без паузы); о порте, который отказал или
-                       не открывается, сообщается один раз (&quot;порт пропал&quot;, затем
-                       &quot;порт вернулся&quot;), и он пробуется снова каждые С секунд,
-                       но не чаще раза в 0,5 с
-  -n, --count N        остановиться после N чтений (считается каждая попытка)
-</source>
-        <translation>
-Watch:
-  -i, --interval S     seconds from one read&apos;s start to the next (default 2;
-                       0: no pause); a port that fails or cannot be opened is
-                       said once (&quot;port gone&quot;, then &quot;port back&quot;) and tried
-                       again every S seconds, at most every 0.5 s
-  -n, --count N        stop after N reads (each try counts)
 </translation>
     </message>
     <message>
@@ -644,62 +528,6 @@ of refusing a register it lacks is not found.
     </message>
     <message>
         <source>
-Линия:
-  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
-                       /dev/serial/by-id/...) или COM&lt;n&gt; (от 1 до 256) —
-                       устройство из переменной окружения ORN10_COM&lt;n&gt;, иначе
-                       /dev/ttyS&lt;n-1&gt; (по умолчанию COM1).  Занимается
-                       монопольно.  Или линия за сетью:
-                         rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
-                                              режиме raw (TCP-сервер): кадры RTU
-                                              как есть
-                         tcp://УЗЕЛ[:ПОРТ]    шлюз MODBUS TCP (порт 502)
-                         rfc2217://УЗЕЛ:ПОРТ  сервер портов с RFC 2217 (скорость
-                                              и чётность порта задаются отсюда)
-      --net-timeout МС время, добавляемое к каждому тайм-ауту ответа по сети
-                       (по умолчанию 100): путь туда и обратно и куски, на
-                       которые сервер портов или шлюз делит ответ
-  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
-                       57600 или 115200
-  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
-                       1 стоп-бит
-  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1)
-  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
-                       регистры читать и как их показывать
-  -t, --timeout МС     время, за которое прибор должен начать ответ (по
-                       умолчанию 500; scan: время передачи запроса + 40 мс);
-                       время передачи самого ответа добавляется, когда он
-                       начат, а по сети к обоим ещё --net-timeout
-</source>
-        <translation>
-Line:
-  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
-                       /dev/serial/by-id/...), or COM&lt;n&gt; (1 to 256), the device
-                       named by the environment variable ORN10_COM&lt;n&gt;, else
-                       /dev/ttyS&lt;n-1&gt; (default COM1).  Taken exclusively.
-                       Or a line behind the network:
-                         rtu+tcp://HOST:PORT  a device server in raw (TCP
-                                              server) mode: RTU frames as they are
-                         tcp://HOST[:PORT]    a MODBUS TCP gateway (port 502)
-                         rfc2217://HOST:PORT  a device server with RFC 2217 (the
-                                              port&apos;s speed and parity set from here)
-      --net-timeout MS time added to every answer timeout over the network
-                       (default 100): its round trip and the pieces a device
-                       server or gateway makes of an answer
-  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
-                       or 115200
-  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
-  -a, --address N      the instrument&apos;s address, 1 to 247 (default 1)
-  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
-                       registers are read and how they are shown
-  -t, --timeout MS     time the instrument has to begin its answer (default 500;
-                       scan: the request&apos;s wire time + 40 ms); the answer&apos;s own
-                       wire time is granted on top once it has begun, and over
-                       the network --net-timeout on both
-</translation>
-    </message>
-    <message>
-        <source>
 Код завершения:
   0  всё запрошенное выполнено (scan: найден хотя бы один прибор)
   1  прибор ответил исключением или повреждённым ответом
@@ -742,12 +570,237 @@ Exit status:
 </translation>
     </message>
     <message>
+        <source>неверная модель в &apos;%1&apos;: нужно MB1, MB2, MB3, MB4, X-20 или X-22</source>
+        <translation>bad model in &apos;%1&apos;: expected MB1, MB2, MB3, MB4, X-20 or X-22</translation>
+    </message>
+    <message>
+        <source>неверный адрес &apos;%1&apos;: нужно N или A-B в пределах 1–247</source>
+        <translation>bad address &apos;%1&apos;: expected N, or A-B, within 1 to 247</translation>
+    </message>
+    <message>
+        <source>неверный элемент --sweep &apos;%1&apos;: нужны скорости (от 1200 до 115200) и чётности (none, odd, even)</source>
+        <translation>bad sweep item &apos;%1&apos;: expected speeds (1200 to 115200) and parities (none, odd, even)</translation>
+    </message>
+    <message>
+        <source>список адресов — только для watch</source>
+        <translation>a list of addresses is for watch only</translation>
+    </message>
+    <message>
+        <source>--sweep — только для scan</source>
+        <translation>--sweep is for scan only</translation>
+    </message>
+    <message>
+        <source>
+Команды:
+  read                 прочитать прибор один раз и показать его показания
+  watch                читать его каждые --interval секунд, по строке на чтение,
+                       пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
+                       неудачное чтение выводит свою ошибку, и чтение идёт
+                       дальше; с несколькими адресами (-a 1,3,5-9) они
+                       читаются по очереди, по строке каждый, круг за кругом
+  scan [A[-B]]         найти приборы по адресам от A до B (по умолчанию 1-247)
+                       и модель, на которую похож каждый; с --sweep — и на
+                       других скоростях и чётностях
+  write threshold1 V   задать порог 1                (MB2-MB4, X-20, X-22)
+  write threshold2 V   задать порог 2                (MB2-MB4, X-22)
+  write magnet V       задать газ магнитной градуировки  (MB2-MB4)
+  write current V      указать значение токового выхода, мА (MB3, MB4)
+  calibrate V          градуировать показания концентрации при V %
+  zero                 установить ноль показаний концентрации
+  reset                сбросить градуировку концентрации к заводской
+  fix [4|20]           зафиксировать токовый выход (MB3, MB4) и, с 4 или 20,
+                       выдать на нём 4 мА или 20 мА
+  release              освободить зафиксированный токовый выход
+  service              переключить прибор на служебный протокол (он перестанет
+                       отвечать по MODBUS, пока его не перезапустят)
+  history SERIAL       журнал обслуживания прибора с этим серийным номером:
+                       когда ему градуировка, и каждая проверка, градуировка,
+                       запись и команда, новые первыми
+  export [SERIAL]      журнал обслуживания в CSV для таблицы (все приборы или
+                       один), на стандартный вывод
+  help                 показать эту справку
+
+  V задаётся в единицах показаний, с точкой или запятой: 20.5 или 20,5.
+  Каждая запись и команда сначала читает прибор, затем проверяет значение и
+  состояние прибора, как окно, и с указанием причины отказывает в том, в чём
+  отказало бы окно: порог 1 выше порога 2, порог 2 ниже порога 1 или выше
+  диапазона измерений, газ магнитной градуировки 0 или выше диапазона, ток вне
+  0.01 … 50.00 мА, значение, которое не является значением регистра (меньше 0
+  или больше 655.35) или было бы кодом команды; градуировка, ноль и сброс при
+  зафиксированном токовом выходе; значение, которого у модели нет.  Затем
+  записывает регистр и показывает ответ прибора.
+
+  Каждая запись и команда, которую прибор подтвердил (или которая осталась
+  без ответа и, возможно, выполнена), вносится в журнал обслуживания, как и
+  записи окна: в локальный файл ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME) и на сервер группы из ~/.config/orn10util/records.conf,
+  если он задан (записи, которые не дошли до него, ждут в локальном файле).
+</source>
+        <translation>
+Commands:
+  read                 read the instrument once and show its readings
+  watch                read it every --interval seconds, one line per read,
+                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
+                       a failed read prints its error and the watch goes on;
+                       with several addresses (-a 1,3,5-9) each is read in
+                       turn, one line each, round after round
+  scan [A[-B]]         find the instruments at addresses A to B (default
+                       1-247) and the model each looks like; with --sweep
+                       at other speeds and parities too
+  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
+  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
+  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
+  write current V      tell the current output value, in mA (MB3, MB4)
+  calibrate V          calibrate the concentration reading at V %
+  zero                 set the zero of the concentration reading
+  reset                reset the concentration calibration to the factory one
+  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
+                       drive it at 4 mA or 20 mA
+  release              release the fixed current output
+  service              switch the instrument to its service protocol (it stops
+                       answering MODBUS until it is restarted)
+  history SERIAL       the service records of the instrument with this serial
+                       number: when it is due for calibration, and each check,
+                       calibration, write and command, newest first
+  export [SERIAL]      the service records as CSV for a spreadsheet (all
+                       instruments, or one), on standard output
+  help                 show this help
+
+  V is given in the units the readings show, with a point or a comma: 20.5 or
+  20,5.  Every write and command first reads the instrument, then checks the
+  value and the instrument&apos;s state as the window does, and refuses with the
+  reason what the window would refuse: a threshold 1 above threshold 2, a
+  threshold 2 below threshold 1 or above the measuring range, a magnetic
+  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
+  a value that is not a register value (below 0 or above 655.35) or that would
+  be a command code; calibration, zero and reset while the current output is
+  fixed; a value the model does not have.  Then it writes the register and
+  shows the instrument&apos;s echo.
+
+  Each write and command the instrument confirms (or that got no answer and
+  may have been carried out) is kept in the service records, as the window
+  keeps its own: the local file ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
+  when one is set (records that cannot reach it wait in the local file).
+</translation>
+    </message>
+    <message>
+        <source>
+Линия:
+  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
+                       /dev/serial/by-id/...) или COM&lt;n&gt; (от 1 до 256) —
+                       устройство из переменной окружения ORN10_COM&lt;n&gt;, иначе
+                       /dev/ttyS&lt;n-1&gt; (по умолчанию COM1).  Занимается
+                       монопольно.  Или линия за сетью:
+                         rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
+                                              режиме raw (TCP-сервер): кадры RTU
+                                              как есть
+                         tcp://УЗЕЛ[:ПОРТ]    шлюз MODBUS TCP (порт 502)
+                         rfc2217://УЗЕЛ:ПОРТ  сервер портов с RFC 2217 (скорость
+                                              и чётность порта задаются отсюда)
+      --net-timeout МС время, добавляемое к каждому тайм-ауту ответа по сети
+                       (по умолчанию 100): путь туда и обратно и куски, на
+                       которые сервер портов или шлюз делит ответ
+  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
+                       57600 или 115200
+  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
+                       1 стоп-бит
+  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1); watch:
+                       список адресов и диапазонов (1,3,5-9), у каждого своя
+                       модель, если не модель -m (3:X-22, 5-9:MB2)
+  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
+                       регистры читать и как их показывать
+  -t, --timeout МС     время, за которое прибор должен начать ответ (по
+                       умолчанию 500; scan: время передачи запроса + 40 мс);
+                       время передачи самого ответа добавляется, когда он
+                       начат, а по сети к обоим ещё --net-timeout
+</source>
+        <translation>
+Line:
+  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
+                       /dev/serial/by-id/...), or COM&lt;n&gt; (1 to 256), the device
+                       named by the environment variable ORN10_COM&lt;n&gt;, else
+                       /dev/ttyS&lt;n-1&gt; (default COM1).  Taken exclusively.
+                       Or a line behind the network:
+                         rtu+tcp://HOST:PORT  a device server in raw (TCP
+                                              server) mode: RTU frames as they are
+                         tcp://HOST[:PORT]    a MODBUS TCP gateway (port 502)
+                         rfc2217://HOST:PORT  a device server with RFC 2217 (the
+                                              port&apos;s speed and parity set from here)
+      --net-timeout MS time added to every answer timeout over the network
+                       (default 100): its round trip and the pieces a device
+                       server or gateway makes of an answer
+  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
+                       or 115200
+  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
+  -a, --address N      the instrument&apos;s address, 1 to 247 (default 1); watch:
+                       a list of addresses and ranges (1,3,5-9), each with
+                       its model when not -m&apos;s (3:X-22, 5-9:MB2)
+  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
+                       registers are read and how they are shown
+  -t, --timeout MS     time the instrument has to begin its answer (default 500;
+                       scan: the request&apos;s wire time + 40 ms); the answer&apos;s own
+                       wire time is granted on top once it has begun, and over
+                       the network --net-timeout on both
+</translation>
+    </message>
+    <message>
+        <source>
+Watch:
+  -i, --interval С     секунды от начала одного чтения до начала следующего (по
+                       умолчанию 2; 0: без паузы); о порте, который отказал или
+                       не открывается, сообщается один раз (&quot;порт пропал&quot;, затем
+                       &quot;порт вернулся&quot;), и он пробуется снова каждые С секунд,
+                       но не чаще раза в 0,5 с
+  -n, --count N        остановиться после N чтений (считается каждая попытка;
+                       с несколькими адресами — N кругов)
+</source>
+        <translation>
+Watch:
+  -i, --interval S     seconds from one read&apos;s start to the next (default 2;
+                       0: no pause); a port that fails or cannot be opened is
+                       said once (&quot;port gone&quot;, then &quot;port back&quot;) and tried
+                       again every S seconds, at most every 0.5 s
+  -n, --count N        stop after N reads (each try counts; with several
+                       addresses, N rounds)
+</translation>
+    </message>
+    <message>
+        <source>
+Scan:
+      --sweep[=СПИСОК] когда настройки линии неизвестны: поиск на каждой
+                       скорости и чётности по очереди, сначала обычные (19200
+                       и 9600 бит/с, even, none, odd), и для каждого прибора
+                       настройки, на которых он ответил.  СПИСОК выбирает
+                       скорости и чётности (--sweep=9600,19200,even,none);
+                       то, чего в нём нет, пробуется всё: --sweep без списка
+                       пробует все 8 скоростей с 3 чётностями.  Сначала
+                       сообщается, сколько это займёт (если все адреса
+                       молчат).  Найденный адрес на следующих настройках не
+                       спрашивается.
+</source>
+        <translation>
+Scan:
+      --sweep[=LIST]   when the line&apos;s settings are not known: the search at
+                       each speed and parity in turn, the usual ones first
+                       (19200 and 9600 bit/s, even, none, odd), and for each
+                       instrument the settings it answered at.  LIST chooses
+                       speeds and parities (--sweep=9600,19200,even,none);
+                       a kind not listed is tried whole: --sweep alone tries
+                       all 8 speeds by 3 parities.  Its time (every address
+                       silent) is said first.  An address found is not asked
+                       again at later settings.
+</translation>
+    </message>
+    <message>
         <source>
 Примеры:
   orn10ctl -p /dev/ttyUSB0 -a 5 read
   orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv &gt;&gt; readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 scan 1-10 --sweep
+  orn10ctl -p /dev/ttyUSB0 -a 1,3:X-22,5-9 watch -i 5 --csv &gt;&gt; line.csv
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p tcp://192.168.1.20 -a 5 read
   orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan
@@ -771,6 +824,8 @@ Examples:
   orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv &gt;&gt; readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 scan 1-10 --sweep
+  orn10ctl -p /dev/ttyUSB0 -a 1,3:X-22,5-9 watch -i 5 --csv &gt;&gt; line.csv
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p tcp://192.168.1.20 -a 5 read
   orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan
@@ -788,6 +843,22 @@ With the simulator:
   orn10sim --tcp 5020 --protocol mbtcp -i MB4@1 &amp;
   orn10ctl -p tcp://127.0.0.1:5020 read
 </translation>
+    </message>
+    <message>
+        <source>%1 мин %2 с</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>пробую настроек линии: %1, адресов: %2; около %3</source>
+        <translation>trying %1 settings at %2 addresses: about %3</translation>
+    </message>
+    <message>
+        <source>Связь</source>
+        <translation>Line</translation>
     </message>
 </context>
 <context>
@@ -1688,6 +1759,413 @@ With a PostgreSQL server the team&apos;s shared records get them too; while the 
     </message>
 </context>
 <context>
+    <name>orn::TLineWindow</name>
+    <message>
+        <source>Линия</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>Сохранить список приборов линии</source>
+        <translation>Save the line&apos;s instrument list</translation>
+    </message>
+    <message>
+        <source>Список приборов линии (*.orn10line);;Все файлы (*)</source>
+        <translation>Line instrument list (*.orn10line);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Открыть список приборов линии</source>
+        <translation>Open a line&apos;s instrument list</translation>
+    </message>
+    <message>
+        <source>Уставки на выбранные приборы</source>
+        <translation>Settings to the selected instruments</translation>
+    </message>
+    <message>
+        <source>порог №1</source>
+        <translation>threshold 1</translation>
+    </message>
+    <message>
+        <source>порог №2</source>
+        <translation>threshold 2</translation>
+    </message>
+    <message>
+        <source>газ магнитной градуировки</source>
+        <translation>magnetic calibration gas</translation>
+    </message>
+    <message>
+        <source>Записать</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Поиск приборов на линии</source>
+        <translation>Search the line for instruments</translation>
+    </message>
+    <message>
+        <source>авто</source>
+        <translation>auto</translation>
+    </message>
+    <message>
+        <source> мс</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>Сколько ждать начала ответа прибора при поиске и опросе; «авто» — время передачи запроса и 40 мс. Медленным приборам дайте больше.</source>
+        <translation>How long to wait for an instrument&apos;s answer to begin while searching and polling; “auto”: the request&apos;s wire time and 40 ms. Give slow instruments more.</translation>
+    </message>
+    <message>
+        <source>Адреса с</source>
+        <translation>Addresses from</translation>
+    </message>
+    <message>
+        <source>по</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>Ожидание ответа:</source>
+        <translation>Answer timeout:</translation>
+    </message>
+    <message>
+        <source>Перебрать скорости и чётности:</source>
+        <translation>Try speeds and parities:</translation>
+    </message>
+    <message>
+        <source>Когда настройки связи приборов неизвестны. Обычные настройки проверяются первыми; для каждого прибора показано, на каких он ответил.</source>
+        <translation>When the instruments&apos; line settings are not known. The usual settings are tried first; each instrument shows the settings it answered at.</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>нечёт</source>
+        <translation>odd</translation>
+    </message>
+    <message>
+        <source>чёт</source>
+        <translation>even</translation>
+    </message>
+    <message>
+        <source>Найти приборы</source>
+        <translation>Find instruments</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Модель</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>Связь</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>Сер. номер</source>
+        <translation>Serial no.</translation>
+    </message>
+    <message>
+        <source>Газ, %об</source>
+        <translation>Gas, %vol</translation>
+    </message>
+    <message>
+        <source>Порог 1</source>
+        <translation>Threshold 1</translation>
+    </message>
+    <message>
+        <source>Порог 2</source>
+        <translation>Threshold 2</translation>
+    </message>
+    <message>
+        <source>Статус</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Ток</source>
+        <translation>Current output</translation>
+    </message>
+    <message>
+        <source>Прочитан</source>
+        <translation>Read at</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Запись уставок</source>
+        <translation>Settings write</translation>
+    </message>
+    <message>
+        <source>Двойной щелчок — выбрать прибор в главном окне и прочитать его.</source>
+        <translation>Double click: choose the instrument in the main window and read it.</translation>
+    </message>
+    <message>
+        <source>Опрашивать по кругу</source>
+        <translation>Poll round-robin</translation>
+    </message>
+    <message>
+        <source>непрерывно</source>
+        <translation>continuously</translation>
+    </message>
+    <message>
+        <source>не чаще раза в %1 с</source>
+        <translation>at most once every %1 s</translation>
+    </message>
+    <message>
+        <source>Записывать опрос в журнал показаний</source>
+        <translation>Log the polling to the readings log</translation>
+    </message>
+    <message>
+        <source>Каждое чтение прибора из таблицы — строка в файле журнала показаний, пока идёт запись (меню «Сервис», Ctrl+L).</source>
+        <translation>Each read of an instrument of the table is a row in the readings log file while the log runs (menu “Service”, Ctrl+L).</translation>
+    </message>
+    <message>
+        <source>Добавить</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Добавить прибор с этим адресом и моделью на скорости и чётности главного окна.</source>
+        <translation>Add an instrument with this address and model at the main window&apos;s speed and parity.</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Уставки на выбранные…</source>
+        <translation>Settings to selected…</translation>
+    </message>
+    <message>
+        <source>Записать пороги (и газ магнитной градуировки) текущей строки в остальные выделенные приборы, с проверкой каждого значения и чтением после записи.</source>
+        <translation>Write the thresholds (and the magnetic calibration gas) of the current row to the other selected instruments, each value checked and read back after the write.</translation>
+    </message>
+    <message>
+        <source>Открыть…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <source>Сохранить…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>Адрес:</source>
+        <translation>Addr.:</translation>
+    </message>
+    <message>
+        <source>Сделайте текущей строку прибора, с которого берутся уставки, и выделите вместе с ней строки приборов, в которые их записать (Ctrl+щелчок).</source>
+        <translation>Make the row of the instrument whose settings are taken the current one, and select with it the rows of the instruments to write them to (Ctrl+click).</translation>
+    </message>
+    <message>
+        <source>У прибора №%1 нет прочитанных порогов: дождитесь его чтения.</source>
+        <translation>Instrument #%1 has no thresholds read: wait for its read.</translation>
+    </message>
+    <message>
+        <source>Записать уставки прибора №%1 (%2) в приборы: %3?
+
+Каждый прибор сначала читается; значение, которое он не примет (порог №1 выше порога №2, порог №2 выше диапазона), не записывается. После записи прибор читается снова.</source>
+        <translation>Write the settings of instrument #%1 (%2) to the instruments: %3?
+
+Each instrument is read first; a value it would not accept (threshold 1 above threshold 2, threshold 2 above the range) is not written. After the write the instrument is read again.</translation>
+    </message>
+    <message>
+        <source>Выбрать в главном окне</source>
+        <translation>Choose in the main window</translation>
+    </message>
+    <message>
+        <source>%1 ч %2 мин</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>%1 мин %2 с</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>Первый адрес больше последнего.</source>
+        <translation>The first address is above the last.</translation>
+    </message>
+    <message>
+        <source>Выберите хотя бы одну скорость и одну чётность.</source>
+        <translation>Choose at least one speed and one parity.</translation>
+    </message>
+    <message>
+        <source>настроек связи: %1</source>
+        <translation>line settings: %1</translation>
+    </message>
+    <message>
+        <source>Адресов: %1, %2 — около %3.</source>
+        <translation>Addresses: %1, %2 — about %3.</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>газ магн. градуировки</source>
+        <translation>magnet cal. gas</translation>
+    </message>
+    <message>
+        <source>? (укажите)</source>
+        <translation>? (choose)</translation>
+    </message>
+    <message>
+        <source>Модель указана вручную</source>
+        <translation>Model chosen by hand</translation>
+    </message>
+    <message>
+        <source>Модель определена поиском по числу регистров</source>
+        <translation>Model found by the search from the number of registers</translation>
+    </message>
+    <message>
+        <source>ток фиксирован</source>
+        <translation>output fixed</translation>
+    </message>
+    <message>
+        <source>фиксирован</source>
+        <translation>fixed</translation>
+    </message>
+    <message>
+        <source>Не ниже порога №2</source>
+        <translation>Not below threshold 2</translation>
+    </message>
+    <message>
+        <source>Не ниже порога №1</source>
+        <translation>Not below threshold 1</translation>
+    </message>
+    <message>
+        <source>сейчас</source>
+        <translation>now</translation>
+    </message>
+    <message>
+        <source>%1 с назад</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>%1 мин назад</source>
+        <translation>%1 min ago</translation>
+    </message>
+    <message>
+        <source>Порт %1 не открывается%2.</source>
+        <translation>The port %1 cannot be opened%2.</translation>
+    </message>
+    <message>
+        <source>Поиск на %1…</source>
+        <translation>Searching at %1…</translation>
+    </message>
+    <message>
+        <source>№%1, %2 — найдено: %3</source>
+        <translation>#%1, %2 — found: %3</translation>
+    </message>
+    <message>
+        <source>Порт %1 перестал работать: %2.</source>
+        <translation>The port %1 stopped working: %2.</translation>
+    </message>
+    <message>
+        <source>Найдено приборов: %1.</source>
+        <translation>Instruments found: %1.</translation>
+    </message>
+    <message>
+        <source>Поиск прерван: порт не работает.</source>
+        <translation>Search broken off: the port does not work.</translation>
+    </message>
+    <message>
+        <source>Поиск остановлен.</source>
+        <translation>Search stopped.</translation>
+    </message>
+    <message>
+        <source>Таблица — линии %1, а в главном окне выбран порт %2: опрос ждёт.</source>
+        <translation>The table is of line %1, but the main window has port %2: polling waits.</translation>
+    </message>
+    <message>
+        <source>ждёт записи</source>
+        <translation>waiting to write</translation>
+    </message>
+    <message>
+        <source>Запись уставок: 0 из %1…</source>
+        <translation>Writing settings: 0 of %1…</translation>
+    </message>
+    <message>
+        <source>модель неизвестна: ничего не записано</source>
+        <translation>model unknown: nothing written</translation>
+    </message>
+    <message>
+        <source>%1 не записан: вне %2…%3</source>
+        <translation>%1 not written: outside %2…%3</translation>
+    </message>
+    <message>
+        <source>порт не открывается</source>
+        <translation>the port cannot be opened</translation>
+    </message>
+    <message>
+        <source>не прочитан (%1): ничего не записано</source>
+        <translation>not read (%1): nothing written</translation>
+    </message>
+    <message>
+        <source>%1: нет у этой модели</source>
+        <translation>%1: this model has none</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>не прочитан после записи (%1)</source>
+        <translation>not read after the write (%1)</translation>
+    </message>
+    <message>
+        <source>%1: прочитано %2</source>
+        <translation>%1: read %2</translation>
+    </message>
+    <message>
+        <source>записано: %1</source>
+        <translation>written: %1</translation>
+    </message>
+    <message>
+        <source>уставки прибора №%1</source>
+        <translation>settings of instrument #%1</translation>
+    </message>
+    <message>
+        <source>Запись уставок закончена: %1 приборов; итог каждого — в столбце «Запись уставок».</source>
+        <translation>Settings written: %1 instruments; each one&apos;s outcome is in the column “Settings write”.</translation>
+    </message>
+    <message>
+        <source>Запись уставок: %1 из %2…</source>
+        <translation>Writing settings: %1 of %2…</translation>
+    </message>
+    <message>
+        <source>Модель прибора №%1 неизвестна: укажите её (правая кнопка мыши → «Модель»).</source>
+        <translation>The model of instrument #%1 is unknown: choose it (right mouse button → “Model”).</translation>
+    </message>
+    <message>
+        <source>В главном окне идёт поиск: прибор передаётся после него.</source>
+        <translation>The main window is searching: the instrument is handed over after it.</translation>
+    </message>
+    <message>
+        <source>Дождитесь конца поиска или записи уставок.</source>
+        <translation>Wait for the search or the settings write to end.</translation>
+    </message>
+    <message>
+        <source>Не могу прочитать %1: %2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 — не список приборов линии (%2).</source>
+        <translation>%1 is not a line instrument list (%2).</translation>
+    </message>
+    <message>
+        <source>Открыт список %1: приборов %2 (сохранён для порта %3); опрос — через порт %4.</source>
+        <translation>Opened the list %1: %2 instruments (saved for port %3); polling through port %4.</translation>
+    </message>
+</context>
+<context>
     <name>orn::TMForm</name>
     <message>
         <source>Связь</source>
@@ -2279,6 +2757,10 @@ Rows written: %3, not written: %4.</translation>
     <message>
         <source>Запись прервана</source>
         <translation>Log broken off</translation>
+    </message>
+    <message>
+        <source>Линия…</source>
+        <translation>Line…</translation>
     </message>
 </context>
 <context>
