@@ -1,12 +1,12 @@
 // The program's windows as the program entry makes them: the main window on
-// the Qt event loop and the POSIX serial ports, its value dialog, and the
+// the Qt event loop and the system's serial ports, its value dialog, and the
 // service tools (traffic view, readings log, trend) attached to it.  The
 // benchmarks and demos drive the same set.
 #pragma once
 
-#include "posix_serial.h"
 #include "qt_scheduler.h"
 #include "service_tools.h"
+#include "system_serial.h"
 #include "ueditdialog.h"
 #include "umain.h"
 
@@ -14,8 +14,8 @@ namespace orn {
 
 struct TProgram {
     QtScheduler scheduler;
-    PosixSerialBackend backend;
-    TMForm MForm{scheduler, backend};
+    std::unique_ptr<SerialBackend> backend = MakeSystemSerialBackend();
+    TMForm MForm{scheduler, *backend};
     TDlgForm DlgForm{&MForm};
     // A context menu and shortcuts on the window lead to the tools.
     TServiceTools tools{MForm, scheduler};

@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace orn {
 
@@ -38,12 +36,10 @@ std::string Join(const std::vector<std::string>& fields) {
 // The words for an errno of a failed open, write or sync.
 std::string Reason(int err) {
     switch (err) {
-    case ENOSPC:
-    case EDQUOT: return "на диске нет места";
+    case ENOSPC: return "на диске нет места";
     case EIO:
     case ENODEV:
-    case ENXIO:
-    case ESTALE: return "носитель недоступен (извлечён?)";
+    case ENXIO: return "носитель недоступен (извлечён?)";
     case EROFS: return "носитель только для чтения";
     case EACCES:
     case EPERM: return "нет права на запись";
@@ -109,43 +105,31 @@ bool TReadingsLog::Start(const std::string& path) {
     rows_ = 0;
     size_ = 0;
     error_.clear();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        error_ = Reason(errno);
+    if (const int err = file_.Open(path)) {
+        error_ = Reason(err);
         return false;
     }
     return true;
 }
 
-void TReadingsLog::Stop() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
+void TReadingsLog::Stop() { file_.Close(); }
 
 bool TReadingsLog::Fail(int err) {
     error_ = Reason(err);
     // What a failed write left of a row goes, so the file ends with a whole row.
-    if (::ftruncate(fd_, off_t(size_)) != 0) {
-        // Nothing more can be done for a medium that is gone.
-    }
+    file_.Truncate(size_);
     Stop();
     return false;
 }
 
 bool TReadingsLog::Append(const std::string& row) {
-    if (fd_ < 0) return false;
+    if (!file_.IsOpen()) return false;
     std::string out;
     if (size_ == 0) out = Bom + ReadingsCsvHeader();
     out += row;
-    for (size_t done = 0; done < out.size();) {
-        const ssize_t n = ::write(fd_, out.data() + done, out.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return Fail(n < 0 ? errno : EIO);
-        done += size_t(n);
-    }
-    // On the medium before the read is over; files that cannot be synced
-    // (a device, a pipe) have nothing to wait for.
-    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) return Fail(errno);
+    if (const int err = file_.Write(out.data(), out.size())) return Fail(err);
+    // On the medium before the read is over.
+    if (const int err = file_.Sync()) return Fail(err);
     size_ += (long long)out.size();
     ++rows_;
     return true;

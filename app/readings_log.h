@@ -15,6 +15,7 @@
 #pragma once
 
 #include "instruments.h"
+#include "log_file.h"
 
 #include <string>
 #include <vector>
@@ -56,7 +57,7 @@ public:
     // be opened for writing.  The header goes in with the first row.
     bool Start(const std::string& path);
     void Stop();
-    bool Recording() const { return fd_ >= 0; }
+    bool Recording() const { return file_.IsOpen(); }
 
     // Writes one row (with the byte order mark and the header first into an
     // empty file) and syncs it.  False when it failed: the recording has
@@ -71,7 +72,7 @@ public:
 private:
     bool Fail(int err);
 
-    int fd_ = -1;
+    TLogFile file_;
     std::string path_;
     long long size_ = 0;   // bytes of whole rows in the file
     int rows_ = 0;

@@ -1,14 +1,12 @@
 #include "line.h"
 
-#include "posix_serial.h"
+#include "system_serial.h"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
 #include <iterator>
-#include <poll.h>
-#include <sys/ioctl.h>
 
 namespace orn::ctl {
 
@@ -74,8 +72,10 @@ bool TCtlLine::Open() {
     if (!mb_.Connect()) return false;
     // Bytes are taken the moment they arrive; the master's own 100 ms poll
     // goes on beside this and finds nothing left.
-    watch_ = scheduler_.watchReadable(mb_.ComHandle(), [this](short revents) {
-        if (!(revents & POLLIN)) return;
+    const int readable = mb_.ReadableHandle();
+    if (readable == -1) return true;   // the master's poll alone, then
+    watch_ = scheduler_.watchReadable(readable, [this](short events) {
+        if (!(events & WatchReadable)) return;
         mb_.TimerWndProc();
         NoteAnswerBegun();
     });
@@ -120,8 +120,7 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     // Whatever waits in the queue now came before the request: no answer to
     // it.  Flushed only when there is some: a flush before every request
     // made each answer some 30 us later on a pseudo-terminal.
-    int waiting = 0;
-    if (::ioctl(mb_.ComHandle(), FIONREAD, &waiting) == 0 && waiting > 0) mb_.FlushBuffers(true, false);
+    if (mb_.InQueued() > 0) mb_.FlushBuffers(true, false);
     if (watch_) watch_->setEnabled(true);
     pending_ = true;
     held_ = false;

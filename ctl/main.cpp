@@ -2,28 +2,20 @@
 #include "commands.h"
 #include "options.h"
 #include "output.h"
-#include "posix_serial.h"
+#include "platform.h"
+#include "ports.h"
+#include "system_serial.h"
 
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <sys/prctl.h>
 #include <vector>
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-
-extern "C" void OnSignal(int) { g_stop = 1; }
-
-// Without SA_RESTART, so that a wait is cut short; the loops look at the flag.
-void InstallSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
 
 // The decimal separator of the user's regional settings (LC_NUMERIC).  The
 // program itself goes on in the C locale, so that JSON and CSV keep points.
@@ -47,15 +39,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orn10ctl: %s\nTry 'orn10ctl --help'.\n", error.c_str());
         return exUsage;
     }
+    PrepareConsole();
     if (options.command == TCommand::Help || options.command == TCommand::Version) {
         std::fputs((options.command == TCommand::Help ? UsageText() : VersionText()).c_str(), stdout);
         return exOk;
     }
-    InstallSignals();
-    // Waits end when they are due, not up to 50 us later: a transaction is
-    // timed to the wire.
-    prctl(PR_SET_TIMERSLACK, 1UL);
+    if (options.command == TCommand::Ports) {
+        TOutput out(options.format, stdout, stderr, ".");
+        out.Ports(orn::BuildPortList(orn::SystemPorts(), ""));
+        return exOk;
+    }
+    InstallStopHandlers(&g_stop);
+    // A transaction is timed to the wire.
+    TightenTimers();
     TOutput out(options.format, stdout, stderr, LocaleSeparator());
-    orn::PosixSerialBackend backend;
-    return Run(options, out, backend, &g_stop);
+    const std::unique_ptr<orn::SerialBackend> backend = orn::MakeSystemSerialBackend();
+    return Run(options, out, *backend, &g_stop);
 }

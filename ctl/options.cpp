@@ -32,6 +32,7 @@ struct TCommandName {
 
 constexpr TCommandName CommandNames[] = {
     {"help", TCommand::Help},           {"read", TCommand::Read},     {"watch", TCommand::Watch},
+    {"ports", TCommand::Ports},
     {"scan", TCommand::Scan},           {"write", TCommand::Write},   {"calibrate", TCommand::Calibrate},
     {"zero", TCommand::Zero},           {"reset", TCommand::Reset},   {"fix", TCommand::Fix},
     {"release", TCommand::Release},     {"service", TCommand::Service},
@@ -252,6 +253,8 @@ and finds them on it: the service utility's window for scripts and shells.
 Values are decoded, labelled and range-checked exactly as the window does.
 
 Commands:
+  ports                list the serial ports of this machine as the window's
+                       port list shows them, each with what to give -p
   read                 read the instrument once and show its readings
   watch                read it every --interval seconds, one line per read,
                        until interrupted (Ctrl+C, SIGTERM) or --count reads;
@@ -286,8 +289,9 @@ Commands:
 Line:
   -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
                        /dev/serial/by-id/...), or COM<n>, the device named by
-                       the environment variable ORN10_COM<n>, else
-                       /dev/ttyS<n-1> (default COM1).  Taken exclusively.
+                       the environment variable ORN10_COM<n>, else the
+                       system's COM<n>: /dev/ttyS<n-1> on Linux, COM<n> on
+                       Windows (default COM1).  Taken exclusively.
   -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
                        or 115200
   -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit

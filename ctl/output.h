@@ -5,6 +5,7 @@
 #include "instruments.h"
 #include "line_events.h"
 #include "options.h"
+#include "port_list.h"
 
 #include <cstdio>
 #include <string>
@@ -70,6 +71,8 @@ public:
     void ScanProgress(int address);
     void ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
                  const std::vector<TScanHit>& hits, bool interrupted);
+    // ports: the items of the port list.
+    void Ports(const PortList& list);
     // A message for people on standard error, "orn10ctl: " first.
     void Error(const std::string& text);
     // The line traffic (-v), on standard error.

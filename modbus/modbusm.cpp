@@ -123,6 +123,10 @@ int TModbusM::ComHandle() const {
     return openFailed_ ? -1 : 0;
 }
 
+int TModbusM::ReadableHandle() const { return device_ ? device_->readableHandle() : -1; }
+
+int TModbusM::InQueued() const { return device_ ? device_->inQueued() : 0; }
+
 void TModbusM::SetComHandle(int handle) {
     if (handle == ComHandle()) return;
     if (handle == -1) {

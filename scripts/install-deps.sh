@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-serialport-dev libgl-dev libxcb1-dev
+  qt6-base-dev libgl-dev libxcb1-dev
   libgtest-dev libmodbus-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core fonts-liberation2 desktop-file-utils dpkg-dev

@@ -273,7 +273,7 @@ TEST(CtlScheduler, AWatchWakesAtOnceAndADeadDescriptorIsToldOnce) {
     timer->setEnabled(false);
     while (clock.processPendingEvents()) {}
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(seen[1] & POLLHUP);
+    EXPECT_TRUE(seen[1] & WatchHungUp);
     EXPECT_FALSE(watch->enabled());
     ::close(fds[0]);
 }
