@@ -2,16 +2,15 @@
 // "Ports" and of the COM port interface (SetupAPI), each named by the port
 // name the driver gave it ("COM3") and described as Device Manager does
 // ("USB-SERIAL CH340"), with the maker and, for a USB adapter, the serial
-// number from its instance path; then the ports in HARDWARE\DEVICEMAP\
-// SERIALCOMM that no device named (older drivers, Wine).
+// number from its instance path; then the ports that the drivers announce
+// under HARDWARE\DEVICEMAP\SERIALCOMM and no device named (older drivers,
+// Wine).
 #include "ports.h"
 #include "serial_win.h"
 
 #include <windows.h>
 
 #include <devguid.h>
-#include <initguid.h>
-#include <ntddser.h>
 #include <setupapi.h>
 
 #include <algorithm>
@@ -21,6 +20,9 @@
 namespace orn {
 
 namespace {
+
+// GUID_DEVINTERFACE_COMPORT (ntddser.h, which wants the driver kit's types).
+constexpr GUID ComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
 std::string Utf8(const wchar_t* w, size_t n) {
     while (n > 0 && w[n - 1] == L'\0') --n;
@@ -145,7 +147,7 @@ PortScan SystemPorts() {
     PortScan scan;
     std::map<std::string, PortRecord> found;
     AddDevices(GUID_DEVCLASS_PORTS, DIGCF_PRESENT, found);
-    AddDevices(GUID_DEVINTERFACE_COMPORT, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE, found);
+    AddDevices(ComPortInterface, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE, found);
     AddSerialComm(found);
     for (auto& [name, r] : found) {
         r.location = Canonical(r.location);

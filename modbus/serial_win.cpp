@@ -293,7 +293,6 @@ int PortErrnoOf(unsigned long win32Error) {
     case ERROR_NOT_READY:
     case ERROR_DEV_NOT_EXIST:
     case ERROR_DEVICE_REMOVED:
-    case ERROR_NO_SUCH_DEVICE:
         return ENODEV;
     case ERROR_INVALID_FUNCTION:
     case ERROR_NOT_SUPPORTED:
@@ -326,14 +325,15 @@ std::unique_ptr<SerialDevice> WinSerialBackend::openPath(const std::string& path
         lastOpenError_ = PortErrnoOf(GetLastError());
         return nullptr;
     }
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(h, &dcb)) {
-        // A file or a device that is no serial port.
+    // A file or a device that is no serial port has no communications
+    // properties.  (GetCommState is no test: it fails on a port whose line
+    // speed the driver cannot name until the speed is set.)
+    COMMPROP properties{};
+    if (!GetCommProperties(h, &properties)) {
         const DWORD err = GetLastError();
         CloseHandle(h);
         lastOpenError_ = err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_HANDLE ||
-                                 err == ERROR_SUCCESS
+                                 err == ERROR_INVALID_PARAMETER || err == ERROR_SUCCESS
                              ? ENOTTY
                              : PortErrnoOf(err);
         return nullptr;
