@@ -124,17 +124,19 @@ public:
     long read(uint8_t* buf, size_t n) override {
         if (gone_ || h_ == INVALID_HANDLE_VALUE) return -1;
         collectWait();
+        // The queue's fill first: a device that is gone (the adapter pulled,
+        // the line hung up) cannot tell it, and a read is made only of bytes
+        // that are there, so it completes at once whatever the driver does
+        // with an empty queue.
+        COMSTAT stat{};
+        if (!status(stat)) return lost();
         DWORD got = 0;
-        if (n > 0) {
-            const DWORD ask = DWORD(std::min<size_t>(n, 0x10000));
+        if (n > 0 && stat.cbInQue > 0) {
+            const DWORD ask = DWORD(std::min<size_t>({n, stat.cbInQue, 0x10000}));
             ResetEvent(readOv_.hEvent);
             const BOOL done = ReadFile(h_, buf, ask, nullptr, &readOv_);
             if (!finish(done, readOv_, ReadLimitMs, got)) return lost();
         }
-        // Nothing read: a device that is gone (the adapter pulled, the line
-        // hung up) also reads nothing; only the port's status tells.
-        COMSTAT stat{};
-        if (got == 0 && !status(stat)) return lost();
         if (watching_) arm();
         return long(got);
     }

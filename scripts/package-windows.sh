@@ -67,8 +67,8 @@ done
 (cd "$deploy" && find . -type f | sort) | while read -r f; do
   f=${f#./}
   w=${f//\//\\}
-  dir=$(dirname "$w")
-  [ "$dir" = . ] && out='$INSTDIR' || out="\$INSTDIR\\$dir"
+  dir=$(dirname "$f")
+  [ "$dir" = . ] && out='$INSTDIR' || out="\$INSTDIR\\${dir//\//\\}"
   echo "SetOutPath \"$out\"" >>"$nsis/install.nsh"
   echo "File \"/oname=$(basename "$f")\" \"$(cd "$deploy" && pwd)/$f\"" >>"$nsis/install.nsh"
   echo "Delete \"\$INSTDIR\\$w\"" >>"$nsis/uninstall.nsh"

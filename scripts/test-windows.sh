@@ -38,68 +38,35 @@ if [ -z "$sim" ]; then
 fi
 
 # ---------------------------------------------------------------- Wine
-export WINEPREFIX=$out/wineprefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$out/wineprefix
 tmp=$(mktemp -d /tmp/orn10-wine.XXXXXX)
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+source scripts/wine-lib.sh
+trap 'wine_cleanup; rm -rf "$tmp"' EXIT
 failed=0
 fail() { echo "FAILED: $*" >&2; failed=1; }
-
 step() { printf '== %s\n' "$*"; }
 start=$(date +%s)
-step "Wine prefix (fresh)"
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-# Qt asks for "MS Shell Dlg", which Wine resolves to a serif font; this
-# message font makes it draw with Liberation Sans.
-font_hex=resources/windows/messagefont-liberationsans.hex
-wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /t REG_BINARY \
-  /d "$(cat "$font_hex")" /f >/dev/null 2>&1
-# Russian regional settings, as the users have them: a comma as decimal
-# separator (what the window tests expect).
-wine reg add 'HKCU\Control Panel\International' /v sDecimal /d , /f >/dev/null 2>&1
-wine reg add 'HKCU\Control Panel\International' /v sThousand /d ' ' /f >/dev/null 2>&1
 
-# One simulator per port, each on its own pseudo-terminal, all mapped at once
-# (the mapping is read when wineserver starts).
-start_sim() {   # <COM name> <orn10sim options...>
-  local com=$1; shift
-  local link=$tmp/${com,,}
-  "$sim" --link "$link" "$@" >"$tmp/${com,,}.log" 2>&1 &
-  pids+=($!)
-  local i
-  for i in $(seq 200); do
-    grep -qs '^ORN10_COM1=' "$tmp/${com,,}.log" && break
-    sleep 0.05
-  done
-  wine reg add 'HKLM\Software\Wine\Ports' /v "$com" /t REG_SZ /d "$link" /f >/dev/null 2>&1
-  eval "pid_$com=\$!"
-}
+step "Wine prefix (fresh)"
+# The display first: Wine's session takes the display of its first program.
+wine_xvfb
+wine_fresh_prefix
+# One simulator per port, each on its own pseudo-terminal, all mapped at
+# once (the mapping is read when wineserver starts).  COM15 is not there.
 step "orn10sim on pseudo-terminals as COM5-COM8"
-start_sim COM5 --instrument MB4@1 --instrument X-22@5 --verbose
-start_sim COM6 --instrument MB4@1 --echo
-start_sim COM7 --instrument MB4@1 --fault 1:stray=00 --fault 1:foreign=7
-start_sim COM8 --instrument MB4@1
-wine reg add 'HKLM\Software\Wine\Ports' /v COM9 /t REG_SZ /d "$tmp/nothing" /f >/dev/null 2>&1
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
-# One wineserver for the whole run: every program starts warm.
-wineserver -p
+wine_start_sim COM5 --instrument MB4@1 --instrument X-22@5 --verbose
+wine_start_sim COM6 --instrument MB4@1 --echo
+wine_start_sim COM7 --instrument MB4@1 --fault 1:stray=00,foreign=7
+wine_start_sim COM8 --instrument MB4@1
+wine_restart
 
 # ---------------------------------------------------------------- 1 and 2
 step "Test programs under Wine"
 export ORN10_TEST_COM_PLAIN=COM5 ORN10_TEST_COM_ECHO=COM6 ORN10_TEST_COM_NOISY=COM7 \
-       ORN10_TEST_COM_VANISH=COM8 ORN10_TEST_COM_MISSING=COM9 ORN10_TEST_VANISH_FLAG="Z:${tmp//\//\\}\\vanish"
+       ORN10_TEST_COM_VANISH=COM8 ORN10_TEST_COM_MISSING=COM15 ORN10_TEST_VANISH_FLAG="Z:${tmp//\//\\}\\vanish"
 # The simulator of COM8 ends when the test asks for it.
 (while [ ! -e "$tmp/vanish" ]; do sleep 0.05; done; kill "$pid_COM8") &
-pids+=($!)
+wine_pids+=($!)
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$win" --output-on-failure -j 1 --timeout 300 || fail "test programs under Wine"
 
 # ---------------------------------------------------------------- 3
@@ -116,7 +83,7 @@ expect() {   # <expected status> <grep pattern> <orn10ctl arguments...>
 }
 expect 0 'COM5' ports
 expect 0 '"ok":true' -p COM5 -a 1 --json read
-expect 0 'Порог 1' -p COM5 -a 1 read
+expect 0 'Порог №1' -p COM5 -a 1 read
 expect 0 'X-22' -p COM5 -a 5 -m X-22 read
 expect 0 '"address":5' -p COM5 --json scan 1-6
 expect 0 'Ok' -p COM5 -a 1 write threshold1 12,5
@@ -124,48 +91,23 @@ expect 0 '12[.,]50' -p COM5 -a 1 read
 expect 4 'Нет связи' -p COM5 -a 9 -t 100 read
 expect 0 '"ok":true' -p COM6 -a 1 --json read
 expect 0 '"ok":true' -p COM7 -a 1 --json read
-expect 3 'COM9' -p COM9 read
+expect 3 'COM15' -p COM15 read
 
 # ---------------------------------------------------------------- 4
 step "orn10util.exe on Xvfb"
-export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-pids+=($xvfb)
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-# The window runs in a Wine virtual desktop, which draws the Windows frame
-# around it; the window centres itself there.
 window_test() {   # <orn10util.exe> <screenshot or ""> : starts, reads once, closes
-  local exe=$1 png=$2 t0 wid= desk= before
-  t0=$(date +%s.%N)
-  ORN10_COM1=COM5 env -u QT_QPA_PLATFORM wine explorer /desktop=orn10,640x400 "$exe" >/dev/null 2>&1 &
-  local app=$!
-  for _ in $(seq 600); do
-    wid=$(xdotool search --name '^ORN10-X-XX Util v2.2$' 2>/dev/null | head -1) && [ -n "$wid" ] && break
-    sleep 0.1
-  done
-  desk=$(xdotool search --name '^orn10 - Wine desktop$' 2>/dev/null | head -1) || true
-  if [ -z "$wid" ] || [ -z "$desk" ]; then fail "$exe: no window"; kill $app 2>/dev/null; return; fi
-  awk "BEGIN { printf \"   window up after %.1f s\\n\", $(date +%s.%N) - $t0 }"
+  if ! wine_window_start "$1"; then fail "$1: no window"; return; fi
+  echo "   window up after $window_up_s s"
   sleep 1
-  # "Читать" is at (478, 46)-(553, 72) of the 563 x 311 client area; the
-  # caption above it is 23 pixels high.
-  eval "$(xdotool getwindowgeometry --shell "$desk")"
+  local before
   before=$(grep -c . "$tmp/com5.log")
-  xdotool mousemove $((X + (WIDTH - 563) / 2 + 515)) $((Y + (HEIGHT - 311 + 23) / 2 + 59)) click 1
+  wine_window_read
   # orn10sim traces each request and answer (-v): the read went over the line.
   for _ in $(seq 100); do [ "$(grep -c . "$tmp/com5.log")" -ge $((before + 2)) ] && break; sleep 0.1; done
-  [ "$(grep -c . "$tmp/com5.log")" -ge $((before + 2)) ] || fail "$exe: no read on the line"
+  [ "$(grep -c . "$tmp/com5.log")" -ge $((before + 2)) ] || fail "$1: no read on the line"
   sleep 1
-  if [ -n "$png" ]; then
-    mkdir -p "$(dirname "$png")"
-    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$png"
-    echo "   screenshot: $png"
-  fi
-  xdotool key alt+F4
-  for _ in $(seq 100); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
-  if kill -0 $app 2>/dev/null; then fail "$exe: did not close"; kill $app 2>/dev/null || true; fi
-  wait $app 2>/dev/null || true
+  if [ -n "$2" ]; then wine_window_screenshot "$2"; echo "   screenshot: $2"; fi
+  wine_window_close || fail "$1: did not close"
 }
 window_test "$dist/ORN10Util/orn10util.exe" "$shot"
 

@@ -6,7 +6,9 @@
 ; the PATH of the user who installs (so that orn10ctl runs from a console),
 ; and registers an uninstaller that removes exactly that again.  /S installs
 ; and uninstalls silently.
-Unicode true
+; A 64-bit installer: the programs are 64-bit, and so it runs where they do
+; (also under a 64-bit-only Wine).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

@@ -7,7 +7,7 @@
 //   ORN10_TEST_COM_NOISY    MB4 at 1 with a stray 00 and another slave's frame before each answer
 //   ORN10_TEST_COM_VANISH   MB4 at 1, whose simulator ends when the file
 //   ORN10_TEST_VANISH_FLAG  is created
-//   ORN10_TEST_COM_MISSING  a COM port mapped to nothing
+//   ORN10_TEST_COM_MISSING  a COM port that is not there
 // Two checks cannot be made under Wine and are skipped there: Wine does not
 // enforce an exclusive open (share mode 0), and a pseudo-terminal cannot
 // hold a parity setting for GetCommState to report back.
@@ -161,7 +161,11 @@ TEST(WinSerial, APortThatVanishes) {
     EXPECT_EQ(code, mbTimeout);
     line.Close();
     EXPECT_FALSE(line.Open());
-    EXPECT_EQ(PortErrorReason(line.OpenError()), PortErrorReason(ENODEV));
+    // Wine opens its default device for a COM port whose mapping leads
+    // nowhere (/dev/ttyS<n-1>, no serial port here); Windows finds none.
+    if (!UnderWine()) {
+        EXPECT_EQ(PortErrorReason(line.OpenError()), PortErrorReason(ENODEV));
+    }
 }
 
 } // namespace
