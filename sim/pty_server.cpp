@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -14,6 +13,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace orn::sim {
 
@@ -79,7 +80,8 @@ bool PtyServer::open(std::string& error) {
     devicePath_ = name;
     // Our own hold on the device side keeps our side from hanging up while
     // the master has the port closed.  It never reads, so every byte we
-    // write goes to the master, and it takes no lock.
+    // write goes to the master, and it takes no lock.  Settings asked of
+    // our side are the device side's.
     ownPts_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (ownPts_ < 0) {
         error = Errno("cannot open " + devicePath_);
@@ -93,52 +95,55 @@ bool PtyServer::open(std::string& error) {
     // settings back when the last master has gone.  Without the
     // watch everything else still works.
     watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
         ::close(watch_);
         watch_ = -1;
     }
     return true;
 }
 
-int PtyServer::takeWatchEvents() {
-    alignas(inotify_event) char buf[4096];
-    int seen = 0;
-    for (;;) {
-        const ssize_t n = ::read(watch_, buf, sizeof buf);
-        if (n <= 0) break;
-        for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) seen |= MasterClosed;
-            if (e->mask & IN_OPEN) seen |= MasterOpened;
-            at += ssize_t(sizeof(inotify_event) + e->len);
-        }
-    }
-    return seen;
-}
-
-void PtyServer::takeCloseEvents() {
-    // The kernel merges an event with the one before it while neither has
+bool PtyServer::takeCloseEvents() {
+    // The kernel merges a close with the one before it while neither has
     // been read, so the events cannot be counted: they only say when to
     // look who still holds the device.
-    if (!(takeWatchEvents() & MasterClosed)) return;
-    for (;;) {
-        // What the masters wrote so far goes to the line; a master that
-        // opens while we look has its request read later.
-        takeMasterBytes();
-        if (othersHoldDevice()) return;
-        // Looking takes a while: a master that opened meanwhile may have
-        // been missed, so look once more.
-        if (!(takeWatchEvents() & MasterOpened)) break;
+    alignas(inotify_event) char buf[4096];
+    bool closed = false;
+    while (::read(watch_, buf, sizeof buf) > 0) closed = true;
+    return closed;
+}
+
+void PtyServer::checkLastClose() {
+    if (!takeCloseEvents() || ownPts_ < 0) return;
+    // What the masters wrote so far goes to the line.
+    takeMasterBytes();
+    // Let go of our own hold for a moment: our side then hangs up exactly
+    // when nobody else holds the device, which the kernel tells at once
+    // and without a race.  The close event of our own letting go is taken
+    // with those of the masters before the look, which covers them all.
+    ::close(ownPts_);
+    ownPts_ = -1;
+    takeCloseEvents();
+    pollfd p{ptm_, POLLIN, 0};
+    bool lastGone = ::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP);
+    if (lastGone) {
+        // Bytes a master wrote just before it closed may still have been on
+        // their way through the pseudo-terminal; they are the last master's
+        // and go with it.  Reading waits for what the kernel has in flight
+        // and ends with EIO once nothing is left and nobody holds the
+        // device; EAGAIN means a master has opened it meanwhile, and then
+        // its bytes and settings are its own.
+        std::vector<uint8_t> taken;
+        uint8_t buf[4096];
+        ssize_t n;
+        while ((n = ::read(ptm_, buf, sizeof buf)) > 0) taken.insert(taken.end(), buf, buf + n);
+        lastGone = n < 0 && errno == EIO;
+        if (!lastGone && !taken.empty()) toLine(taken.data(), taken.size());
+        // The device side's settings, set through our side.
+        if (lastGone) MakeRawAt(ptm_, line_.config().baudRate);
     }
-    // Nobody holds the device.  Bytes a master wrote just before it closed
-    // may still be on their way through the pseudo-terminal; they are the
-    // last master's, not the next one's, and go with it.  (A read that
-    // finds nothing waits for what the kernel has in flight.)
-    uint8_t buf[4096];
-    while (::read(ptm_, buf, sizeof buf) > 0) {
-    }
-    MakeRawAt(ownPts_, line_.config().baudRate);
-    ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
+    ownPts_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (!lastGone) return;
+    if (ownPts_ >= 0) ::tcflush(ownPts_, TCIFLUSH);   // answers nobody took are lost, as on a line
     // What the last master wrote and the line has not carried goes with it.
     std::lock_guard<std::mutex> lock(mutex_);
     line_.discardUnsent(nowUs(), true);
@@ -149,44 +154,18 @@ void PtyServer::takeMasterBytes() {
     for (;;) {
         const ssize_t n = ::read(ptm_, buf, sizeof buf);
         if (n <= 0) break;
-        std::lock_guard<std::mutex> lock(mutex_);
-        // A pseudo-terminal keeps the speed the master set, though it
-        // ignores it; the parity it drops.  A master at another speed is
-        // heard as garbage.
-        LineSettings master = line_.settings();
-        if (const uint32_t speed = TerminalSpeed(ownPts_)) master.baudRate = speed;
-        line_.send(buf, size_t(n), nowUs(), &master);
+        toLine(buf, size_t(n));
     }
 }
 
-bool PtyServer::othersHoldDevice() const {
-    // Every descriptor of every process we may look at, ours included but
-    // not our own hold.  A process we may not look at cannot have opened our
-    // device either, unless it is root's.
-    DIR* proc = ::opendir("/proc");
-    if (!proc) return false;
-    const std::string self = std::to_string(::getpid());
-    bool held = false;
-    while (const dirent* p = ::readdir(proc)) {
-        if (held) break;
-        if (p->d_name[0] < '1' || p->d_name[0] > '9') continue;
-        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
-        DIR* fds = ::opendir(fdDir.c_str());
-        if (!fds) continue;
-        while (const dirent* f = ::readdir(fds)) {
-            if (f->d_name[0] == '.') continue;
-            if (self == p->d_name && std::to_string(ownPts_) == f->d_name) continue;
-            char target[PATH_MAX];
-            const ssize_t n = ::readlinkat(::dirfd(fds), f->d_name, target, sizeof target - 1);
-            if (n > 0 && devicePath_ == std::string(target, size_t(n))) {
-                held = true;
-                break;
-            }
-        }
-        ::closedir(fds);
-    }
-    ::closedir(proc);
-    return held;
+void PtyServer::toLine(const uint8_t* data, size_t n) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // A pseudo-terminal keeps the speed the master set, though it ignores
+    // it; the parity it drops.  A master at another speed is heard as
+    // garbage.
+    LineSettings master = line_.settings();
+    if (const uint32_t speed = TerminalSpeed(ptm_)) master.baudRate = speed;
+    line_.send(data, n, nowUs(), &master);
 }
 
 bool PtyServer::link(const std::string& path, std::string& error) {
@@ -249,7 +228,7 @@ void PtyServer::writeAnswer(const uint8_t* data, size_t n) {
         if (k < 0 && errno == EAGAIN) {
             // The device side's queue is full: nobody reads it.  Old
             // answers there are of no use to anyone; make room once.
-            ::tcflush(ownPts_, TCIFLUSH);
+            if (ownPts_ >= 0) ::tcflush(ownPts_, TCIFLUSH);
             const ssize_t again = ::write(ptm_, data, n);
             if (again <= 0) return;
             data += again;
@@ -293,7 +272,7 @@ int PtyServer::run() {
         }
         if (fds[1].revents) break;
         if (fds[0].revents & POLLIN) takeMasterBytes();
-        if (watch_ >= 0 && (fds[2].revents & POLLIN)) takeCloseEvents();
+        if (watch_ >= 0 && (fds[2].revents & POLLIN)) checkLastClose();
         if (!(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR))) {
             // Should not happen while we hold the device side; do not spin.
             ::poll(nullptr, 0, 20);

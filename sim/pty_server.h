@@ -58,12 +58,13 @@ public:
 private:
     int64_t nowUs() const;
     void writeAnswer(const uint8_t* data, size_t n);
-    // What the watch reported since the last look: MasterOpened, MasterClosed.
-    enum : int { MasterOpened = 1, MasterClosed = 2 };
-    int takeWatchEvents();
-    void takeCloseEvents();
+    // Whether the watch reported a close since the last look.
+    bool takeCloseEvents();
+    // After a close: when it was the last master's, puts the line's
+    // settings back and drops what that master left behind.
+    void checkLastClose();
     void takeMasterBytes();
-    bool othersHoldDevice() const;
+    void toLine(const uint8_t* data, size_t n);
 
     SimLine& line_;
     std::mutex mutex_;

@@ -149,9 +149,29 @@ TEST_F(Vanish, AdapterPulledDuringASearchOneBoxPerStepAndTheStopEndsIt) {
 
 // ---------------------------------------------------------------- real pty
 
-// A pseudo-terminal pair whose device side is COM1.
+// A pseudo-terminal pair whose device side is COM1, reached through a link
+// of its own as a USB adapter is through its device node.  Hanging up removes
+// the link too, as the system removes a pulled adapter's node: the device's
+// own name is free then, and another program's new pseudo-terminal may take
+// it at any moment.
 struct Pty : PtyPair {
-    PortEnv com1{1, path};
+    std::string dir = MakeDir();
+    std::string link = dir + "/com1";
+    bool linked = ::symlink(path.c_str(), link.c_str()) == 0;
+    PortEnv com1{1, link};
+
+    ~Pty() {
+        hangUp();
+        ::rmdir(dir.c_str());
+    }
+    void hangUp() {
+        PtyPair::hangUp();
+        ::unlink(link.c_str());
+    }
+    static std::string MakeDir() {
+        char name[] = "/tmp/orn10-vanish-XXXXXX";
+        return ::mkdtemp(name) ? name : "/tmp";
+    }
 };
 
 // Wraps the program's scheduler: counts every tick of the window's and the
@@ -264,6 +284,7 @@ protected:
     int portErrorBoxes = 0;
 
     void SetUp() override {
+        ASSERT_TRUE(pty.linked);
         form = std::make_unique<TMForm>(scheduler, backend);
         form->ShowPortErrorBox = [this] { ++portErrorBoxes; };
     }
