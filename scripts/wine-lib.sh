@@ -12,6 +12,8 @@ wine_pids=()
 wine_fresh_prefix() {
   rm -rf "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
+  # Marlett draws the caption buttons; this Wine's prefix does not get it.
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /t REG_BINARY \
     /d "$(cat "$(dirname "${BASH_SOURCE[0]}")/../resources/windows/messagefont-liberationsans.hex")" /f >/dev/null 2>&1
   wine reg add 'HKCU\Control Panel\International' /v sDecimal /d , /f >/dev/null 2>&1
@@ -47,9 +49,9 @@ wine_restart() {
 
 wine_cleanup() {
   local p
+  wineserver -k >/dev/null 2>&1 || true
   for p in "${wine_pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${wine_pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
 }
 
 # An Xvfb display of its own.
