@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "instruments.h"
+#include "ports.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -380,6 +381,10 @@ int StatusOf(int code) {
 }
 
 int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop) {
+    if (options.command == TCommand::Ports) {
+        out.Ports(BuildPortList(SystemPorts(), ""));
+        return exOk;
+    }
     TRunner runner(options, out, backend, stop);
     return runner.Run();
 }

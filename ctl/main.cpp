@@ -3,7 +3,6 @@
 #include "options.h"
 #include "output.h"
 #include "platform.h"
-#include "ports.h"
 #include "system_serial.h"
 
 #include <clocale>
@@ -42,11 +41,6 @@ int main(int argc, char** argv) {
     PrepareConsole();
     if (options.command == TCommand::Help || options.command == TCommand::Version) {
         std::fputs((options.command == TCommand::Help ? UsageText() : VersionText()).c_str(), stdout);
-        return exOk;
-    }
-    if (options.command == TCommand::Ports) {
-        TOutput out(options.format, stdout, stderr, ".");
-        out.Ports(orn::BuildPortList(orn::SystemPorts(), ""));
         return exOk;
     }
     InstallStopHandlers(&g_stop);
