@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <io.h>
 #include <timeapi.h>
 
@@ -35,8 +36,14 @@ void InstallStopHandlers(volatile std::sig_atomic_t* flag) {
 // For the life of the process; Windows restores the period when it ends.
 void TightenTimers() { timeBeginPeriod(1); }
 
-// The program's texts are UTF-8.
-void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
+// The program's texts are UTF-8.  The code page belongs to the console, not
+// to the program: the one the console had is given back at exit.
+void PrepareConsole() {
+    static UINT before = 0;
+    before = GetConsoleOutputCP();
+    if (before == 0 || before == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
+    std::atexit([] { SetConsoleOutputCP(before); });
+}
 
 bool IsTerminal(std::FILE* f) { return _isatty(_fileno(f)) != 0; }
 
