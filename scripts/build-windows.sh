@@ -10,14 +10,17 @@
 # ../shared/qt6-mingw beside the repository: a tarball and its README), or,
 # when there is none, is built from Debian's own qt6-base source with the
 # same compilers (about 35 minutes on two cores, once; kept in
-# build/windows/qt).  GoogleTest, SQLite and libpq are built from Debian's
-# sources the same way into build/windows/prefix.
+# build/windows/qt).  GoogleTest, and SQLite and libpq when the project uses
+# them, are built from Debian's sources the same way into
+# build/windows/prefix.
 #
 # Environment:
 #   ORN10_QT_MINGW       folder with qt6.4.2-mingw-x86_64.tar.xz (ready Qt)
 #   ORN10_WIN_OUT        output folder (default build/windows)
 #   ORN10_QT_FROM_SOURCE=1  build Qt from source even when a ready one is there
-#   ORN10_WIN_LIBPQ=0    leave libpq (and so the PostgreSQL backend) out
+#   ORN10_WIN_SQLITE, ORN10_WIN_LIBPQ   1: build SQLite / libpq; 0: leave it out
+#                        (libpq: the PostgreSQL backend then too); default:
+#                        when a CMakeLists.txt asks for it (find_package)
 #   ORN10_JOBS           parallel jobs (default: the number of cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +38,7 @@ host=x86_64-w64-mingw32
 export ORN10_WINDOWS_PREFIX=$prefix
 mkdir -p "$prefix" "$src"
 
-log() { printf '== %s\n' "$*"; }
+log() { printf '== [%4d s] %s\n' "$SECONDS" "$*"; }
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
@@ -115,8 +118,17 @@ if [ ! -f "$prefix/lib/libgtest.a" ]; then
   cmake --install "$out/gtest" >/dev/null
 fi
 
+# Whether the project asks for a package (find_package in a CMakeLists.txt).
+wanted() {   # <setting: 1, 0 or empty> <package>
+  case "$1" in
+    1) return 0 ;;
+    0) return 1 ;;
+    *) grep -rqs --include=CMakeLists.txt --exclude-dir=build --exclude-dir=.git "find_package($2" . ;;
+  esac
+}
+
 # ---------------------------------------------------------------- SQLite
-if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
+if wanted "${ORN10_WIN_SQLITE:-}" SQLite3 && [ ! -f "$prefix/lib/libsqlite3.a" ]; then
   log "SQLite for Windows from Debian's sqlite3 source"
   fetch_source sqlite3 "$src"
   # The amalgamation (sqlite3.c) is generated on the host; it is plain C.
@@ -137,7 +149,7 @@ if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
 fi
 
 # ---------------------------------------------------------------- libpq
-if [ "${ORN10_WIN_LIBPQ:-1}" = 1 ] && [ ! -f "$prefix/lib/libpq.a" ] && [ ! -f "$out/libpq.failed" ]; then
+if wanted "${ORN10_WIN_LIBPQ:-}" PostgreSQL && [ ! -f "$prefix/lib/libpq.a" ] && [ ! -f "$out/libpq.failed" ]; then
   log "libpq for Windows from Debian's postgresql-15 source (without OpenSSL, GSSAPI, readline, zlib)"
   fetch_source postgresql-15 "$src"
   if scripts/build-windows-libpq.sh "$src/postgresql-15" "$out/libpq-build" "$prefix" "$jobs" >"$out/libpq.log" 2>&1; then
@@ -159,3 +171,4 @@ log "Building"
 cmake --build "$out/build" -j "$jobs"
 log "Deploy folder, installer and zip"
 scripts/package-windows.sh "$out/build" "$qt" "$out/dist" "$prefix"
+log "Windows build done"

@@ -126,7 +126,7 @@ wine cmd /c 'orn10ctl --version' 2>/dev/null | grep -q '^orn10ctl ' || fail "orn
 window_test "$pf/orn10util.exe" ""
 wine "$pf/uninstall.exe" /S
 # The uninstaller copies itself away and runs from there: wait for it.
-for _ in $(seq 100); do [ -e "$pf" ] || break; sleep 0.1; done
+for _ in $(seq 300); do [ -e "$pf" ] || [ -e "$menu" ] || break; sleep 0.1; done
 [ ! -e "$pf" ] || fail "left after uninstall: $(find "$pf" | head -5)"
 [ ! -e "$menu" ] || fail "Start-menu folder left after uninstall"
 if wine reg query 'HKCU\Environment' /v Path 2>/dev/null | grep -qi 'ORN10Util'; then fail "PATH entry left"; fi
