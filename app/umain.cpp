@@ -357,18 +357,31 @@ bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
 }
 
 bool TMForm::OpenPort() {
-    if (MB->Connected() || MB->Connect()) return true;
+    if (MB->Connected()) return true;
+    if (MB->Connect()) {
+        // Another device under the name the image was read through (an
+        // adapter swapped) is another instrument.
+        if (imageFrom_.Port == MB->PortName() && imageFrom_.Device != MB->DeviceId()) {
+            imageFrom_ = TInstrument{};
+            ShowCurrentOutput();
+        }
+        return true;
+    }
+    ShowPortError(MB->ConnectError());
+    return false;
+}
+
+void TMForm::ShowPortError(int error) {
     // While the box is up its event loop goes on; a request that fails in
     // the meantime (auto mode) must not open a second one.
     if (!portErrorBoxShown_) {
         portErrorBoxShown_ = true;
         PortErrorMessage = QString::fromUtf8(PortErrorText);
-        const std::string reason = PortErrorReason(MB->ConnectError());
+        const std::string reason = PortErrorReason(error);
         if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
         ShowPortErrorBox();
         portErrorBoxShown_ = false;
     }
-    return false;
 }
 
 int TMForm::SendRequest(std::optional<TCurrentView> undo) {
@@ -462,7 +475,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     // A reading makes the image that of the instrument read (a probe of the
     // bus search is no reading: it does not set the current output's state);
     // anything another instrument answers makes it no one's.
-    const TInstrument answered{MB->SlaveId, requestDevType_};
+    const TInstrument answered{MB->PortName(), MB->DeviceId(), MB->SlaveId, requestDevType_};
     if (MB->FunctionCode == 3 && !Finding) imageFrom_ = answered;
     else if (stored > 0 && !(imageFrom_ == answered)) imageFrom_ = TInstrument{};
     ShowCurrentOutput();
@@ -501,7 +514,11 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     ++ErrCount;
     SetPanel(2, "Err: " + Number(ErrCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
-    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(code)));
+    // The device failed under the request (an adapter pulled): the port, not
+    // the instrument, failed, as when it cannot be opened.
+    const int deviceError = code == mbCommError ? MB->DeviceError() : 0;
+    const int shown = deviceError ? int(mbPortNotOpen) : int(code);
+    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
     if (refused) return;
 
     // A failed write of the current output shows again what the group showed
@@ -513,6 +530,7 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
         ShowCurrentOutput();
     }
     Waiting = false;
+    if (deviceError) ShowPortError(deviceError);
 }
 
 void TMForm::ShowReadings() {
@@ -557,6 +575,10 @@ void TMForm::CBPortNumChange() {
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
     chosenPort_ = item.key();
+    // The image belongs to the port it was read through, as to its address.
+    // (Nothing is known before the first answer; the controls shown then
+    // may not all exist yet.)
+    if (RxCount > 0) ShowCurrentOutput();
 }
 
 void TMForm::RefreshPorts() {
@@ -598,6 +620,14 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     if (!ParseAddress(address, slave)) return 2;
     // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
+    if (WriteUsesImage(DevType, reg)) {
+        // Only the open port tells which device is behind its name.
+        if (!OpenPort()) return 3;
+        if (!ImageServesWrite(address, reg)) {
+            MB->Disconnect();
+            return 4;
+        }
+    }
     MB->SlaveId = slave;
     MB->FunctionCode = 6;
     MB->Offset = reg;

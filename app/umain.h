@@ -157,12 +157,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // An instrument as the window talks to it: slave address and the model it
-    // is read as.  Slave 0 is none.
+    // An instrument as the window talks to it: the port (its name and the
+    // device behind it, TModbusM::DeviceId), the slave address and the model
+    // it is read as.  Slave 0 is none.
     struct TInstrument {
+        std::string Port;
+        std::string Device;
         uint8_t Slave = 0;
         int DevType = -1;
-        bool operator==(const TInstrument& o) const { return Slave == o.Slave && DevType == o.DevType; }
+        bool operator==(const TInstrument& o) const {
+            return Port == o.Port && Device == o.Device && Slave == o.Slave && DevType == o.DevType;
+        }
     };
     // What the current-output group shows: BoxFix checked, 20 mA selected.
     struct TCurrentView {
@@ -178,7 +183,10 @@ private:
     bool ParseAddress(uint8_t address, uint8_t& slave);
     // The user is typing an address that is not complete yet.
     bool AddressBeingTyped() const;
+    // Opens the port if needed; false (the box shown) when it cannot be.
     bool OpenPort();
+    // The port error box with the reason for errno `error` (0: unknown).
+    void ShowPortError(int error);
     // Fills the port box anew, keeping the chosen port when it is still there.
     void RefreshPorts();
     // Opens the port when needed and hands the request to the master:
@@ -187,8 +195,12 @@ private:
     int SendRequest(std::optional<TCurrentView> undo = std::nullopt);
     // WriteRegister, with what to show again if the request fails.
     int Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCurrentView> undo);
-    // Whether RegImage was read from `slave` as the selected model.
-    bool ImageFrom(uint8_t slave) const { return imageFrom_ == TInstrument{slave, DevType}; }
+    // Whether RegImage was read from `slave` as the selected model on the
+    // port chosen now.  The device behind the port's name is known only once
+    // the port is open: OpenPort forgets an image whose device has changed.
+    bool ImageFrom(uint8_t slave) const {
+        return imageFrom_.Port == MB->PortName() && imageFrom_.Slave == slave && imageFrom_.DevType == DevType;
+    }
     // Whether a write of `reg` to `address` may rely on RegImage; when not,
     // status panel 3 asks for a reading.
     bool ImageServesWrite(uint8_t address, uint8_t reg);

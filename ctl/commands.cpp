@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "instruments.h"
+#include "port_list.h"
 #include "ports.h"
 
 #include <algorithm>
@@ -108,10 +109,19 @@ private:
         r.devType = o_.devType;
         const TModelInfo& m = *ModelOf(o_.devType);
         const Clock::time_point start = Clock::now();
-        r.code = line_.Read(uint8_t(o_.address), m.RegOffset, m.RegCount, timeoutMs_);
+        r.code = PortChecked(line_.Read(uint8_t(o_.address), m.RegOffset, m.RegCount, timeoutMs_));
         r.ms = MsSince(start);
         if (r.code == 0) r.image.Store(m.RegOffset, line_.Data());
         return r;
+    }
+
+    // A transaction's end; one that the device's failure ended (an adapter
+    // pulled) says why, as a port that cannot be opened does.
+    int PortChecked(int code) {
+        const int error = line_.DeviceError();
+        if (code == mbPortNotOpen && error)
+            out_.Error("the port " + line_.PortLabel() + " failed: " + PortErrorReason(error));
+        return code;
     }
 
     int ReadOnce() {
@@ -180,7 +190,7 @@ private:
                     mid = f;
                     break;
                 }
-            const int code = line_.Read(uint8_t(address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_);
+            const int code = PortChecked(line_.Read(uint8_t(address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_));
             if (code == Interrupted) return Interrupted;
             if (!asked) hit.code = code == mbIllegalAddress ? mbNoError : code;
             asked = true;
@@ -199,12 +209,18 @@ private:
     int Scan() {
         const Clock::time_point start = Clock::now();
         std::vector<TScanHit> hits;
-        bool interrupted = false;
+        bool interrupted = false, portFailed = false;
         for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted; ++a) {
             out_.ScanProgress(a);
             TScanHit hit;
             const int code = Probe(a, hit);
             interrupted = code == Interrupted || line_.Stopped();
+            // A port that failed (the adapter pulled) ends the search: no
+            // address can answer through it.
+            if (hit.code == mbPortNotOpen) {
+                portFailed = true;
+                break;
+            }
             // Silence is no instrument; a damaged answer or an exception is
             // something that answers, and is shown.
             if (code == Interrupted || hit.code == mbTimeout) continue;
@@ -214,6 +230,7 @@ private:
         const double seconds = MsSince(start) / 1000.0;
         out_.ScanEnd(line_.PortLabel(), o_.scanFrom, o_.scanTo, timeoutMs_, seconds, hits, interrupted);
         if (interrupted) return exInterrupted;
+        if (portFailed) return exPort;
         const bool found = std::any_of(hits.begin(), hits.end(), [](const TScanHit& h) { return h.code == 0; });
         return found ? exOk : exNoAnswer;
     }
@@ -235,7 +252,7 @@ private:
         TWriteStep s;
         s.reg = reg;
         s.value = value;
-        s.code = line_.Write(uint8_t(o_.address), uint16_t(reg), value, timeoutMs_);
+        s.code = PortChecked(line_.Write(uint8_t(o_.address), uint16_t(reg), value, timeoutMs_));
         if (s.code == 0) {
             image.Store(uint16_t(reg), line_.Data());   // the echo; register 99 has no place
             s.row = row;

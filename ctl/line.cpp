@@ -140,7 +140,7 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
         pending_ = false;
         return Interrupted;
     }
-    return result_;
+    return result_ == mbCommError && mb_.DeviceError() ? mbPortNotOpen : result_;
 }
 
 int TCtlLine::Read(uint8_t slave, uint16_t first, uint16_t count, int timeoutMs) {

@@ -54,6 +54,8 @@ public:
     void Close();
     bool IsOpen() const { return mb_.Connected(); }
     int OpenError() const { return mb_.ConnectError(); }
+    // The errno of the device failure that ended the last transaction; 0 when none.
+    int DeviceError() const { return mb_.DeviceError(); }
     // "COM3 (/dev/ttyS2)", or the path.
     std::string PortLabel() const;
     const TLineSettings& Settings() const { return settings_; }
@@ -62,7 +64,9 @@ public:
     // one write of a register (function 6).  `timeoutMs` is the time the
     // instrument has to begin its answer; the answer's own wire time is
     // granted on top once its first byte has come.  Returns 0, the error
-    // code, or Interrupted.  Needs the port open (else 11).
+    // code, or Interrupted.  Needs the port open (else 11); a device that
+    // failed under the request (an adapter pulled) is a port that cannot be
+    // used either: 11, with the reason in DeviceError().
     int Read(uint8_t slave, uint16_t first, uint16_t count, int timeoutMs);
     int Write(uint8_t slave, uint16_t reg, uint16_t value, int timeoutMs);
     // Data part of the last good answer: the registers read, or the echoed value.

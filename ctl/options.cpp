@@ -335,7 +335,8 @@ Exit status:
   0  everything asked for succeeded (scan: at least one instrument found)
   1  the instrument answered with an exception or a damaged answer
   2  bad arguments
-  3  the port cannot be opened (the reason is shown)
+  3  the port cannot be opened, or failed while in use (an adapter pulled);
+     the reason is shown
   4  no answer in time (scan: no instrument found)
   5  a value or command refused; nothing was sent
   130  interrupted before the command had finished (a watch ends normally when

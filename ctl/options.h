@@ -15,7 +15,7 @@ enum ExitStatus : int {
     exOk = 0,
     exBadAnswer = 1,     // the instrument answered, but with an exception or a damaged answer
     exUsage = 2,         // bad arguments
-    exPort = 3,          // the port cannot be opened
+    exPort = 3,          // the port cannot be opened, or failed while in use
     exNoAnswer = 4,      // no answer in time (scan: no instrument found)
     exRefused = 5,       // a value or command refused before anything was sent
     exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished

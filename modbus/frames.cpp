@@ -173,6 +173,25 @@ bool From(const uint8_t* p, size_t n, const RequestFields& r) {
     return p[0] == r.SlaveId && (n < 2 || p[1] == r.FunctionCode || p[1] == (r.FunctionCode | 0x80));
 }
 
+uint16_t WordAt(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+
+// Whether a whole frame of `length` bytes with the function of request r
+// (not its exception) can be r's answer: a read's answer has the length of
+// the quantity asked; a write's answer repeats the register (or coil) of the
+// request, and for 15 and 16 the quantity too.  The value that 5 and 6
+// repeat is not required: an instrument may answer with what it stored.
+bool Fits(const uint8_t* p, size_t length, const RequestFields& r) {
+    switch (p[1]) {
+    case 5: case 6: return WordAt(p + 2) == r.Offset;
+    case 15: case 16: return WordAt(p + 2) == r.Offset && WordAt(p + 4) == r.Quantity;
+    default: return length == AnswerLength(p[1], r.Quantity, r.RegisterDim);
+    }
+}
+
+bool SameBytes(const uint8_t* p, size_t n, const uint8_t* q, size_t qn) {
+    return q != nullptr && n == qn && std::equal(p, p + n, q);
+}
+
 bool WholeAnswerAt(const uint8_t* p, size_t n, const RxContext& c) {
     if (!From(p, n, c.request)) return false;
     const size_t length = FrameLength(p, n, c.request.RegisterDim);
@@ -213,12 +232,17 @@ RxStep ScanReceived(const uint8_t* rx, size_t n, const RxContext& c) {
             return n < 2 ? RxStep{RxVerdict::Skip, 1} : RxStep{RxVerdict::Cut, n};
         }
         if (length == NoFrame || !FrameCRCValid(rx, length)) return {RxVerdict::Damaged, 1};
-        // The same slave and function asked before with another length:
-        // the answer to that request, come late.
+        if (IsExceptionFunction(rx[1])) return {RxVerdict::Answer, length};
+        // What does not fit this request but fits the one before (same slave
+        // and function) is that one's answer, come late.
         const RequestFields& e = c.earlier;
-        const bool earlierShape = c.hasEarlier && rx[0] == e.SlaveId && rx[1] == e.FunctionCode &&
-                                  length == AnswerLength(e.FunctionCode, e.Quantity, e.RegisterDim);
-        if (earlierShape && length != AnswerLength(c.request.FunctionCode, c.request.Quantity, dim))
+        const bool fitsEarlier = c.hasEarlier && rx[0] == e.SlaveId && rx[1] == e.FunctionCode && Fits(rx, length, e);
+        if (!Fits(rx, length, c.request)) return {fitsEarlier ? RxVerdict::Late : RxVerdict::Misfit, length};
+        // A write of the same register answered with the earlier write's
+        // value, not this one's: the earlier write's answer.  (With the same
+        // value both answers are one and the same frame.)
+        if (fitsEarlier && SameBytes(rx, length, c.earlierSent, c.earlierSentSize) &&
+            !SameBytes(rx, length, c.sent, c.sentSize))
             return {RxVerdict::Late, length};
         return {RxVerdict::Answer, length};
     }

@@ -88,7 +88,9 @@ uint8_t CheckAnswer(const TDataByte& rx, uint16_t quantity, uint8_t registerDim,
 // the bytes at the front of the collected ones are; the master takes them off
 // and asks again, until the answer is whole or the front may still grow into
 // it.  Only a frame from the request's slave with its function (or the
-// function's exception) is the answer.
+// function's exception) that fits the request is the answer: a read's answer
+// carries the data of the quantity asked, a write's repeats its register (15
+// and 16 also the quantity).
 
 enum class RxVerdict : uint8_t {
     Wait,      // the front may still grow into the answer or the echo: more bytes are needed
@@ -98,6 +100,10 @@ enum class RxVerdict : uint8_t {
                // answer may still start later, but an answer was damaged
     Foreign,   // `size` bytes: a whole frame of another slave or function
     Late,      // `size` bytes: a whole frame that answers the earlier request
+    Misfit,    // `size` bytes: a whole frame of the request's slave and function that does not
+               // fit it (another length, register or quantity) nor the earlier request: another
+               // master's, or a wrong answer; skipped, but if no answer comes, it is the answer
+               // the request got (code 4)
     Answer,    // `size` bytes: the answer, whole by its announced length, with a good CRC
     Cut,       // the answer began and will not be completed (only when `final`)
 };
@@ -115,6 +121,8 @@ struct RxContext {
     bool echoPending = false;        // a copy of the request may still come first
     bool hasEarlier = false;         // the request before, whose answer may come late
     RequestFields earlier;
+    const uint8_t* earlierSent = nullptr;   // its frame as written (nullptr: not known)
+    size_t earlierSentSize = 0;
     bool final = false;              // nothing more will arrive: decide what waits
 };
 

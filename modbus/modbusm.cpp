@@ -105,6 +105,7 @@ bool TModbusM::Connect() {
     openFailed_ = !device_;
     connectError_ = device_ ? 0 : backend_.lastOpenError();
     if (!device_) return false;
+    deviceId_ = device_->identity();
     ApplyCOMSettings();
     pollTimer_->setInterval(PollInterval);
     pollTimer_->setEnabled(true);
@@ -142,6 +143,7 @@ void TModbusM::SetComHandle(int handle) {
     if (handle == 0) return;
     device_ = backend_.adopt(handle);
     if (device_) {
+        deviceId_ = device_->identity();
         pollTimer_->setInterval(PollInterval);
         pollTimer_->setEnabled(true);
     }
@@ -175,6 +177,7 @@ int32_t TModbusM::SendData(const uint8_t* data, int32_t count) {
             const long n = device_->write(data + total, size_t(std::min<int32_t>(space, count)));
             // Room was reported, so a write that fails or moves nothing will
             // not get better by trying again.
+            if (n < 0) NoteDeviceFailure();
             if (n <= 0) return -total;
             total += int32_t(n);
             count -= int32_t(n);
@@ -183,9 +186,17 @@ int32_t TModbusM::SendData(const uint8_t* data, int32_t count) {
         }
         const uint32_t waited = scheduler_.nowMs() - lastProgress;
         if (waited > OutputTimeout) return -total;
-        if (!device_->waitWritable(int(OutputTimeout - waited) + 1)) return -total;
+        if (!device_->waitWritable(int(OutputTimeout - waited) + 1)) {
+            NoteDeviceFailure();
+            return -total;
+        }
     }
     return total;
+}
+
+void TModbusM::NoteDeviceFailure() {
+    deviceError_ = device_ ? device_->lastError() : 0;
+    if (deviceError_ == 0) deviceError_ = ENODEV;
 }
 
 // ---------------------------------------------------------------- transaction
@@ -226,6 +237,7 @@ public:
     Ending(TModbusM& m, bool ends) : m_(m), life_(m.life_), ends_(ends) {
         if (!ends_) return;
         m_.ended_ = m_.requestFields();
+        m_.endedSent_ = m_.sent_;
         m_.hasEnded_ = true;
     }
     ~Ending() {
@@ -265,8 +277,9 @@ void TModbusM::Query() {
     }
     busy_ = true;
     errorCode_ = mbNoError;
+    deviceError_ = 0;
     rxBuffer_.clear();
-    echoTaken_ = othersFirst_ = damaged_ = false;
+    echoTaken_ = othersFirst_ = damaged_ = misfit_ = false;
 
     const RequestFields fields = requestFields();
     if (const uint8_t refused = BuildRequest(fields, RequestData, sent_)) {
@@ -311,6 +324,8 @@ bool TModbusM::Judge(bool final) {
         c.echoPending = !echoTaken_ && (!echoAmbiguous_ || portEchoes);
         c.hasEarlier = busy_ && hasEnded_;
         c.earlier = ended_;
+        c.earlierSent = endedSent_.data();
+        c.earlierSentSize = endedSent_.size();
         c.final = final;
         const RxStep step = ScanReceived(rxBuffer_.data() + skipped, rxBuffer_.size() - skipped, c);
         if (step.verdict == RxVerdict::Skip || step.verdict == RxVerdict::Damaged) {
@@ -344,6 +359,11 @@ bool TModbusM::Judge(bool final) {
         case RxVerdict::Late:
             othersFirst_ = true;
             drop(LineEventKind::Late);
+            break;
+        case RxVerdict::Misfit:
+            othersFirst_ = true;
+            misfit_ = misfit_ || busy_;
+            drop(LineEventKind::Foreign);
             break;
         case RxVerdict::Cut:
             rxBuffer_.clear();
@@ -381,7 +401,7 @@ void TModbusM::OnTimeout() {
     }
     if (!ReadPort() || !busy_) return;
     if (!Judge(true) || !busy_) return;
-    RaiseError(damaged_ ? mbCommError : mbTimeout);
+    RaiseError(damaged_ ? mbCommError : misfit_ ? mbSlaveFailure : mbTimeout);
 }
 
 bool TModbusM::ReadPort() {
@@ -389,8 +409,14 @@ bool TModbusM::ReadPort() {
     // must not see the next poll nested in it; the bytes wait in the queue.
     if (!device_ || inResponse_) return true;
     const long n = device_->read(readBuffer_.get(), InBufferSize);
-    // A device that is gone delivers nothing; the transaction then ends by
-    // its timeout, and the caller's next Connect finds the port missing.
+    if (n < 0 && busy_) {
+        // The device is gone (an adapter pulled): no answer can come, and
+        // the port, not the instrument, failed.  The caller's next Connect
+        // finds the port missing.
+        NoteDeviceFailure();
+        timeoutTimer_->setEnabled(false);
+        return RaiseError(mbCommError);
+    }
     if (n <= 0) return true;
     const std::shared_ptr<Life> life = life_;
     inResponse_ = true;
@@ -411,7 +437,8 @@ void TModbusM::TimerWndProc() { ReadPort(); }
 
 namespace {
 
-// Ports known to echo, by name, for the life of the program.
+// Devices (or, when a device cannot be told, port names) known to echo, for
+// the life of the program.
 std::mutex echoMutex;
 std::set<std::string>& EchoingPorts() {
     static std::set<std::string> ports;
@@ -420,15 +447,17 @@ std::set<std::string>& EchoingPorts() {
 
 } // namespace
 
+std::string TModbusM::EchoKey() const { return deviceId_.empty() ? PortName() : deviceId_; }
+
 bool TModbusM::PortEchoes() const {
     std::lock_guard<std::mutex> lock(echoMutex);
-    return EchoingPorts().count(PortName()) > 0;
+    return EchoingPorts().count(EchoKey()) > 0;
 }
 
 void TModbusM::LearnEcho(bool echoes) {
     std::lock_guard<std::mutex> lock(echoMutex);
-    if (echoes) EchoingPorts().insert(PortName());
-    else EchoingPorts().erase(PortName());
+    if (echoes) EchoingPorts().insert(EchoKey());
+    else EchoingPorts().erase(EchoKey());
 }
 
 void TModbusM::ForgetEchoes() {

@@ -73,6 +73,11 @@ public:
     // Why the last Connect failed, as an errno value (EACCES, EBUSY, ENOENT,
     // ENODEV, ENOTTY, ...); 0 when it did not fail or the reason is unknown.
     int ConnectError() const { return connectError_; }
+    // What identifies the device that the port resolved to when it was last
+    // opened (SerialDevice::identity): the same for two names of one device,
+    // another when another device is behind the same name.  Empty before
+    // the first successful open, and when the backend cannot tell.
+    std::string DeviceId() const { return deviceId_; }
     // The OS handle of the open port; 0 when closed, -1 after a failed open.
     int ComHandle() const;
     // What a real-time loop waits on for received bytes
@@ -114,6 +119,13 @@ public:
     // ---- Transaction.
     bool Busy() const { return busy_; }
     uint8_t ErrorCode() const { return errorCode_; }
+    // The errno of the device failure that ended the last transaction (its
+    // ErrorCode is then 9): the send failed because the device did, or a
+    // read found the device gone (an adapter pulled; the transaction then
+    // ends at once, not by its timeout).  ENODEV when the device is gone or
+    // the backend cannot tell why; 0 when the transaction did not end so.
+    // Reset when a Query is accepted.  Callers report it as a port failure.
+    int DeviceError() const { return deviceError_; }
     // Data part of the last good answer.
     const TDataByte& ResponseData() const { return responseData_; }
     // The bytes received since the last accepted Query that are not yet
@@ -126,20 +138,26 @@ public:
     // before Query returns.
     void Query();
     // Takes received bytes (called by the poll).  Only a frame from SlaveId
-    // with FunctionCode (or its exception) answers; the adapter's echo, stray
-    // bytes and frames for other slaves, other functions or earlier requests
-    // are dropped and the wait goes on.  The answer is judged once it has the
-    // length it announces; until then nothing fires.
+    // with FunctionCode (or its exception) that fits the request answers: a
+    // read's with the length of Quantity, a write's repeating its register
+    // (and quantity).  The adapter's echo, stray bytes and frames for other
+    // slaves, other functions, other registers or lengths and earlier
+    // requests are dropped and the wait goes on.  The answer is judged once
+    // it has the length it announces; until then nothing fires.
     void Response(TModbusM* Sender, const uint8_t* data, int32_t count);
     // The answer timeout: takes what the port holds first, then ends the
-    // transaction with code 9 when an answer began or came damaged, else 7.
+    // transaction with code 9 when an answer began or came damaged, with 4
+    // when only frames of the slave and function came that do not fit the
+    // request (a wrong answer, or another master's), else with 7.
     void OnTimeout();
     // The receive poll: hands what has arrived to Response.
     void TimerWndProc();
 
-    // Whether the port (by PortName) is known to return what is sent, as a
-    // 2-wire adapter without echo suppression does.  Learnt from the
-    // traffic, kept for the life of the program, shared by every master.
+    // Whether the port is known to return what is sent, as a 2-wire adapter
+    // without echo suppression does.  Learnt from the traffic per device
+    // (DeviceId: two names of one device share it, a swapped adapter is
+    // learnt afresh; by PortName when the device cannot be told), kept for
+    // the life of the program, shared by every master.
     bool PortEchoes() const;
     // Forgets what was learnt of every port.
     static void ForgetEchoes();
@@ -156,6 +174,10 @@ private:
     bool Judge(bool final);
     bool ReadPort();
     void LearnEcho(bool echoes);
+    // What echo learning is kept by: the device, else the port's name.
+    std::string EchoKey() const;
+    // Notes why the device failed in deviceError_.
+    void NoteDeviceFailure();
     void Note(LineEventKind kind, const uint8_t* data = nullptr, size_t size = 0, uint8_t code = 0);
     LineSettings lineSettings() const;
     RequestFields requestFields() const;
@@ -165,6 +187,7 @@ private:
     std::unique_ptr<SerialDevice> device_;
     bool openFailed_ = false;
     int connectError_ = 0;
+    std::string deviceId_;
     std::string comPortPath_;
 
     TComPortNumber comPort_ = pnCOM2;
@@ -180,6 +203,7 @@ private:
     std::unique_ptr<Timer> timeoutTimer_;
     uint16_t timeout_ = 1000;
     uint8_t errorCode_ = 0;
+    int deviceError_ = 0;
     bool busy_ = false;
     bool inResponse_ = false;
     TDataByte rxBuffer_;
@@ -191,9 +215,11 @@ private:
     bool echoTaken_ = false;      // its echo has come
     bool othersFirst_ = false;    // bytes that were not its answer came first
     bool damaged_ = false;        // an answer came damaged
-    // The last ended request, and whether there is one: frames answering it
-    // are late.
+    bool misfit_ = false;         // a frame of its slave and function came that does not fit it
+    // The last ended request and its frame, and whether there is one:
+    // frames answering it are late.
     RequestFields ended_;
+    TDataByte endedSent_;
     bool hasEnded_ = false;
 };
 

@@ -68,6 +68,13 @@ std::string PortName(HDEVINFO set, SP_DEVINFO_DATA& dev) {
     return name;
 }
 
+// The instance ID of a device of `set`.
+std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA& dev) {
+    wchar_t instance[512];
+    return SetupDiGetDeviceInstanceIdW(set, &dev, instance, 511, nullptr) ? Utf8(instance, wcslen(instance))
+                                                                           : std::string();
+}
+
 // The serial number a USB adapter reports, from the device's instance path:
 // "USB\VID_1A86&PID_7523\A10K1234" (the last part, unless Windows made it up,
 // which it marks with '&'), or FTDI's "FTDIBUS\VID_0403+PID_6001+A10K1234A\0000"
@@ -104,9 +111,7 @@ void AddDevices(const GUID& guid, DWORD flags, std::map<std::string, PortRecord>
         r.location = DevicePathOf(name);
         r.product = Property(set, dev, SPDRP_DEVICEDESC);
         r.maker = Property(set, dev, SPDRP_MFG);
-        wchar_t instance[512];
-        if (SetupDiGetDeviceInstanceIdW(set, &dev, instance, 511, nullptr))
-            r.serialNumber = SerialNumberOf(Utf8(instance, wcslen(instance)));
+        r.serialNumber = SerialNumberOf(InstanceId(set, dev));
         found.emplace(Upper(name), std::move(r));
     }
     SetupDiDestroyDeviceInfoList(set);
@@ -142,6 +147,18 @@ std::string Canonical(const std::string& path) {
 }
 
 } // namespace
+
+std::string PortInstanceId(const std::string& comName) {
+    HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) return {};
+    std::string id;
+    SP_DEVINFO_DATA dev{};
+    dev.cbSize = sizeof dev;
+    for (DWORD i = 0; id.empty() && SetupDiEnumDeviceInfo(set, i, &dev); ++i)
+        if (Upper(PortName(set, dev)) == Upper(comName)) id = InstanceId(set, dev);
+    SetupDiDestroyDeviceInfoList(set);
+    return id;
+}
 
 PortScan SystemPorts() {
     PortScan scan;

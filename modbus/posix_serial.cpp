@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <thread>
 
@@ -11,6 +12,8 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -83,6 +86,20 @@ ssize_t WriteWithoutSigpipe(int fd, const uint8_t* buf, size_t n) {
     return r;
 }
 
+// PosixSerialDevice::identity() of fd, opened by `path` (may be empty).
+std::string DeviceIdentity(int fd, const std::string& path) {
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) == 0) {
+        const std::string node = "node " + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
+                                 "/" + std::to_string(st.st_ino);
+        if (!S_ISCHR(st.st_mode)) return node;
+        return "char " + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) + " " + node;
+    }
+    char real[PATH_MAX];
+    if (!path.empty() && realpath(path.c_str(), real)) return real;
+    return path;
+}
+
 } // namespace
 
 std::string PortPath(int portNumber) {
@@ -94,7 +111,8 @@ std::string PortPath(int portNumber) {
 
 // ---------------------------------------------------------------- device
 
-PosixSerialDevice::PosixSerialDevice(int fd, bool exclusive) : fd_(fd), exclusive_(exclusive) {
+PosixSerialDevice::PosixSerialDevice(int fd, bool exclusive, const std::string& path)
+    : fd_(fd), exclusive_(exclusive), identity_(DeviceIdentity(fd, path)) {
     const int flags = fd >= 0 ? fcntl(fd, F_GETFL) : -1;
     blocking_ = flags != -1 && (flags & O_NONBLOCK) == 0;
 }
@@ -184,12 +202,22 @@ short PosixSerialDevice::pollNow(short events) const {
     return k > 0 ? p.revents : 0;
 }
 
-bool PosixSerialDevice::gone() const {
-    return fd_ < 0 || (pollNow(0) & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+long PosixSerialDevice::failed(int err) {
+    // A tty answers EIO once it has hung up: its adapter was pulled, or the
+    // other side of a pseudo-terminal closed.
+    lastError_ = err == EIO ? ENODEV : err;
+    return -1;
+}
+
+bool PosixSerialDevice::gone() {
+    const short revents = fd_ < 0 ? POLLNVAL : pollNow(0);
+    if (!(revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+    failed(revents & POLLNVAL ? EBADF : ENODEV);
+    return true;
 }
 
 long PosixSerialDevice::read(uint8_t* buf, size_t n) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0) return failed(EBADF);
     if (n == 0) return gone() ? -1 : 0;
     // An adopted fd may be in blocking mode: read only what is there.
     if (blocking_ && (pollNow(POLLIN) & POLLIN) == 0) return gone() ? -1 : 0;
@@ -197,7 +225,7 @@ long PosixSerialDevice::read(uint8_t* buf, size_t n) {
     if (r > 0) return long(r);
     if (r < 0) {
         if (errno == EINTR) return 0;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;   // EIO and the like
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return failed(errno);   // EIO and the like
     }
     // With VMIN = VTIME = 0 a hung-up tty also reads 0 bytes; only poll()
     // tells it from a line where nothing has arrived yet.
@@ -205,26 +233,31 @@ long PosixSerialDevice::read(uint8_t* buf, size_t n) {
 }
 
 long PosixSerialDevice::write(const uint8_t* buf, size_t n) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0) return failed(EBADF);
     if (n == 0) return 0;
     if (blocking_) {
         const short ready = pollNow(POLLOUT);
-        if (ready & (POLLHUP | POLLERR | POLLNVAL)) return -1;
+        if (ready & (POLLHUP | POLLERR | POLLNVAL)) return failed(ready & POLLNVAL ? EBADF : ENODEV);
         if (!(ready & POLLOUT)) return 0;
     }
     const ssize_t r = WriteWithoutSigpipe(fd_, buf, n);
     if (r >= 0) return long(r);
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-    return -1;
+    return failed(errno);
 }
 
 bool PosixSerialDevice::waitWritable(int ms) {
-    if (fd_ < 0) return false;
     const auto start = std::chrono::steady_clock::now();
     pollfd p{fd_, POLLOUT, 0};
-    const int k = ::poll(&p, 1, ms > 0 ? ms : 0);
-    if (k < 0 && errno != EINTR) return false;
-    if (k > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    const int k = fd_ < 0 ? -1 : ::poll(&p, 1, ms > 0 ? ms : 0);
+    int err = 0;
+    if (fd_ < 0) err = EBADF;
+    else if (k < 0 && errno != EINTR) err = errno;
+    else if (k > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) err = p.revents & POLLNVAL ? EBADF : ENODEV;
+    if (err) {
+        failed(err);
+        return false;
+    }
     // The tty may call itself writable while the queue its caller counts is
     // still full; without a pause that caller would loop at full speed.
     if (ms > 0) std::this_thread::sleep_until(start + std::chrono::milliseconds(1));
@@ -258,7 +291,7 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::openPath(const std::string& pa
         return nullptr;
     }
     (void)ioctl(fd, TIOCEXCL);
-    return std::make_unique<PosixSerialDevice>(fd, true);
+    return std::make_unique<PosixSerialDevice>(fd, true, path);
 }
 
 std::unique_ptr<SerialBackend> MakeSystemSerialBackend() { return std::make_unique<PosixSerialBackend>(); }

@@ -20,8 +20,9 @@ namespace orn {
 class PosixSerialDevice : public SerialDevice {
 public:
     // Takes fd.  `exclusive`: the fd holds the port's lock and its exclusive
-    // mode, which are given up on destruction.
-    PosixSerialDevice(int fd, bool exclusive);
+    // mode, which are given up on destruction.  `path`: the name it was
+    // opened by, if any.
+    PosixSerialDevice(int fd, bool exclusive, const std::string& path = {});
     ~PosixSerialDevice() override;
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -33,17 +34,30 @@ public:
     long read(uint8_t* buf, size_t n) override;
     long write(const uint8_t* buf, size_t n) override;
     bool waitWritable(int ms) override;
+    // errno of the last failure; a tty that is hung up (EIO, POLLHUP) is
+    // gone: ENODEV.
+    int lastError() const override { return lastError_; }
+    // The device number and the device node the fd was opened through:
+    // every name that leads to the node gives the same, and an adapter
+    // plugged in again gets a new node under the same name.  The canonical
+    // path when the fd cannot be examined.
+    std::string identity() const override { return identity_; }
     int nativeHandle() const override { return fd_; }
     void release() override;
 
 private:
     // The poll() events of the fd at this moment, without waiting.
     short pollNow(short events) const;
-    // True when the tty has hung up or the fd is no longer usable.
-    bool gone() const;
+    // True when the tty has hung up or the fd is no longer usable (noted
+    // in lastError_).
+    bool gone();
+    // -1, with errno `err` noted as the device's failure.
+    long failed(int err);
 
     int fd_;
     bool exclusive_;
+    int lastError_ = 0;
+    std::string identity_;
     bool blocking_ = false;   // an adopted fd without O_NONBLOCK
 };
 

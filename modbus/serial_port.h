@@ -69,6 +69,15 @@ public:
     // Waits at most ms for room in the transmit queue; false when the device
     // failed (a timeout is not a failure).
     virtual bool waitWritable(int ms) = 0;
+    // The errno of the failure the device reported last (read or write -1,
+    // waitWritable false): ENODEV when it is gone; 0 when the backend
+    // cannot tell.
+    virtual int lastError() const { return 0; }
+    // What identifies the device behind the port, whatever name it was
+    // opened by: two names of one device give the same text, another device
+    // under the same name (an adapter swapped) gives another.  Empty when the
+    // backend cannot tell; the port is then known by its name alone.
+    virtual std::string identity() const { return {}; }
     // The OS handle (a file descriptor; on Windows the port's HANDLE as a
     // 32-bit value), -1 when there is none.
     virtual int nativeHandle() const = 0;

@@ -18,6 +18,13 @@ namespace {
 constexpr DWORD ReadLimitMs = 1000;
 constexpr DWORD WriteSlackMs = 1000;
 
+std::string Utf8Of(const wchar_t* w) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n > 1 ? n - 1 : 0), '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
+    return s;
+}
+
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
@@ -53,7 +60,8 @@ private:
 // that a real-time loop waits on.
 class WinSerialDevice : public SerialDevice {
 public:
-    WinSerialDevice(HANDLE h, bool overlapped) : h_(h), overlapped_(overlapped) {
+    WinSerialDevice(HANDLE h, bool overlapped, std::string identity = {})
+        : h_(h), overlapped_(overlapped), identity_(std::move(identity)) {
         readOv_.hEvent = readDone_.get();
         writeOv_.hEvent = writeDone_.get();
         waitOv_.hEvent = readable_.get();
@@ -170,6 +178,14 @@ public:
         return true;
     }
 
+    // A failure of a port that was open is the device's: gone (ENODEV),
+    // or EBADF for a handle that is no longer one.
+    int lastError() const override { return lastError_; }
+    // The device instance the port belongs to (SetupAPI), else the device
+    // object its DOS name leads to: every name of the port gives the same,
+    // another adapter under the same COM number another.
+    std::string identity() const override { return identity_; }
+
     int nativeHandle() const override { return h_ == INVALID_HANDLE_VALUE ? -1 : int(HandleToLong(h_)); }
 
     int readableHandle() override {
@@ -210,6 +226,7 @@ private:
     }
 
     long lost() {
+        lastError_ = GetLastError() == ERROR_INVALID_HANDLE ? EBADF : ENODEV;
         gone_ = true;
         // The event is never signalled again: a loop waiting on it goes on
         // by its timers, and the master ends the transaction by its timeout.
@@ -269,6 +286,8 @@ private:
     bool watching_ = false;      // someone waits on readable_
     bool waitPending_ = false;   // a WaitCommEvent is outstanding
     DWORD waitMask_ = 0;
+    int lastError_ = 0;
+    std::string identity_;
     LineSettings settings_;
     Event readDone_, writeDone_, readable_;
     OVERLAPPED readOv_{}, writeOv_{}, waitOv_{};
@@ -306,6 +325,15 @@ int PortErrnoOf(unsigned long win32Error) {
 }
 
 std::string DevicePathOf(const std::string& path) { return IsComName(path) ? "\\\\.\\" + path : path; }
+
+std::string PortIdentity(const std::string& devicePath) {
+    const std::string name = devicePath.rfind("\\\\.\\", 0) == 0 ? devicePath.substr(4) : devicePath;
+    std::string id = PortInstanceId(name);
+    if (!id.empty()) return "instance " + id;
+    wchar_t target[1024];
+    if (QueryDosDeviceW(Wide(name).c_str(), target, 1023)) return "device " + Utf8Of(target);
+    return devicePath;
+}
 
 std::string PortPath(int portNumber) {
     const std::string var = "ORN10_COM" + std::to_string(portNumber);
@@ -350,7 +378,7 @@ std::unique_ptr<SerialDevice> WinSerialBackend::openPath(const std::string& path
     timeouts.WriteTotalTimeoutConstant = 0;
     (void)SetCommTimeouts(h, &timeouts);
     (void)PurgeComm(h, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
-    return std::make_unique<WinSerialDevice>(h, true);
+    return std::make_unique<WinSerialDevice>(h, true, PortIdentity(DevicePathOf(path)));
 }
 
 std::unique_ptr<SerialDevice> WinSerialBackend::adopt(int handle) {

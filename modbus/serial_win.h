@@ -43,4 +43,10 @@ int PortErrnoOf(unsigned long win32Error);
 // "\\.\COM7" for "COM7" (any case); other paths as they are.
 std::string DevicePathOf(const std::string& path);
 
+// What identifies the device a port path leads to (SerialDevice::identity).
+std::string PortIdentity(const std::string& devicePath);
+// The device instance ID of the port named `comName` ("COM3"), from the
+// devices of the class Ports (ports_win.cpp); empty when none has that name.
+std::string PortInstanceId(const std::string& comName);
+
 } // namespace orn

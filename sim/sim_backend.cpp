@@ -47,6 +47,7 @@ public:
         port_.clock_->skipUs(int64_t(std::max(ms, 0)) * 1000);
         return true;
     }
+    std::string identity() const override { return port_.identity; }
     int nativeHandle() const override { return 100 + port_.portNumber_; }
     void release() override {}
 

@@ -61,6 +61,9 @@ public:
     // The device is gone, as a pulled USB adapter: an open device reads and
     // writes -1, and open() gives nullptr (ENOENT) until it is back.
     bool vanished = false;
+    // What identifies the device behind the port (SerialDevice::identity);
+    // another text is another adapter under the same name.  Empty: not told.
+    std::string identity;
 
 private:
     friend class SimBackend;

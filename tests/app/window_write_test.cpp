@@ -438,11 +438,26 @@ TEST_F(Write, StateOfOneInstrumentGoesToNoOther) {
     Add(Model::MB4, 2).setReg(1, CurrentFixedMask);
     Add(Model::MB4, 1);
     TypeAddress("2");
-    // After a reading: another address, another model, a bus search (found: 1, then 2).
+    // COM2: a second adapter on the same line.
+    sim::SimPort* com2 = &backend.attach(2, line);
+    // After a reading: another address, another model, a bus search (found:
+    // 1, then 2), another port, another adapter under the same port's name
+    // (which the first write that opens the port finds out).
     std::function<void()> moves[] = {
         [&] { TypeAddress("1"); },
         [&] { ChooseModel(dtMB3); },
         [&] { form->SBtFind->click(); clock.advance(1500); form->SBtFind->click(); },
+        [&] {
+            form->CBPortNum->setCurrentIndex(1);
+            form->CBPortNumChange();
+        },
+        [&] {
+            com2->identity = "another adapter";
+            const size_t sent = com2->requests().size();
+            EXPECT_EQ(form->WriteRegister(0, 8, 1000), 4);
+            EXPECT_EQ(com2->requests().size(), sent);
+            EXPECT_FALSE(form->MB->Connected());
+        },
     };
     for (auto& move : moves) {
         ReadOnce();
@@ -452,6 +467,7 @@ TEST_F(Write, StateOfOneInstrumentGoesToNoOther) {
         EXPECT_EQ(form->BoxFix->checkState(), Qt::PartiallyChecked);
         EXPECT_FALSE(form->Box20->isEnabled());
         com1->clearLog();
+        com2->clearLog();
         EXPECT_EQ(dlg->isVisible(), &move != &moves[1]) << "a model change closes it";
         dlg->MEdit->setText("30");
         dlg->OKBtn->click();
@@ -468,11 +484,13 @@ TEST_F(Write, StateOfOneInstrumentGoesToNoOther) {
         form->Box20Enter();
         clock.advance(3000);
         EXPECT_TRUE(com1->requests().empty());
+        EXPECT_TRUE(com2->requests().empty());
     }
     ReadOnce();
     EXPECT_EQ(form->BoxFix->checkState(), Qt::Checked);
     form->Box20Enter();
-    EXPECT_EQ(Head(LastSent()), "02 06 00 02 27 10");
+    ASSERT_EQ(com2->requests().size(), 2u);
+    EXPECT_EQ(Head(sim::HexText(com2->requests().back().bytes)), "02 06 00 02 27 10");
 }
 
 // ---------------------------------------------------------------- service protocol

@@ -4,6 +4,7 @@
 #include "options.h"
 #include "output.h"
 #include "posix_serial.h"
+#include "pty_pair.h"
 #include "pty_server.h"
 #include "realtime_scheduler.h"
 
@@ -46,8 +47,9 @@ protected:
         int status;
         std::string out, err;
     };
-    // orn10ctl on the simulator's port (a later -p wins), output captured.
-    Result Run(std::vector<std::string> args, const std::string& sep = ".") {
+    // orn10ctl on the simulator's port (a later -p wins), output captured;
+    // through the POSIX link unless `through` is given.
+    Result Run(std::vector<std::string> args, const std::string& sep = ".", SerialBackend* through = nullptr) {
         args.insert(args.begin(), {"-p", server.devicePath()});
         TOptions o;
         std::string error;
@@ -60,7 +62,7 @@ protected:
         {
             TOutput output(o.format, fout, ferr, sep);
             PosixSerialBackend backend;
-            status = ctl::Run(o, output, backend, nullptr);
+            status = ctl::Run(o, output, through ? *through : backend, nullptr);
         }
         std::fclose(fout);
         std::fclose(ferr);
@@ -139,6 +141,34 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
     EXPECT_EQ(SimReg(1, 7), 5000);
     EXPECT_EQ(SimReg(5, 6), 2000);
     EXPECT_EQ(SimReg(1, 2) == CmdSetZero, false);
+}
+
+// The POSIX link to a pseudo-terminal that hangs up once it is opened, as
+// when the adapter is pulled.
+class PulledAdapter : public PosixSerialBackend {
+public:
+    explicit PulledAdapter(test::PtyPair& pty) : pty_(pty) {}
+    std::unique_ptr<SerialDevice> openPath(const std::string& path) override {
+        auto device = PosixSerialBackend::openPath(path);
+        pty_.hangUp();
+        return device;
+    }
+
+private:
+    test::PtyPair& pty_;
+};
+
+TEST_F(Ctl, APulledAdapterIsAPortThatCannotBeUsed) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"read"}, {"scan"}, {"zero"}}) {
+        SCOPED_TRACE(command.front());
+        test::PtyPair pty;
+        PulledAdapter pulled(pty);
+        std::vector<std::string> args{"-p", pty.path};
+        args.insert(args.end(), command.begin(), command.end());
+        const Result r = Run(args, ".", &pulled);
+        EXPECT_EQ(r.status, exPort) << r.out << r.err;
+        EXPECT_NE(r.err.find("failed: Устройство отключено"), std::string::npos) << r.err;
+    }
 }
 
 TEST(CtlArgs, NamesAndUnits) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -132,6 +134,14 @@ TEST_F(Cycle, ShortSendIsACommunicationError) {
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, " 09-Error de comunicación");
     EXPECT_FALSE(mb.Busy());
+    EXPECT_EQ(mb.DeviceError(), ENODEV) << "the device failed: a port failure";
+    // A transmit queue that stays full is no device failure.
+    backend.line.gone = false;
+    backend.line.outQueued = mb.OutBufferSize;
+    backend.line.clock = &clock;
+    mb.Query();
+    EXPECT_EQ(mb.ErrorCode(), 9);
+    EXPECT_EQ(mb.DeviceError(), 0);
 }
 
 TEST_F(Cycle, ExceptionAnswers) {
@@ -343,12 +353,15 @@ TEST_F(Cycle, DestructionFiresNothingAndClosesThePort) {
 // What real lines deliver, in one table.  Words: "req" the request as
 // sent, "ans" its good answer, hex bytes ('+': with their CRC), "|" the next
 // poll, "@" the last poll before the 450 ms timeout.  Before: a read through
-// an echoing adapter, or a read of slave 5 that timed out.  Each case runs
+// an echoing adapter, a read of slave 5 or a write of 30,00 ("0B B8") to
+// register 8 or 9 of slave 1 that timed out.  Each case runs
 // without and with a line listener: one outcome either way, and the listener
 // sees each frame and the outcome in order (S sent, R received, E echo, K
 // skipped, F foreign, L late: with byte counts; O: with the code).
 TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
-    const struct { const char* what; uint8_t function; const char* before, *pieces; int code; const char* events; } cases[] = {
+    // `stored`: ResponseData after an answer that is not the request's own value.
+    const struct { const char* what; uint8_t function; const char* before, *pieces; int code; const char* events;
+                   const char* stored = nullptr; } cases[] = {
         {"stray 00", 3, "", "00 ans", 0, "S8 R8 K1 O0"},
         {"stray FF", 3, "", "FF ans", 0, "S8 R8 K1 O0"},
         {"noise announcing a long frame", 3, "", "0703F0 ans", 0, "S8 R10 K3 O0"},
@@ -365,6 +378,14 @@ TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
         {"cut-off answer", 3, "", "01030212", 9, "S8 R4 O9"},
         {"exception 2", 3, "", "018302+", 2, "S8 R5 O2"},
         {"whole just before the timeout", 3, "", "@ ans", 0, "S8 R7 O0"},
+        // Write 12,50 to register 8: an answer repeats the register.
+        {"late write answer of another register", 6, "w9", "010600090BB8+ | ans", 0, "S8 R8 L8 R8 O0"},
+        {"late answer of an earlier write of the register", 6, "w8", "010600080BB8+ | ans", 0, "S8 R8 L8 R8 O0"},
+        {"answered with the value stored", 6, "", "010600080BB8+", 0, "S8 R8 O0", "0B B8"},
+        {"write answer of another register alone", 6, "", "010600090BB8+", 4, "S8 R8 F8 O4"},
+        // A read of one register: a frame with two is another master's.
+        {"another master's answer, then ours", 3, "", "01030400010002+ | ans", 0, "S8 R9 F9 R7 O0"},
+        {"wrong length alone", 3, "", "01030400010002+", 4, "S8 R9 F9 O4"},
     };
     for (const auto& c : cases)
         for (bool listen : {false, true}) {
@@ -382,7 +403,12 @@ TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
             mb.Quantity = mb.Offset = 1;
             const bool echoed = *c.before == 'e';
             if (*c.before) {
-                mb.SlaveId = echoed ? 1 : 5;
+                mb.SlaveId = *c.before == '5' ? 5 : 1;
+                if (*c.before == 'w') {
+                    mb.FunctionCode = 6;
+                    mb.Offset = uint16_t(std::atoi(c.before + 1));
+                    mb.RequestData = Hex("0B B8");
+                }
                 mb.Query();
                 if (echoed) backend.line.receive(backend.line.sent);
                 if (echoed) backend.line.receive(WithCrc(Hex("01 03 02 00 00")));
@@ -416,12 +442,43 @@ TEST(CycleLine, OnlyTheAnswerToThisRequestAnswers) {
             }
             clock.advance(1000);
             EXPECT_EQ(codes, std::vector<int>{c.code});
-            const char* stored = c.code ? (echoed ? "00 00" : "") : c.function == 6 ? "04 E2" : "12 34";
+            const char* own = c.function == 6 ? "04 E2" : "12 34";
+            const char* stored = c.code ? (echoed ? "00 00" : "") : c.stored ? c.stored : own;
             EXPECT_EQ(ToHex(mb.ResponseData()), stored) << "only the answer is stored";
             if (listen) {
                 EXPECT_EQ(seen, c.events);
             }
         }
+}
+
+// Whether the port echoes is kept per device: another name of it knows, a
+// swapped adapter under the same name is learnt afresh.
+TEST(CycleLine, EchoIsLearntPerDeviceNotPerName) {
+    TModbusM::ForgetEchoes();
+    VirtualScheduler clock;
+    FakeBackend backend;
+    TModbusM mb(clock, backend);
+    EXPECT_EQ(mb.DeviceId(), "") << "before the first open";
+    mb.SlaveId = 1;
+    mb.FunctionCode = 3;
+    mb.Quantity = 1;
+    // Adapter A as COM1, A as COM2, B as COM1; each echoes, which a read teaches.
+    const struct { TComPortNumber port; const char* device; bool known; } cases[] = {
+        {pnCOM1, "A", false}, {pnCOM2, "A", true}, {pnCOM1, "B", false}};
+    for (const auto& c : cases) {
+        backend.line.identity = c.device;
+        mb.SetComPort(c.port);
+        ASSERT_TRUE(mb.Connect());
+        EXPECT_EQ(mb.DeviceId(), c.device);
+        EXPECT_EQ(mb.PortEchoes(), c.known) << mb.PortName() << " " << c.device;
+        backend.line.sent.clear();
+        mb.Query();
+        backend.line.receive(backend.line.sent);
+        backend.line.receive(WithCrc(Hex("01 03 02 00 00")));
+        clock.advance(200);
+        EXPECT_TRUE(mb.PortEchoes());
+        mb.Disconnect();
+    }
 }
 
 // Handlers that destroy the master, close its port, ask again or throw, on

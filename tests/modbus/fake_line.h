@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace orn::test {
@@ -27,6 +28,7 @@ struct FakeLine {
     bool gone = false;          // reads report the device gone, writes fail
     int outQueued = 0;          // bytes the transmit queue reports
     long maxWrite = -1;         // bytes one write moves at most (-1: all)
+    std::string identity;       // the device behind every port number (empty: not told)
     VirtualScheduler* clock = nullptr;   // waitWritable spends its time here
 
     void receive(const std::vector<uint8_t>& bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
@@ -65,6 +67,7 @@ public:
         if (line_.clock) line_.clock->skipUs(int64_t(ms) * 1000);
         return true;
     }
+    std::string identity() const override { return line_.identity; }
     int nativeHandle() const override { return 42; }
     void release() override {}
 

@@ -152,3 +152,25 @@ TEST(Answer, AWriteIsAnsweredByACopyOfItself) {
     EXPECT_TRUE(EchoPassesAsAnswer(WithCrc(Hex("01 06 00 08 04 E2")), Fields(1, 6, 8, 0)));
     EXPECT_FALSE(EchoPassesAsAnswer(WithCrc(Hex("01 03 00 01 00 01")), Fields(1, 3, 1, 1)));
 }
+
+TEST(Receive, AWriteAnswerRepeatsWhatItsRequestWrote) {
+    // The coil or register written, and for 15 and 16 the quantity, must be
+    // the request's; 5 and 6 may carry another value (what was stored).
+    const struct { RequestFields request; const char* frame; RxVerdict verdict; } cases[] = {
+        {Fields(1, 5, 0xAC, 0), "01 05 00 AC 00 00", RxVerdict::Answer},
+        {Fields(1, 5, 0xAC, 0), "01 05 00 AD FF 00", RxVerdict::Misfit},
+        {Fields(1, 15, 0x13, 10), "01 0F 00 13 00 0A", RxVerdict::Answer},
+        {Fields(1, 15, 0x13, 10), "01 0F 00 13 00 09", RxVerdict::Misfit},
+        {Fields(1, 16, 1, 2), "01 10 00 02 00 02", RxVerdict::Misfit},
+        {Fields(1, 16, 1, 2), "01 90 02", RxVerdict::Answer},
+    };
+    for (const auto& c : cases) {
+        RxContext x;
+        x.open = true;
+        x.request = c.request;
+        const TDataByte rx = WithCrc(Hex(c.frame));
+        const RxStep step = ScanReceived(rx.data(), rx.size(), x);
+        EXPECT_EQ(int(step.verdict), int(c.verdict)) << c.frame;
+        EXPECT_EQ(step.size, rx.size()) << c.frame;
+    }
+}

@@ -230,6 +230,23 @@ TEST(PosixSerial, ClosedPortAndPortsThatCannotOpen) {
     EXPECT_EQ(backend.adopt(987654), nullptr) << "not an open fd";
 }
 
+TEST(PosixSerial, DeviceIdentityFollowsTheDeviceNotTheName) {
+    Pty a, b;
+    const std::string link = "/tmp/orn10-identity-" + std::to_string(getpid());
+    ASSERT_EQ(symlink(a.path.c_str(), link.c_str()), 0);
+    PosixSerialBackend backend;
+    auto identity = [&](const std::string& path) {
+        auto dev = backend.openPath(path);
+        EXPECT_NE(dev, nullptr) << path;
+        return dev ? dev->identity() : std::string();
+    };
+    const std::string byPath = identity(a.path);
+    EXPECT_FALSE(byPath.empty());
+    EXPECT_EQ(identity(link), byPath) << "two names of one device";
+    EXPECT_NE(identity(b.path), byPath);
+    unlink(link.c_str());
+}
+
 // ---------------------------------------------------------------- exclusive access
 
 TEST(PosixSerial, OnlyOneHolderAtATime) {
@@ -457,7 +474,9 @@ TEST(PosixSerial, HungUpDeviceIsGoneNotSilent) {
 
     pty.hangUp();
     EXPECT_EQ(dev->read(buf, sizeof buf), -1);
+    EXPECT_EQ(dev->lastError(), ENODEV);
     EXPECT_EQ(dev->write(buf, 4), -1);
+    EXPECT_EQ(dev->lastError(), ENODEV) << "EIO of a hung-up tty: the device is gone";
     EXPECT_FALSE(dev->waitWritable(5000)) << "a gone device is reported at once";
     EXPECT_EQ(dev->outQueued(), 0);
     dev->configure(LineSettings{});   // harmless
@@ -474,13 +493,18 @@ TEST(PosixSerial, MasterEndsTransactionsOnAGoneDevice) {
     m.mb.SetFTimeout(300);
     ASSERT_TRUE(m.mb.Connect());
 
-    // A request is sent, then the line hangs up before any answer: the poll
-    // finds the device gone and the transaction ends by its timeout.
+    // A request is sent, then the line hangs up before any answer: the
+    // first poll finds the device gone and ends the transaction as a device
+    // failure, not as a 300 ms timeout.
     m.mb.Query();
     EXPECT_TRUE(m.mb.Busy());
     pty.hangUp();
     ASSERT_TRUE(m.clock.runUntil([&] { return !m.mb.Busy(); }, 3000));
-    EXPECT_EQ(m.mb.ErrorCode(), 7);
+    EXPECT_EQ(m.mb.ErrorCode(), 9);
+    EXPECT_EQ(m.mb.DeviceError(), ENODEV);
+    ASSERT_EQ(m.errors.size(), 1u);
+    m.clock.runFor(400);
+    EXPECT_EQ(m.errors.size(), 1u) << "one outcome: no timeout follows";
 
     // Writing to it fails at once instead of waiting out OutputTimeout.
     const uint8_t frame[] = {1, 3, 0, 0, 0, 1, 0x84, 0x0A};
@@ -489,6 +513,7 @@ TEST(PosixSerial, MasterEndsTransactionsOnAGoneDevice) {
     m.mb.Query();
     EXPECT_FALSE(m.mb.Busy());
     EXPECT_EQ(m.mb.ErrorCode(), 9);
+    EXPECT_EQ(m.mb.DeviceError(), ENODEV);
     ASSERT_EQ(m.errors.size(), 1u);
     EXPECT_EQ(m.errors[0], " 09-Error de comunicación");
 

@@ -33,7 +33,7 @@ namespace {
 
 class Vanish : public WindowTest {};
 
-TEST_F(Vanish, AdapterPulledDuringAReadEndsItAndTheNextReadShowsTheBoxOnce) {
+TEST_F(Vanish, AdapterPulledDuringAReadEndsItAsAPortFailureAndTheNextReadShowsTheBoxOnce) {
     Add(Model::MB4, 1).setReg(8, 2500);
     ReadOnce();
     ASSERT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
@@ -44,9 +44,14 @@ TEST_F(Vanish, AdapterPulledDuringAReadEndsItAndTheNextReadShowsTheBoxOnce) {
     clock.advance(10);
     com1->vanished = true;
 
-    // The poll finds the device gone; the transaction ends with its timeout.
-    clock.advance(600);
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Нет связи"));
+    // The next poll finds the device gone: the request ends there, long
+    // before its timeout, as a port failure with the port error box.
+    clock.advance(100);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 11 (порт не инициирован)"));
+    EXPECT_EQ(portErrorBoxes, 1);
+    EXPECT_EQ(portErrorText, QString::fromUtf8("Ошибка:\n Не могу открыть порт!\n Устройство отключено: подключите "
+                                               "его и выберите порт в списке."));
+    clock.advance(500);
     EXPECT_EQ(Panel(0), "Tx: 2");
     EXPECT_EQ(Panel(1), "Rx: 1");
     EXPECT_EQ(Panel(2), "Err: 1");
@@ -57,15 +62,15 @@ TEST_F(Vanish, AdapterPulledDuringAReadEndsItAndTheNextReadShowsTheBoxOnce) {
     // Nothing runs any more: no poll goes on reading the dead device.
     EXPECT_EQ(clock.runningTimers(), 0);
     EXPECT_FALSE(clock.processPendingEvents());
-    EXPECT_EQ(portErrorBoxes, 0) << "the box belongs to the next request";
+    EXPECT_EQ(portErrorBoxes, 1);
 
     // The next request finds the port missing: one box, nothing counted.
     const int attempts = com1->openAttempts();
     EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
-    EXPECT_EQ(portErrorBoxes, 1);
+    EXPECT_EQ(portErrorBoxes, 2);
     EXPECT_EQ(com1->openAttempts(), attempts + 1);
     clock.advance(10000);
-    EXPECT_EQ(portErrorBoxes, 1) << "no retry of its own";
+    EXPECT_EQ(portErrorBoxes, 2) << "no retry of its own";
     EXPECT_EQ(com1->openAttempts(), attempts + 1);
     EXPECT_EQ(Panel(0), "Tx: 2");
     EXPECT_EQ(Panel(2), "Err: 1");
@@ -89,7 +94,8 @@ TEST_F(Vanish, AdapterPulledInAutoModeOneOpenAttemptPerTick) {
     ASSERT_TRUE(com1->isOpen());
     com1->vanished = true;
     clock.advance(1000);
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Нет связи"));
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 11 (порт не инициирован)"));
+    EXPECT_EQ(portErrorBoxes, 1) << "the failed read's";
     EXPECT_EQ(clock.runningTimers(), 1) << "only the auto timer";
 
     // The user takes 7 s to close the first box: the ticks meanwhile fail
@@ -101,7 +107,7 @@ TEST_F(Vanish, AdapterPulledInAutoModeOneOpenAttemptPerTick) {
     };
     clock.advance(10950);   // ticks at 6, 8, 10, 12, 14 and 16 s
     EXPECT_EQ(com1->openAttempts(), attempts + 6) << "one attempt per tick, no retry loop";
-    EXPECT_EQ(portErrorBoxes, 3) << "at 6 s (open until 13 s), at 14 s and at 16 s";
+    EXPECT_EQ(portErrorBoxes, 4) << "at 6 s (open until 13 s), at 14 s and at 16 s";
     EXPECT_EQ(Panel(0), "Tx: 2");
     EXPECT_EQ(Panel(2), "Err: 1");
     EXPECT_FALSE(form->MB->Connected());
@@ -120,13 +126,14 @@ TEST_F(Vanish, AdapterPulledDuringASearchOneBoxPerStepAndTheStopEndsIt) {
     ASSERT_TRUE(form->Waiting);
     com1->vanished = true;
     clock.advance(900);
-    EXPECT_FALSE(form->Waiting) << "the probe ended with its timeout";
+    EXPECT_FALSE(form->Waiting) << "the probe ended as a port failure";
     EXPECT_EQ(Panel(2), "Err: 2");
+    EXPECT_EQ(portErrorBoxes, 1);
 
     // Each step finds the port missing: one box each, nothing sent.
     const int attempts = com1->openAttempts();
     clock.advance(2000);   // steps at 2 and 3 s
-    EXPECT_EQ(portErrorBoxes, 2);
+    EXPECT_EQ(portErrorBoxes, 3);
     EXPECT_EQ(com1->openAttempts(), attempts + 2);
     EXPECT_EQ(Panel(0), "Tx: 2");
 
@@ -136,7 +143,7 @@ TEST_F(Vanish, AdapterPulledDuringASearchOneBoxPerStepAndTheStopEndsIt) {
     EXPECT_EQ(Panel(3), QString::fromUtf8("Найдено приборов: 0"));
     EXPECT_EQ(clock.runningTimers(), 0);
     clock.advance(10000);
-    EXPECT_EQ(portErrorBoxes, 2);
+    EXPECT_EQ(portErrorBoxes, 3);
 
     // With the adapter back the instrument is found.
     com1->vanished = false;
@@ -290,9 +297,14 @@ protected:
     }
     void TearDown() override { form.reset(); }
 
-    // After the transaction has ended: the port is closed, no timer runs,
-    // and the event loop stays quiet; the next request shows the box once.
+    // After the transaction has ended as a port failure: the box said the
+    // device is gone, the port is closed, no timer runs, and the event loop
+    // stays quiet; the next request shows the box once more.
     void ExpectQuietAndOneBox() {
+        EXPECT_EQ(form->PanelText(3), QString::fromUtf8("№1: Ошибка 11 (порт не инициирован)"));
+        EXPECT_EQ(portErrorBoxes, 1);
+        EXPECT_TRUE(form->PortErrorMessage.contains(QString::fromUtf8("Устройство отключено")))
+            << form->PortErrorMessage.toStdString();
         EXPECT_FALSE(form->MB->Connected());
         EXPECT_FALSE(form->MB->Busy());
         EXPECT_EQ(scheduler.running(), 0);
@@ -302,7 +314,7 @@ protected:
         EXPECT_EQ(backend.reads, reads);
 
         EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
-        EXPECT_EQ(portErrorBoxes, 1);
+        EXPECT_EQ(portErrorBoxes, 2);
         EXPECT_EQ(backend.opened, 1) << "the device is gone for good";
         EXPECT_EQ(form->PanelText(0), "Tx: 1");
         EXPECT_EQ(form->PanelText(2), "Err: 1");
@@ -310,22 +322,21 @@ protected:
     }
 };
 
-TEST_F(VanishPty, HungUpAfterTheRequestEndsWithNoAnswer) {
+TEST_F(VanishPty, HungUpAfterTheRequestIsAPortFailure) {
     ASSERT_EQ(form->ReadRegisters(0, 1, 13), 0);
     const std::vector<uint8_t> request = pty.take(1000);
     ASSERT_EQ(request, (std::vector<uint8_t>{0x01, 0x03, 0x00, 0x01, 0x00, 0x0D, 0xD5, 0xCF}));
     pty.hangUp();
 
     ASSERT_TRUE(RunQt([&] { return !form->Waiting; }, 3000)) << "the request never ended";
-    EXPECT_EQ(form->PanelText(3), QString::fromUtf8("№1: Нет связи"));
     EXPECT_EQ(form->PanelText(1), "Rx: 0");
-    // Polls until the 500 ms answer timeout, one read each: a handful, not a spin.
-    EXPECT_GE(backend.goneReads, 1);
+    // The first poll that finds the device gone ends the request.
+    EXPECT_EQ(backend.goneReads, 1);
     EXPECT_LE(backend.reads, 8);
     ExpectQuietAndOneBox();
 }
 
-TEST_F(VanishPty, HungUpInTheMiddleOfTheAnswerEndsWithTheIncompleteAnswer) {
+TEST_F(VanishPty, HungUpInTheMiddleOfTheAnswerIsAPortFailure) {
     ASSERT_EQ(form->ReadRegisters(0, 1, 13), 0);
     ASSERT_EQ(pty.take(1000).size(), 8u);
     // Ten of the answer's 31 bytes, then the adapter is pulled.
@@ -335,7 +346,6 @@ TEST_F(VanishPty, HungUpInTheMiddleOfTheAnswerEndsWithTheIncompleteAnswer) {
     pty.hangUp();
 
     ASSERT_TRUE(RunQt([&] { return !form->Waiting; }, 3000)) << "the request never ended";
-    EXPECT_EQ(form->PanelText(3), QString::fromUtf8("№1: Ошибка 09 (CRC)"));
     EXPECT_EQ(form->PanelText(1), "Rx: 0");
     EXPECT_LE(backend.reads, 8);
     ExpectQuietAndOneBox();
