@@ -133,9 +133,9 @@ public:
         if (gone_ || h_ == INVALID_HANDLE_VALUE) return -1;
         collectWait();
         // The queue's fill first: a device that is gone (the adapter pulled,
-        // the line hung up) cannot tell it, and a read is made only of bytes
-        // that are there, so it completes at once whatever the driver does
-        // with an empty queue.
+        // the line hung up) cannot report it, and a read is made only of
+        // bytes that are there, so it completes at once whatever the driver
+        // does with an empty queue.
         COMSTAT stat{};
         if (!status(stat)) return lost();
         DWORD got = 0;
@@ -158,7 +158,8 @@ public:
         DWORD put = 0;
         // The bytes' time on the line, twice, and a second on top: a write
         // that takes longer went nowhere (a stalled or vanished device).
-        const double wireMs = double(ask) * bitsPerCharacter(settings_) * 1000.0 / double(std::max<uint32_t>(settings_.baudRate, 1));
+        const double wireMs =
+            double(ask) * bitsPerCharacter(settings_) * 1000.0 / double(std::max<uint32_t>(settings_.baudRate, 1));
         if (!finish(done, writeOv_, DWORD(2 * wireMs) + WriteSlackMs, put)) {
             if (put == 0) return lost();
         }
