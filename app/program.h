@@ -1,10 +1,12 @@
 // The program's windows as the program entry makes them: the main window on
 // the Qt event loop and the system's serial ports, its value dialog, and the
-// service tools (traffic view, readings log, trend) attached to it.  The
+// service tools (traffic view, readings log, trend) and the records tools
+// (guided calibration, service records) attached to it.  The
 // benchmarks and demos drive the same set.
 #pragma once
 
 #include "qt_scheduler.h"
+#include "records_tools.h"
 #include "service_tools.h"
 #include "system_serial.h"
 #include "ueditdialog.h"
@@ -19,6 +21,9 @@ struct TProgram {
     TDlgForm DlgForm{&MForm};
     // A context menu and shortcuts on the window lead to the tools.
     TServiceTools tools{MForm, scheduler};
+    // The guided calibration and the service records (the window's writes
+    // are recorded from the start).
+    TRecordsTools records{MForm, scheduler};
 
     TProgram() { MForm.DlgForm = &DlgForm; }
 };

@@ -1,5 +1,7 @@
 #include "readings_log.h"
 
+#include "report.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -8,31 +10,6 @@ namespace orn {
 namespace {
 
 const char* const Bom = "\xEF\xBB\xBF";
-const char* const LineEnd = "\r\n";
-constexpr char Separator = ';';
-
-// A field as CSV wants it: quoted when it holds the separator, a quote, a
-// line break or a comma (so that an importer splitting at commas still
-// keeps "21,50" whole).
-std::string Field(const std::string& text) {
-    if (text.find_first_of(";\",\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + '"';
-}
-
-std::string Join(const std::vector<std::string>& fields) {
-    std::string out;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) out += Separator;
-        out += Field(fields[i]);
-    }
-    return out + LineEnd;
-}
-
 // The words for an errno of a failed open, write or sync.
 std::string Reason(int err) {
     switch (err) {
@@ -75,7 +52,7 @@ const std::vector<std::string>& ReadingColumns() {
 std::string ReadingsCsvHeader() {
     std::vector<std::string> fields = {"Дата и время", "Порт", "Адрес", "Модель"};
     for (const std::string& c : ReadingColumns()) fields.push_back(c);
-    return Join(fields);
+    return records::CsvLine(fields);
 }
 
 std::string ReadingsCsvRow(const std::string& when, const std::string& port, int address, int devType,
@@ -92,7 +69,7 @@ std::string ReadingsCsvRow(const std::string& when, const std::string& port, int
         }
         fields.push_back(value);
     }
-    return Join(fields);
+    return records::CsvLine(fields);
 }
 
 // ---------------------------------------------------------------- the file

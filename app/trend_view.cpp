@@ -51,26 +51,47 @@ const QColor HexColor(160, 0, 160);
 
 } // namespace
 
-// The drawing itself.
-class TrendPlot : public QWidget {
-public:
-    explicit TrendPlot(TTrendView* view) : QWidget(view), view_(view) { setMinimumSize(480, 260); }
+// ---------------------------------------------------------------- the drawing
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
+TTrendPlot::TTrendPlot(QWidget* parent) : QWidget(parent) { setMinimumSize(480, 260); }
 
-private:
-    TTrendView* view_;
-};
+void TTrendPlot::Add(uint32_t ms, int dev, const TRegImage& image, const std::string& sep) {
+    devType = dev;
+    const QString point = QString::fromStdString(sep);
+    auto value = [&](int row) {
+        const auto text = ReadingText(dev, row, image, sep);
+        if (!text || HexReading(row, *text, sep)) return NaN;
+        bool ok = false;
+        const double v = QString::fromStdString(*text).replace(point, QStringLiteral(".")).toDouble(&ok);
+        return ok ? v : NaN;
+    };
+    const TTrendSample sample{ms, value(GasRow), value(TemperatureRow), value(Limit1Row), value(Limit2Row)};
+    if (std::isnan(sample.gas)) {
+        ++hexCount;
+        lastHex = QString::fromStdString(ReadingText(dev, GasRow, image, sep).value_or(""));
+    }
+    samples.push_back(sample);
+    if (samples.size() > TTrendView::MaxSamples) samples.pop_front();
+    if (isVisible()) update();
+}
 
-void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
+void TTrendPlot::Clear() {
+    samples.clear();
+    hexCount = 0;
+    lastHex.clear();
+    update();
+}
+
+void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    const auto& s = view_->samples_;
+    const auto& s = samples;
     const QFontMetrics fm = p.fontMetrics();
     if (s.empty()) {
         p.setPen(Qt::darkGray);
-        p.drawText(rect(), Qt::AlignCenter, Utf8("Показаний пока нет: нажмите «Читать» или включите «Авто»."));
+        p.drawText(rect(), Qt::AlignCenter,
+                   focus ? tr("Ждём показаний прибора…")
+                         : Utf8("Показаний пока нет: нажмите «Читать» или включите «Авто»."));
         return;
     }
     const QLocale locale = QLocale::system();
@@ -79,19 +100,33 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
     if (area.width() < 50 || area.height() < 50) return;
 
     // Ranges: minutes since the first sample; gas from 0 to the highest
-    // value or threshold; temperature around its values.
+    // value or threshold (zoomed on a target: the band and the readings of
+    // the last window); temperature around its values.
     const uint32_t t0 = s.front().ms;
     double gasHi = 0, tLo = INFINITY, tHi = -INFINITY;
     for (const TTrendSample& x : s) {
         for (double v : {x.gas, x.limit1, x.limit2})
             if (!std::isnan(v)) gasHi = std::max(gasHi, v);
-        if (!std::isnan(x.temperature)) {
+        if (!std::isnan(x.temperature) && !focus) {
             tLo = std::min(tLo, x.temperature);
             tHi = std::max(tHi, x.temperature);
         }
     }
     const Axis time = NiceAxis(0, std::max(1.0, (s.back().ms - t0) / 60000.0), 8);
-    const Axis gas = NiceAxis(0, gasHi > 0 ? gasHi * 1.05 : 1.0, 6);
+    Axis gas = NiceAxis(0, gasHi > 0 ? gasHi * 1.05 : 1.0, 6);
+    if (focus) {
+        double lo = focus->target - 2 * focus->tolerance, hi = focus->target + 2 * focus->tolerance;
+        if (focus->passLine) {
+            lo = std::min(lo, *focus->passLine - 2 * focus->tolerance);
+            hi = std::max(hi, *focus->passLine);
+        }
+        for (const TTrendSample& x : s)
+            if (!std::isnan(x.gas) && s.back().ms - x.ms <= focus->windowMs) {
+                lo = std::min(lo, x.gas - focus->tolerance);
+                hi = std::max(hi, x.gas + focus->tolerance);
+            }
+        gas = NiceAxis(lo, hi, 6);
+    }
     const bool hasTemperature = tLo <= tHi;
     const Axis temp = hasTemperature ? NiceAxis(tLo, tHi, 6) : Axis{0, 1, 1};
     auto X = [&](uint32_t ms) { return area.left() + (ms - t0) / 60000.0 / time.hi * area.width(); };
@@ -106,7 +141,7 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
                    QPointF(area.left() + m / time.hi * area.width(), area.bottom()));
     p.setPen(Qt::black);
     p.drawRect(area);
-    const int dev = view_->devType_;
+    const int dev = devType;
     for (double v = gas.lo; v <= gas.hi + gas.step / 2; v += gas.step)
         p.drawText(QRectF(0, Y(gas, v) - fm.height(), area.left() - 4, 2 * fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, locale.toString(v, 'f', gas.Decimals()));
@@ -130,6 +165,29 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
     p.setClipRect(area.adjusted(-2, -8, 2, 2));
     p.setRenderHint(QPainter::Antialiasing);
 
+    if (focus) {
+        // The target's band, the level to reach, and the stretch the reading
+        // has kept within ±tolerance of its latest value.
+        const QColor band(40, 160, 60);
+        const QRectF target(QPointF(area.left(), Y(gas, focus->target + focus->tolerance)),
+                            QPointF(area.right(), Y(gas, focus->target - focus->tolerance)));
+        p.fillRect(target, QColor(40, 160, 60, 40));
+        p.setPen(QPen(band, 1, Qt::DashLine));
+        p.drawLine(QPointF(area.left(), Y(gas, focus->target)), QPointF(area.right(), Y(gas, focus->target)));
+        if (focus->passLine) {
+            p.setPen(QPen(Limit2Color, 1.5, Qt::DashLine));
+            p.drawLine(QPointF(area.left(), Y(gas, *focus->passLine)), QPointF(area.right(), Y(gas, *focus->passLine)));
+        }
+        const TTrendSample& last = s.back();
+        if (!std::isnan(last.gas) && focus->stableMs > 0) {
+            const bool stable = focus->stableMs >= focus->windowMs;
+            const uint32_t since = last.ms - std::min(focus->stableMs, last.ms - t0);
+            const QRectF kept(QPointF(X(since), Y(gas, last.gas + focus->tolerance)),
+                              QPointF(X(last.ms), Y(gas, last.gas - focus->tolerance)));
+            p.fillRect(kept, stable ? QColor(40, 160, 60, 90) : QColor(230, 150, 0, 70));
+        }
+    }
+
     // Thresholds: steps, each value held until the next read.
     auto threshold = [&](double TTrendSample::*member, const QColor& color, int row) {
         p.setPen(QPen(color, 1.5, Qt::DashLine));
@@ -147,8 +205,10 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
                    Qt::AlignRight | Qt::AlignBottom,
                    Name(RowLabels(dev, row)) + QStringLiteral(": ") + locale.toString(lastValue, 'f', 2));
     };
-    threshold(&TTrendSample::limit1, Limit1Color, Limit1Row);
-    threshold(&TTrendSample::limit2, Limit2Color, Limit2Row);
+    if (!focus) {
+        threshold(&TTrendSample::limit1, Limit1Color, Limit1Row);
+        threshold(&TTrendSample::limit2, Limit2Color, Limit2Row);
+    }
 
     // A value line, broken where there is no number.  Samples that fall in
     // one pixel column are drawn as that column's first, lowest, highest and
@@ -222,11 +282,20 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
         x += 22 + fm.horizontalAdvance(text) + 16;
     };
     legend(QPen(GasColor, 2), Name(RowLabels(dev, GasRow)));
+    if (focus) {
+        legend(QPen(QColor(40, 160, 60), 6),
+               tr("цель %1 ± %2")
+                   .arg(locale.toString(focus->target, 'f', 2), locale.toString(focus->tolerance, 'f', 2)));
+        if (focus->passLine)
+            legend(QPen(Limit2Color, 1.5, Qt::DashLine),
+                   tr("проверка: %1").arg(locale.toString(*focus->passLine, 'f', 2)));
+    }
     if (hasTemperature) legend(QPen(TemperatureColor, 1.5), Name(RowLabels(dev, TemperatureRow)));
-    if (RowUsed(dev, Limit1Row)) legend(QPen(Limit1Color, 1.5, Qt::DashLine), Name(RowLabels(dev, Limit1Row)));
-    if (RowUsed(dev, Limit2Row)) legend(QPen(Limit2Color, 1.5, Qt::DashLine), Name(RowLabels(dev, Limit2Row)));
-    if (view_->hexCount_ > 0)
-        legend(QPen(), Utf8("газ не числом: %1 (последнее %2)").arg(view_->hexCount_).arg(view_->lastHex_), true);
+    if (!focus && RowUsed(dev, Limit1Row))
+        legend(QPen(Limit1Color, 1.5, Qt::DashLine), Name(RowLabels(dev, Limit1Row)));
+    if (!focus && RowUsed(dev, Limit2Row))
+        legend(QPen(Limit2Color, 1.5, Qt::DashLine), Name(RowLabels(dev, Limit2Row)));
+    if (hexCount > 0) legend(QPen(), Utf8("газ не числом: %1 (последнее %2)").arg(hexCount).arg(lastHex), true);
 }
 
 // ---------------------------------------------------------------- the window
@@ -239,7 +308,7 @@ TTrendView::TTrendView(QWidget* parent) : QWidget(parent, Qt::Window) {
     note_ = new QLabel(this);
     BtClear = new QPushButton(Utf8("Очистить"), this);
     BtClear->setToolTip(Utf8("Начать график заново"));
-    plot_ = new TrendPlot(this);
+    plot_ = new TTrendPlot(this);
     auto* top = new QHBoxLayout;
     auto* texts = new QVBoxLayout;
     texts->addWidget(caption_);
@@ -255,51 +324,30 @@ TTrendView::TTrendView(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void TTrendView::AddReading(uint32_t ms, const QString& instrument, int devType, const TRegImage& image,
                             const std::string& sep) {
-    if (instrument != instrument_ || devType != devType_) {
+    if (instrument != instrument_ || devType != plot_->devType) {
         Clear();
         instrument_ = instrument;
-        devType_ = devType;
     }
-    const QString point = QString::fromStdString(sep);
-    auto value = [&](int row) {
-        const auto text = ReadingText(devType, row, image, sep);
-        if (!text || HexReading(row, *text, sep)) return NaN;
-        bool ok = false;
-        const double v = QString::fromStdString(*text).replace(point, QStringLiteral(".")).toDouble(&ok);
-        return ok ? v : NaN;
-    };
-    const TTrendSample sample{ms, value(GasRow), value(TemperatureRow), value(Limit1Row), value(Limit2Row)};
-    if (std::isnan(sample.gas)) {
-        ++hexCount_;
-        lastHex_ = QString::fromStdString(ReadingText(devType, GasRow, image, sep).value_or(""));
-    }
-    if (samples_.empty()) since_ = QDateTime::currentDateTime();
-    samples_.push_back(sample);
-    if (samples_.size() > MaxSamples) samples_.pop_front();
-    if (isVisible()) {
-        UpdateCaption();
-        plot_->update();
-    }
+    if (plot_->samples.empty()) since_ = QDateTime::currentDateTime();
+    plot_->Add(ms, devType, image, sep);
+    if (isVisible()) UpdateCaption();
 }
 
 void TTrendView::Clear() {
-    samples_.clear();
-    hexCount_ = 0;
-    lastHex_.clear();
+    plot_->Clear();
     UpdateCaption();
-    plot_->update();
 }
 
 void TTrendView::SetNote(const QString& note) { note_->setText(note); }
 
 void TTrendView::UpdateCaption() {
-    if (samples_.empty()) {
+    if (plot_->samples.empty()) {
         caption_->setText(instrument_.isEmpty() ? Utf8("Прибор ещё не прочитан") : instrument_);
         return;
     }
     caption_->setText(Utf8("%1 — показаний: %2 с %3")
                           .arg(instrument_)
-                          .arg(samples_.size())
+                          .arg(plot_->samples.size())
                           .arg(since_.toString(QStringLiteral("HH:mm:ss"))));
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -22,14 +23,48 @@ class QPushButton;
 
 namespace orn {
 
-class TrendPlot;
-
 struct TTrendSample {
     uint32_t ms;         // the scheduler's clock
     double gas;          // NaN: shown in hexadecimal
     double temperature;  // NaN: the model has none
     double limit1;       // NaN: the model has none
     double limit2;
+};
+
+// The trend zoomed on a target, as a calibration watches it: the gas axis
+// spans the target's band and the recent readings only, the band target ±
+// tolerance is drawn, and the stretch over which the reading has kept
+// within ±tolerance of its latest value is marked (green once it is long
+// enough to count as stable).  No temperature, no thresholds.
+struct TTrendFocus {
+    double target = 0;
+    double tolerance = 0.2;
+    std::optional<double> passLine;   // a level to reach (a bump test), drawn dashed
+    uint32_t windowMs = 30000;        // the time a reading must keep within the band
+    uint32_t stableMs = 0;            // how long it has
+};
+
+// The drawing, with its samples: the trend view has one, the calibration
+// dialog another.
+class TTrendPlot : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TTrendPlot(QWidget* parent = nullptr);
+
+    // A successful read of `devType` at `ms`, decoded as the table shows it
+    // (`sep` is its decimal separator).
+    void Add(uint32_t ms, int devType, const TRegImage& image, const std::string& sep);
+    void Clear();
+
+    std::deque<TTrendSample> samples;
+    int devType = -1;
+    int hexCount = 0;
+    QString lastHex;
+    std::optional<TTrendFocus> focus;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 class TTrendView : public QWidget {
@@ -45,9 +80,9 @@ public:
     void AddReading(uint32_t ms, const QString& instrument, int devType, const TRegImage& image,
                     const std::string& sep);
     void Clear();
-    const std::deque<TTrendSample>& Samples() const { return samples_; }
-    int HexCount() const { return hexCount_; }
-    int DevType() const { return devType_; }
+    const std::deque<TTrendSample>& Samples() const { return plot_->samples; }
+    int HexCount() const { return plot_->hexCount; }
+    int DevType() const { return plot_->devType; }
     // A line under the caption (the state of the readings log).
     void SetNote(const QString& note);
 
@@ -57,18 +92,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    friend class TrendPlot;
     void UpdateCaption();
 
     QLabel* caption_;
     QLabel* note_;
-    QWidget* plot_;
-    std::deque<TTrendSample> samples_;
+    TTrendPlot* plot_;
     QString instrument_;
     QDateTime since_;   // local time of the first sample
-    int devType_ = -1;
-    int hexCount_ = 0;
-    QString lastHex_;
 };
 
 } // namespace orn

@@ -689,6 +689,13 @@ void TMForm::BtInitClick() {
     if (CalibrationAllowed()) WriteRegister(0, IsMB() ? 2 : 5, CmdResetCalibration);
 }
 
+int TMForm::CalibrationCommand(uint16_t value) {
+    const uint8_t reg = ModelOf(DevType)->RegCalb;
+    if (!CalibrationAllowed()) return 5;
+    if (value != CmdSetZero && !TypedValueWritable(DevType, reg, value)) return 1;
+    return WriteRegister(0, reg, value);
+}
+
 void TMForm::SBtGoClick() { WriteRegister(0, RegServiceProtocol, CmdServiceProtocol); }
 
 void TMForm::BoxFixClick() {

@@ -131,6 +131,18 @@ public:
     int WriteRegister(uint8_t address, uint8_t reg, int32_t value);
     void ShowReadings();
 
+    // ---- For the tools beside the window (guided calibration, records).
+    // Whether RegImage was read from `slave` as the selected model on the
+    // port chosen now.
+    bool ImageReadFrom(uint8_t slave) const { return ImageFrom(slave); }
+    // A value or command on the calibration register of the instrument in
+    // CBAddr (a span concentration in hundredths, or set zero) under the
+    // guard of the calibration buttons: WriteRegister's result codes, 5 when
+    // the guard refuses (on the MB models: nothing read yet, or the current
+    // output fixed), 1 for a concentration that is no register value or a
+    // command code.
+    int CalibrationCommand(uint16_t value);
+
     // ---- Links and seams.
     // The value entry dialog; set by the program entry once it exists.
     TDlgForm* DlgForm = nullptr;

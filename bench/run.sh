@@ -2,8 +2,9 @@
 # Builds the benchmarks (Release) and runs them all: read reliability and
 # latency across line speeds, reads under injected faults, reads and writes
 # on the quirks of real lines and adapters (stray bytes, echo, foreign
-# frames), and the cost of the running window.  Writes the figures as
-# markdown.
+# frames), the cost of the running window, and the service records (time to
+# a stable reading on the simulator's test gas, record writes and history
+# queries on SQLite and PostgreSQL).  Writes the figures as markdown.
 #
 #   bench/run.sh [--quick] [--out FILE] [BUILD_DIR]
 #
@@ -50,11 +51,15 @@ fi
 generator=()
 if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DORN10_TESTS=OFF -DORN10_GUI=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target orn10sim window_probe read_bench
+cmake --build "$build" -j "$(nproc)" --target orn10sim window_probe read_bench records_bench
 
 started=$(date +%s)
 tmp=$(mktemp)
-trap 'rm -f "$tmp"' EXIT
+# The programs keep service records of their writes and settings: in a
+# folder of this run's own, not the user's.
+home=$(mktemp -d)
+export XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config
+trap 'rm -rf "$tmp" "$home"' EXIT
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 {
@@ -86,10 +91,16 @@ fi
 echo "== orn10ctl beside mbpoll" >&2
 bash bench/ctl_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"
 
+echo "== Service records" >&2
+if [ $quick = 1 ]; then records=(--writes 30 --records 10000); else records=(); fi
+"$build/bench/records_bench" "${records[@]}" >>"$tmp"
+echo >>"$tmp"
+
 elapsed=$(($(date +%s) - started))
 echo "Run time: $((elapsed / 60)) min $((elapsed % 60)) s." >>"$tmp"
 mkdir -p "$(dirname "$out")"
 chmod 644 "$tmp"
 mv "$tmp" "$out"
+rm -rf "$home"
 trap - EXIT
 echo "== Written to $out" >&2

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "ctl_records.h"
 #include "instruments.h"
 #include "port_list.h"
 #include "ports.h"
@@ -252,6 +253,7 @@ private:
         TWriteStep s;
         s.reg = reg;
         s.value = value;
+        const TRegImage before = image;
         s.code = PortChecked(line_.Write(uint8_t(o_.address), uint16_t(reg), value, timeoutMs_));
         if (s.code == 0) {
             image.Store(uint16_t(reg), line_.Data());   // the echo; register 99 has no place
@@ -259,15 +261,45 @@ private:
             if (row >= 0) s.shown = ReadingText(o_.devType, row, image, out_.Sep()).value_or("");
         }
         w.steps.push_back(s);
+        Keep(s, before);
         return s.code == 0;
+    }
+
+    // A write the instrument confirmed, or one that went out and got no
+    // valid answer (it may have been carried out), is recorded; one the
+    // instrument refused changed nothing.
+    void Keep(const TWriteStep& s, const TRegImage& before) {
+        if (s.code != 0 && s.code != mbTimeout && s.code != mbCommError) return;
+        records::TServiceRecord r = WriteRecord(o_);
+        r.serial = SerialNumberOf(o_.devType, before);
+        r.port = line_.PortLabel();
+        r.kind = o_.command == TCommand::Write ? records::TKind::Write : records::TKind::Command;
+        r.action = WriteAction(o_.devType, s.reg, s.value, before);
+        r.reg = s.reg;
+        if (s.reg < RegImageSize) r.valueBefore = before[s.reg];
+        r.valueAfter = s.value;
+        r.result = s.code == 0 ? records::TResult::Done : records::TResult::Unconfirmed;
+        if (s.code != 0) r.notes = (r.notes.empty() ? "" : r.notes + "; ") + OutcomeText(s.code);
+        kept_.push_back(std::move(r));
     }
 
     int Finish(const TWriteOut& w) {
         out_.Write(line_.PortLabel(), w);
-        if (w.readCode != 0) return StatusOf(w.readCode);
+        int status = w.readCode != 0 ? StatusOf(w.readCode) : -1;
         for (const TWriteStep& s : w.steps)
-            if (s.code != 0) return StatusOf(s.code);
-        return w.refused.empty() ? exOk : exRefused;
+            if (status < 0 && s.code != 0) status = StatusOf(s.code);
+        if (status < 0) status = w.refused.empty() ? exOk : exRefused;
+        if (kept_.empty()) return status;
+        // A write that happened stays done whatever becomes of its record:
+        // a record that cannot be kept is said, and changes the status only
+        // of a command that otherwise succeeded.
+        std::string error, note;
+        if (!KeepRecords(kept_, error, note)) {
+            out_.Error("the write was not recorded: " + error);
+            return status == exOk ? exRecords : status;
+        }
+        if (!note.empty()) out_.Error(note);
+        return status;
     }
 
     int Command() {
@@ -383,6 +415,7 @@ private:
     RealtimeScheduler scheduler_;
     TCtlLine line_;
     int timeoutMs_;
+    std::vector<records::TServiceRecord> kept_;   // the records of this run's writes
 };
 
 } // namespace
@@ -402,6 +435,7 @@ int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const vol
         out.Ports(BuildPortList(SystemPorts(), ""));
         return exOk;
     }
+    if (options.command == TCommand::History || options.command == TCommand::Export) return ShowRecords(options, out);
     TRunner runner(options, out, backend, stop);
     return runner.Run();
 }

@@ -2,7 +2,7 @@
 #include "commands.h"
 #include "options.h"
 #include "output.h"
-#include "platform.h"
+#include "host.h"
 #include "system_serial.h"
 
 #include <clocale>

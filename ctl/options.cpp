@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "instruments.h"
+#include "records.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,7 +36,8 @@ constexpr TCommandName CommandNames[] = {
     {"ports", TCommand::Ports},
     {"scan", TCommand::Scan},           {"write", TCommand::Write},   {"calibrate", TCommand::Calibrate},
     {"zero", TCommand::Zero},           {"reset", TCommand::Reset},   {"fix", TCommand::Fix},
-    {"release", TCommand::Release},     {"service", TCommand::Service},
+    {"release", TCommand::Release},     {"service", TCommand::Service},   {"history", TCommand::History},
+    {"export", TCommand::Export},
 };
 
 struct TValueName {
@@ -83,6 +85,17 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
         }
         o.milliamps = pos[0] == "4" ? 4 : 20;
         return true;
+    case TCommand::History:
+    case TCommand::Export:
+        if (!count(o.command == TCommand::History ? 1 : 0, 1)) return false;
+        if (pos.empty()) return true;
+        if (pos[0].empty() || pos[0].size() > 11 || pos[0].find_first_not_of("-0123456789") != std::string::npos ||
+            pos[0].find('-', 1) != std::string::npos) {
+            error = "bad serial number '" + pos[0] + "': expected its digits";
+            return false;
+        }
+        o.serial = pos[0];
+        return true;
     case TCommand::Scan: {
         if (!count(0, 1)) return false;
         if (pos.empty()) return true;
@@ -109,14 +122,6 @@ bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::stri
 std::optional<int32_t> ParseShown(const std::string& text) {
     if (auto v = ParseHundredths(text, ",")) return v;
     return ParseHundredths(text, ".");
-}
-
-std::string ModelShortName(int devType) {
-    const TModelInfo* m = ModelOf(devType);
-    if (!m) return "?";
-    const std::string item = m->ItemText;
-    const size_t blank = item.rfind(' ');
-    return blank != std::string::npos ? item.substr(blank + 1) : item.substr(item.find('-') + 1);
 }
 
 int ParseModel(const std::string& text) {
@@ -213,10 +218,21 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             else return bad("parity", "none, odd or even");
         } else if (name == "-a" || name == "--address") {
             if (!takeInt(1, 247, "address", "1 to 247", o.address)) return false;
+            o.addressGiven = true;
         } else if (name == "-m" || name == "--model") {
             if (!take()) return false;
             o.devType = ParseModel(value);
             if (o.devType < 0) return bad("model", "MB1, MB2, MB3, MB4, X-20 or X-22");
+            o.modelGiven = true;
+        } else if (name == "--technician" || name == "--site" || name == "--note") {
+            if (!take()) return false;
+            if (value.find_first_of("\r\n") != std::string::npos) return bad(name.c_str() + 2, "one line of text");
+            (name == "--technician" ? o.technician : name == "--site" ? o.site : o.note) = value;
+        } else if (name == "--from" || name == "--to") {
+            if (!take()) return false;
+            int y, m, d;
+            if (value.size() != 10 || !records::ParseDate(value, y, m, d)) return bad("date", "YYYY-MM-DD");
+            (name == "--from" ? o.fromDate : o.toDate) = value;
         } else if (name == "-t" || name == "--timeout") {
             if (!takeInt(11, 60000, "timeout", "milliseconds from 11 to 60000", o.timeoutMs)) return false;
         } else if (name == "-i" || name == "--interval") {
@@ -273,6 +289,11 @@ Commands:
   release              release the fixed current output
   service              switch the instrument to its service protocol (it stops
                        answering MODBUS until it is restarted)
+  history SERIAL       the service records of the instrument with this serial
+                       number: when it is due for calibration, and each check,
+                       calibration, write and command, newest first
+  export [SERIAL]      the service records as CSV for a spreadsheet (all
+                       instruments, or one), on standard output
   help                 show this help
 
   V is given in the units the readings show, with a point or a comma: 20.5 or
@@ -285,6 +306,20 @@ Commands:
   be a command code; calibration, zero and reset while the current output is
   fixed; a value the model does not have.  Then it writes the register and
   shows the instrument's echo.
+
+  Each write and command the instrument confirms (or that got no answer and
+  may have been carried out) is kept in the service records, as the window
+  keeps its own: the local file ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
+  when one is set (records that cannot reach it wait in the local file).
+
+Records:
+      --technician NAME  who did it (default: the login name)
+      --site TEXT      site or line, free text
+      --note TEXT      a note
+      --from DATE, --to DATE  history and export: records of these days only
+                       (YYYY-MM-DD, local time, both included); -a and -m
+                       filter by address and model when given
 
 Line:
   -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
@@ -339,6 +374,8 @@ Exit status:
      the reason is shown
   4  no answer in time (scan: no instrument found)
   5  a value or command refused; nothing was sent
+  6  the records could not be written (the write or command itself succeeded;
+     the reason is shown) or, for history and export, read
   130  interrupted before the command had finished (a watch ends normally when
        interrupted: 0 when every read succeeded, else the status of its last
        failed read)
@@ -351,6 +388,9 @@ Examples:
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
   orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 && orn10ctl -p /dev/ttyUSB0 -a 5 release
+  orn10ctl --technician "Иванов" --site "Цех 3" -p /dev/ttyUSB0 -a 5 zero
+  orn10ctl history 2630001
+  orn10ctl export --from 2026-01-01 > records.csv
   for a in $(seq 1 40); do orn10ctl -p /dev/ttyUSB0 -a $a write threshold2 50
   done
 

@@ -18,6 +18,7 @@ enum ExitStatus : int {
     exPort = 3,          // the port cannot be opened, or failed while in use
     exNoAnswer = 4,      // no answer in time (scan: no instrument found)
     exRefused = 5,       // a value or command refused before anything was sent
+    exRecords = 6,       // the records could not be written (the command itself succeeded) or read
     exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished
 };
 
@@ -25,6 +26,7 @@ enum class TCommand {
     Help, Version, Ports, Read, Watch, Scan,
     Write,       // a value: threshold 1 or 2, magnetic calibration gas, current output
     Calibrate, Zero, Reset, Fix, Release, Service,
+    History, Export,   // the service records
 };
 
 enum class TFormat { Human, Json, Csv };
@@ -37,6 +39,8 @@ struct TOptions {
     TLineSettings line;
     int address = 1;         // 1 to 247
     int devType = 3;         // the model (TDevType); MB4 as the window starts
+    bool addressGiven = false;   // -a / -m given (history and export filter by them only then)
+    bool modelGiven = false;
     int timeoutMs = 0;       // until the answer begins; 0: the command's default
     TFormat format = TFormat::Human;
     bool verbose = false;
@@ -51,6 +55,14 @@ struct TOptions {
     // scan
     int scanFrom = 1;
     int scanTo = 247;
+    // records: who and where, for the record of a write or command
+    std::string technician;  // empty: the login name
+    std::string site;
+    std::string note;
+    // history, export
+    std::string serial;      // digits; empty: every instrument (export)
+    std::string fromDate;    // local dates, "YYYY-MM-DD", inclusive
+    std::string toDate;
 };
 
 // Parses the arguments after the program name; false with a message.
@@ -62,9 +74,6 @@ int ParseModel(const std::string& text);
 // A value typed in the shown units, with a comma or a point, in hundredths
 // (ParseHundredths); nullopt when it is no number.
 std::optional<int32_t> ParseShown(const std::string& text);
-
-// The short name of a model: "MB4", "X-22".
-std::string ModelShortName(int devType);
 
 // The answer timeout a command uses when none is given: 500 ms as the
 // window, and for a scan the request's wire time plus 40 ms.

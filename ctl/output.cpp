@@ -1,6 +1,6 @@
 #include "output.h"
 
-#include "platform.h"
+#include "host.h"
 
 #include <algorithm>
 #include <chrono>
@@ -111,7 +111,7 @@ std::string ExactHundredths(int32_t v, const std::string& sep) {
 }
 
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
-    : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? std::move(sep) : ".") {}
+    : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
 
 void TOutput::Ports(const PortList& list) {
     // What -p takes for each: COM<n>, or the device's path.

@@ -59,7 +59,10 @@ public:
 
     // The separator of the chosen format: the locale's for people, else ".".
     const std::string& Sep() const { return sep_; }
+    // The locale's, whatever the format (CSV for spreadsheets).
+    const std::string& LocaleSep() const { return localeSep_; }
     TFormat Format() const { return format_; }
+    std::FILE* Stream() const { return out_; }
 
     // read: the readings of one instrument, or its error.
     void Reading(const std::string& port, const TReadOut& r);
@@ -86,6 +89,7 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     std::string sep_;
+    std::string localeSep_;
     bool headerDone_ = false;
     bool progress_ = false;
 };

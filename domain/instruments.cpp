@@ -123,6 +123,26 @@ const RowSpec& RowOf(int devType, int row) {
 
 const char* RowLabels(int devType, int row) { return RowOf(devType, row).Label; }
 
+std::string ModelShortName(int devType) {
+    const TModelInfo* m = ModelOf(devType);
+    if (!m) return "";
+    const std::string item = m->ItemText;
+    const size_t blank = item.rfind(' ');
+    return blank != std::string::npos ? item.substr(blank + 1) : item.substr(item.find('-') + 1);
+}
+
+int64_t SerialNumberOf(int devType, const TRegImage& image) {
+    const RowSpec& r = RowOf(devType, 0);
+    const int64_t u = (int64_t{image[r.RegA]} << 16) | image[r.RegB];
+    return u >= 0x80000000LL ? u - 0x100000000LL : u;
+}
+
+std::optional<double> GasConcentrationOf(int devType, const TRegImage& image) {
+    const RowSpec& r = RowOf(devType, 1);
+    if (r.Decode != Rule::Gas || image[r.RegA] >= 9999) return std::nullopt;
+    return image[r.RegA] / 100.0;
+}
+
 bool RowUsed(int devType, int row) { return RowOf(devType, row).Decode != Rule::None; }
 
 const char* const MBErrorTexts[MBErrorCount] = {
@@ -229,6 +249,25 @@ bool WriteUsesImage(int devType, int reg) {
     if (model && model->Group == TModelGroup::mgMB && (reg == model->RegFix || reg == model->RegCalb))
         return true;
     return WriteRange(devType, reg, TRegImage{}).FromImage;
+}
+
+const char* WriteAction(int devType, int reg, uint16_t value, const TRegImage& before) {
+    const TModelInfo* m = ModelOf(devType);
+    if (!m || reg <= 0) return "register";
+    if (reg == m->RegService) return "service";
+    if (reg == m->RegLimit1) return "threshold1";
+    if (reg == m->RegLimit2) return "threshold2";
+    if (reg == m->RegMagnet) return "magnet";
+    if (reg == m->RegCurrent) return "current";
+    if (reg == m->RegFix) return (value & CurrentFixedMask) ? "fix" : "release";
+    if (reg == m->RegCalb) {
+        // While an MB model's output is fixed, its gas register drives the output.
+        if (m->Group == TModelGroup::mgMB && before.CurrentFixed()) return value == 0 ? "output4" : "output20";
+        if (value == CmdSetZero) return "zero";
+        if (value == CmdResetCalibration) return "reset";
+        return "calibrate";
+    }
+    return "register";
 }
 
 bool TypedValueWritable(int devType, int reg, int32_t hundredths) {

@@ -62,6 +62,10 @@ inline bool IsMBModel(int devType) { return devType >= dtMB1 && devType <= dtMB4
 // The model of devType, or nullptr outside 0..5.
 const TModelInfo* ModelOf(int devType);
 
+// The short name of a model, as records and orn10ctl name it: "MB4",
+// "X-22"; the empty text outside 0..5.
+std::string ModelShortName(int devType);
+
 // ---------------------------------------------------------------------------
 // Registers, commands
 
@@ -145,8 +149,22 @@ std::string X22TimeText(uint16_t reg10, uint16_t reg11);
 // (such cells are left as they are) and for a model or row out of range.
 std::optional<std::string> ReadingText(int devType, int row, const TRegImage& image, const std::string& sep);
 
+// The serial number the readings table shows, as a number.
+int64_t SerialNumberOf(int devType, const TRegImage& image);
+
+// The gas concentration the readings table shows, in its unit (%об);
+// nullopt when the table shows it in hexadecimal (9999 or more: a command's
+// echo or out of range) and for a model out of range.
+std::optional<double> GasConcentrationOf(int devType, const TRegImage& image);
+
 // ---------------------------------------------------------------------------
 // Writes
+
+// What writing `value` to `reg` does on the model, the instrument's state
+// taken from `before` (the image before the write): "threshold1",
+// "threshold2", "magnet", "current", "calibrate", "zero", "reset", "fix",
+// "release", "output4", "output20", "service"; "register" for any other.
+const char* WriteAction(int devType, int reg, uint16_t value, const TRegImage& before);
 
 // The inclusive range of values a write of `reg` accepts on the model, with
 // its bounds taken from the image as it is now.  Low > High refuses every

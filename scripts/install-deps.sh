@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev libxcb1-dev
   libgtest-dev libmodbus-dev
+  libsqlite3-dev libpq-dev postgresql poppler-utils
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core fonts-liberation2 desktop-file-utils dpkg-dev
 )

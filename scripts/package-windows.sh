@@ -26,7 +26,8 @@ cp resources/windows/README.txt "$deploy/README.txt"
 # DLLs of the libraries built beside Qt (libpq) go along when a program needs them.
 if [ -n "$libs" ]; then
   for dll in $($host-objdump -p "$deploy"/*.exe | sed -n 's/^\s*DLL Name: //p' | sort -u); do
-    [ -f "$libs/bin/$dll" ] && cp "$libs/bin/$dll" "$deploy/"
+    found=$(find "$libs/bin" -maxdepth 1 -iname "$dll" | head -1)   # the import may be named in another case
+    [ -n "$found" ] && cp "$found" "$deploy/"
   done
 fi
 find "$deploy" -name '*.exe' -o -name '*.dll' | xargs $host-strip --strip-unneeded

@@ -1,5 +1,6 @@
 #include "instrument.h"
 
+#include "civil_date.h"
 #include "sim_line.h"
 
 #include <algorithm>
@@ -20,28 +21,6 @@ constexpr Role X20Roles[7] = {
 constexpr Role X22Roles[11] = {
     Role::SerialLo, Role::SerialHi, Role::Status, Role::Temperature, Role::Gas, Role::Threshold1,
     Role::Threshold2, Role::PollInterval, Role::YearMonth, Role::DayHour, Role::MinuteSecond};
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + int64_t(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = int(doy - (153 * mp + 2) / 5 + 1);
-    m = int(mp < 10 ? mp + 3 : mp - 9);
-    y = int(int64_t(yoe) + era * 400 + (m <= 2));
-}
 
 constexpr int64_t Days1970To2000 = 10957;
 
@@ -155,6 +134,7 @@ Instrument::Instrument(Model model, uint8_t address, int64_t nowUs, uint32_t see
       serial_(2600000 + uint32_t(model) * 10000 + address),
       version_(model == Model::X20 ? 220 : 104),
       driftRng_(uint64_t(seed) * 0x9E3779B9ull + address),
+      noiseRng_(uint64_t(seed) * 0xC2B2AE35ull + address),
       workBaseUs_(nowUs),
       clockBase_(JoinSeconds({2026, 1, 1, 12, 0, 0})),
       clockBaseUs_(nowUs),
@@ -195,13 +175,41 @@ void Instrument::setDateTime(int year, int month, int day, int hour, int minute,
     clockBaseUs_ = timeUs_;
 }
 
+double Instrument::gasNow() const {
+    if (gasTauS_ <= 0) return gasTarget_;
+    const double t = double(timeUs_ - gasSinceUs_) / 1e6;
+    return gasTarget_ + (gasFrom_ - gasTarget_) * std::exp(-t / gasTauS_);
+}
+
+double Instrument::rawGas() const { return sensor_ + drift_ + gasNow() + noise_; }
+
 uint16_t Instrument::gasReading() const {
-    const double v = (sensor_ + drift_ - zero_) * span_;
+    const double v = (rawGas() - zero_) * span_;
     return uint16_t(std::lround(std::clamp(v, 0.0, 65535.0)));
 }
 
 void Instrument::setGasReading(uint16_t v) {
-    sensor_ = zero_ + v / span_ - drift_;
+    sensor_ = zero_ + v / span_ - (rawGas() - sensor_);
+}
+
+void Instrument::applyGas(double percent, double tauS, double noise) {
+    if (line_) line_->sync();
+    gasFrom_ = gasNow();
+    gasTarget_ = std::max(0.0, percent * 100);
+    gasTauS_ = tauS;
+    gasSinceUs_ = timeUs_;
+    noiseSd_ = std::max(0.0, noise * 100);
+}
+
+void Instrument::removeGas(double tauS) {
+    applyGas(0, tauS < 0 ? gasTauS_ : tauS, noiseSd_ / 100);
+}
+
+void Instrument::stepNoise() {
+    // About normal: the sum of four uniform numbers, scaled to the deviation.
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) sum += double(noiseRng_.next() >> 11) * (1.0 / 9007199254740992.0) - 0.5;
+    noise_ = noiseSd_ * sum * std::sqrt(3.0);
 }
 
 uint16_t Instrument::currentOutput() const {
@@ -340,7 +348,10 @@ std::vector<uint8_t> Instrument::serve(const uint8_t* pdu, size_t n) {
 
 std::vector<uint8_t> Instrument::readRegisters(uint16_t first, uint16_t count) {
     // The reading moves a little each time it is taken.
-    if (first <= gasRegister() && gasRegister() < first + count) stepDrift();
+    if (first <= gasRegister() && gasRegister() < first + count) {
+        stepDrift();
+        stepNoise();
+    }
     std::vector<uint8_t> out{3, uint8_t(count * 2)};
     for (int r = first; r < first + count; ++r) {
         const uint16_t v = value(RegisterRole(model_, r));
@@ -378,19 +389,20 @@ std::vector<uint8_t> Instrument::writeRegister(uint16_t reg, uint16_t v, uint8_t
                 const double mA = range_ == 0 ? (v ? 2000.0 : 400.0) : 400.0 + 1600.0 * v / range_;
                 fixedCurrent_ = uint16_t(std::lround(std::clamp(mA, 400.0, 2000.0)));
             } else if (v == ZeroCode) {
-                zero_ = sensor_ + drift_;
+                // The reading as it is becomes 0.
+                zero_ = rawGas();
             } else if (v == FactoryCode) {
                 zero_ = 0;
                 span_ = 1;
             } else {
-                // Calibrate the span when there is gas to calibrate on,
-                // otherwise shift the zero.
-                const double net = sensor_ + drift_ - zero_;
+                // Calibrate the span when there is gas to calibrate on (the
+                // reading as it is becomes v), otherwise shift the zero.
+                const double net = rawGas() - zero_;
                 const double span = net >= 1 ? v / net : 0;
                 if (span >= 0.05 && span <= 20)
                     span_ = span;
                 else
-                    zero_ = sensor_ + drift_ - v / span_;
+                    zero_ = rawGas() - v / span_;
             }
             break;
         case Role::MagnetGas: magnetGas_ = v; break;

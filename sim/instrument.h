@@ -121,6 +121,18 @@ public:
     void freezeDrift(bool on = true);
     bool driftFrozen() const { return driftFrozen_; }
 
+    // ---- Test gas.  The sensor approaches `percent` (%об) in a first-order
+    // rise with time constant `tauS` seconds (63 % of the way after tauS,
+    // 95 % after 3 tauS) from wherever it is now; each read of the gas
+    // register adds noise of standard deviation `noise` (%об).  Removing the
+    // gas is the same decay back to clean air (tauS < 0: the rise's).  Zero
+    // and span act on the reading as it is at the time, gas and noise
+    // included.
+    void applyGas(double percent, double tauS = 15, double noise = 0.03);
+    void removeGas(double tauS = -1);
+    // The concentration the sensor is approaching, %об (0: clean air).
+    double gasTarget() const { return gasTarget_ / 100; }
+
     // ---- The service protocol: once switched, MODBUS gets no answer until a
     // restart or setServiceMode(false).
     bool serviceMode() const { return serviceMode_; }
@@ -148,11 +160,14 @@ private:
     friend class SimLine;
     uint16_t value(Role role) const;
     uint16_t gasReading() const;
+    double rawGas() const;   // the sensor's signal with drift, test gas and noise, in hundredths
+    double gasNow() const;   // the test gas's part of it
     uint16_t currentOutput() const;
     uint32_t workSeconds() const;
     int64_t clockSeconds() const;   // since 2000-01-01 00:00:00
     void setGasReading(uint16_t v);
     void stepDrift();
+    void stepNoise();
     std::vector<uint8_t> readRegisters(uint16_t first, uint16_t count);
     std::vector<uint8_t> writeRegister(uint16_t reg, uint16_t v, uint8_t& exception);
 
@@ -178,6 +193,14 @@ private:
     double span_ = 1;
     bool driftFrozen_ = false;
     Rng driftRng_;
+    // Test gas: gasFrom_ at gasSinceUs_, moving to gasTarget_ (hundredths).
+    double gasFrom_ = 0;
+    double gasTarget_ = 0;
+    double gasTauS_ = 15;
+    int64_t gasSinceUs_ = 0;
+    double noiseSd_ = 0;      // hundredths
+    double noise_ = 0;        // this read's
+    Rng noiseRng_;
 
     bool currentFixed_ = false;
     uint16_t fixedCurrent_ = 400;

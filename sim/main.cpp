@@ -60,12 +60,18 @@ int main(int argc, char** argv) {
         if (f != o.faults.end()) inst.faults() = f->second;
         names += std::string(names.empty() ? "" : ", ") + ModelName(wanted.model) + "@" + std::to_string(wanted.address);
     }
+    for (const GasCommand& g : o.gas) ApplyGas(line, g);
     if (o.verbose)
         line.trace = [](int64_t us, const std::string& text) {
             std::fprintf(stderr, "[%10.3f ms] %s\n", double(us) / 1000.0, text.c_str());
         };
 
     PtyServer server(line);
+    // Commands on the standard input (test gas) while it serves.
+    server.setCommandInput(0, [](SimLine& l, const std::string& text) {
+        const std::string reply = RunCommand(l, text);
+        if (!reply.empty()) std::fprintf(stderr, "orn10sim: %s\n", reply.c_str());
+    });
     if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error))) {
         std::fprintf(stderr, "orn10sim: %s\n", error.c_str());
         return 1;

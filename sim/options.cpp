@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 
@@ -130,7 +131,85 @@ bool ParseRandom(const std::string& s, RandomFaults& r, std::string& error) {
     return true;
 }
 
+bool ParseDouble(const std::string& s, double lo, double hi, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (*end != '\0' || !(v >= lo && v <= hi)) return false;
+    out = v;
+    return true;
+}
+
+std::vector<std::string> Words(const std::string& s) {
+    std::vector<std::string> out;
+    std::string word;
+    for (char c : s + " ") {
+        if (c == ' ' || c == '\t' || c == '\r') {
+            if (!word.empty()) out.push_back(word);
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    return out;
+}
+
+const char* const GasUsage = "expected ADDR CONC [tau=S] [noise=X] or ADDR off [tau=S]: CONC and X in %, S in seconds";
+
 } // namespace
+
+bool ParseGasCommand(const std::string& text, GasCommand& c, std::string& error) {
+    const std::vector<std::string> w = Words(text);
+    long address = 0;
+    c = GasCommand{};
+    if (w.size() < 3 || w[0] != "gas" || !ParseInt(w[1], 1, 247, address)) {
+        error = std::string("bad gas command '") + text + "': " + GasUsage;
+        return false;
+    }
+    c.address = uint8_t(address);
+    c.off = w[2] == "off";
+    if (c.off) c.tauS = -1;
+    if (!c.off && !ParseDouble(w[2], 0, 655, c.percent)) {
+        error = "bad concentration '" + w[2] + "': expected % from 0 to 655";
+        return false;
+    }
+    for (size_t i = 3; i < w.size(); ++i) {
+        const size_t eq = w[i].find('=');
+        const std::string key = w[i].substr(0, eq), value = eq == std::string::npos ? "" : w[i].substr(eq + 1);
+        if (!(key == "tau" && ParseDouble(value, 0, 3600, c.tauS)) &&
+            !(key == "noise" && !c.off && ParseDouble(value, 0, 100, c.noise))) {
+            error = "bad gas setting '" + w[i] + "': " + GasUsage;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string RunCommand(SimLine& line, const std::string& text) {
+    const std::vector<std::string> w = Words(text);
+    if (w.empty()) return "";
+    if (w[0] == "help")
+        return "commands: gas ADDR CONC [tau=S] [noise=X]   apply test gas (default tau=15 s, noise=0.03 %)\n"
+               "          gas ADDR off [tau=S]              remove it (back to clean air)";
+    if (w[0] != "gas") return "unknown command '" + w[0] + "': the commands are gas and help";
+    GasCommand c;
+    std::string error;
+    if (!ParseGasCommand(text, c, error)) return error;
+    if (!line.find(c.address)) return "no instrument at address " + std::to_string(c.address);
+    ApplyGas(line, c);
+    char reply[160];
+    if (c.off) std::snprintf(reply, sizeof reply, "gas removed from %d", c.address);
+    else
+        std::snprintf(reply, sizeof reply, "gas %.2f %% applied to %d (tau %g s, noise %g %%)", c.percent, c.address,
+                      c.tauS, c.noise);
+    return reply;
+}
+
+void ApplyGas(SimLine& line, const GasCommand& c) {
+    Instrument& inst = line.at(c.address);
+    if (c.off) inst.removeGas(c.tauS);
+    else inst.applyGas(c.percent, c.tauS, c.noise);
+}
 
 std::string UsageText() {
     return "Usage: orn10sim [OPTION]...\n"
@@ -159,10 +238,20 @@ std::string UsageText() {
            "  -r, --random KIND=P[,...]  faults by chance for every instrument: drop, corrupt,\n"
            "                           split, delay, garble (P from 0 to 1); split-gap=MS and\n"
            "                           delay-ms=MS set their sizes (default 50 and 300)\n"
-           "      --seed N             seed of the drift and of the random faults (default 1)\n"
+           "  -g, --gas ADDR:CONC[,tau=S][,noise=X]  test gas on the instrument at ADDR from the\n"
+           "                           start: the reading rises to CONC % as a first-order\n"
+           "                           response with time constant S seconds (default 15), with\n"
+           "                           noise of X % standard deviation (default 0.03)\n"
+           "      --seed N             seed of the drift, the noise and the random faults (default 1)\n"
            "      --freeze             keep the gas readings from drifting\n"
            "  -v, --verbose            trace every frame on standard error\n"
            "  -h, --help               show this help and exit\n"
+           "\n"
+           "Commands on the standard input while it runs, one a line:\n"
+           "  gas ADDR CONC [tau=S] [noise=X]   apply test gas, as --gas\n"
+           "  gas ADDR off [tau=S]              remove it: back to clean air\n"
+           "  help                              list the commands\n"
+           "Zero and calibration commands from the master act on the reading as it is.\n"
            "\n"
            "Example:\n"
            "  orn10sim --link /tmp/orn10/com1 --instrument MB4@1 --instrument X-22@5\n"
@@ -259,6 +348,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         } else if (name == "-r" || name == "--random") {
             if (!take(v) || !ParseRandom(v, o.random, error)) return false;
             randomGiven = true;
+        } else if (name == "-g" || name == "--gas") {
+            if (!take(v)) return false;
+            std::string words = "gas " + v;
+            for (char& ch : words)
+                if (ch == ':' || ch == ',') ch = ' ';
+            GasCommand g;
+            if (!ParseGasCommand(words, g, error)) return false;
+            o.gas.push_back(g);
         } else if (name == "--seed") {
             if (!take(v)) return false;
             if (!ParseInt(v, 0, 4294967295L, n)) {
@@ -283,6 +380,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     for (const auto& [address, f] : o.faults)
         if (!addresses.count(address)) {
             error = "fault for address " + std::to_string(address) + ", where there is no instrument";
+            return false;
+        }
+    for (const GasCommand& g : o.gas)
+        if (!addresses.count(g.address)) {
+            error = "gas for address " + std::to_string(g.address) + ", where there is no instrument";
             return false;
         }
     if (randomGiven) o.random.seed = o.seed;

@@ -16,12 +16,22 @@ struct InstrumentSpec {
     uint8_t address;
 };
 
+// Test gas on an instrument: applied (a concentration) or removed.
+struct GasCommand {
+    uint8_t address = 0;
+    bool off = false;
+    double percent = 0;
+    double tauS = 15;       // removed: -1 takes the rise's
+    double noise = 0.03;    // %, standard deviation
+};
+
 struct Options {
     std::vector<InstrumentSpec> instruments;   // MB4@1 when none is given
     LineConfig line;
     std::string linkPath;
     int comNumber = 1;                         // the N of the ORN10_COMN line printed
     std::map<uint8_t, Faults> faults;          // by address
+    std::vector<GasCommand> gas;               // applied at start
     RandomFaults random;
     uint32_t seed = 1;
     bool freeze = false;
@@ -32,5 +42,14 @@ struct Options {
 // Parses the arguments after the program name; false with a message.
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 std::string UsageText();
+
+// A command typed on the standard input while the simulator runs ("gas 1 25
+// tau=20", "gas 1 off", "help"): false with a message for a line that is
+// none.
+bool ParseGasCommand(const std::string& text, GasCommand& command, std::string& error);
+// Applies or removes the gas on its instrument (which must be on the line).
+void ApplyGas(SimLine& line, const GasCommand& command);
+// Carries out a command on the line; the text to print.
+std::string RunCommand(SimLine& line, const std::string& text);
 
 } // namespace orn::sim

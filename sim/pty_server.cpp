@@ -239,6 +239,32 @@ void PtyServer::writeAnswer(const uint8_t* data, size_t n) {
     }
 }
 
+void PtyServer::setCommandInput(int fd, std::function<void(SimLine&, const std::string&)> onLine) {
+    commandFd_ = fd;
+    onCommand_ = std::move(onLine);
+}
+
+void PtyServer::takeCommands() {
+    char buf[1024];
+    const ssize_t n = ::read(commandFd_, buf, sizeof buf);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (n <= 0) {
+        // The input has ended (or failed): serve on without it.
+        commandFd_ = -1;
+        buf[0] = '\n';
+    }
+    commandText_.append(buf, n > 0 ? size_t(n) : 1);
+    for (size_t end; (end = commandText_.find('\n')) != std::string::npos;) {
+        const std::string text = commandText_.substr(0, end);
+        commandText_.erase(0, end + 1);
+        std::lock_guard<std::mutex> lock(mutex_);
+        line_.sync();
+        onCommand_(line_, text);
+    }
+    // A line without end that grows without bound is no command.
+    if (commandText_.size() > 4096) commandText_.clear();
+}
+
 int PtyServer::run() {
     if (ptm_ < 0) {
         error_ = "the pseudo-terminal is not open";
@@ -263,8 +289,9 @@ int PtyServer::run() {
             ts.tv_nsec = long(waitUs % 1000000) * 1000;
             timeout = &ts;
         }
-        pollfd fds[3] = {{ptm_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}};
-        const int r = ::ppoll(fds, watch_ >= 0 ? 3 : 2, timeout, nullptr);
+        // (poll skips the entries whose descriptor is -1.)
+        pollfd fds[4] = {{ptm_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}, {commandFd_, POLLIN, 0}};
+        const int r = ::ppoll(fds, 4, timeout, nullptr);
         if (r < 0) {
             if (errno == EINTR) continue;
             error_ = Errno("poll");
@@ -273,6 +300,7 @@ int PtyServer::run() {
         if (fds[1].revents) break;
         if (fds[0].revents & POLLIN) takeMasterBytes();
         if (watch_ >= 0 && (fds[2].revents & POLLIN)) checkLastClose();
+        if (commandFd_ >= 0 && fds[3].revents) takeCommands();
         if (!(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR))) {
             // Should not happen while we hold the device side; do not spin.
             ::poll(nullptr, 0, 20);

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -48,6 +49,12 @@ public:
     void stop();
     const std::string& error() const { return error_; }
 
+    // Lines of text read from `fd` while the server runs (a program's
+    // standard input): each is handed to `onLine` with the line brought up
+    // to date and left alone meanwhile.  The end of the input ends only the
+    // reading.  Set before run().
+    void setCommandInput(int fd, std::function<void(SimLine&, const std::string&)> onLine);
+
     // Runs f(line) while the server leaves the line alone.
     template <class F> void withLine(F&& f) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -65,6 +72,7 @@ private:
     void checkLastClose();
     void takeMasterBytes();
     void toLine(const uint8_t* data, size_t n);
+    void takeCommands();
 
     SimLine& line_;
     std::mutex mutex_;
@@ -77,6 +85,9 @@ private:
     std::string linkPath_;
     std::string error_;
     std::atomic<bool> stopping_{false};
+    int commandFd_ = -1;
+    std::string commandText_;   // what came of a line not yet ended
+    std::function<void(SimLine&, const std::string&)> onCommand_;
 };
 
 } // namespace orn::sim

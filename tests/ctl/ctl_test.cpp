@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <poll.h>
 #include <thread>
@@ -28,8 +29,14 @@ protected:
     SimLine line;
     PtyServer server{line};
     std::thread thread;
+    std::string home;   // the records and their settings go here, not to the user's
 
     void SetUp() override {
+        char dir[] = "/tmp/orn10ctl-records-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        home = dir;
+        setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
         line.add(Model::MB4, 1);
         line.add(Model::X22, 5);
         line.add(Model::MB1, 9);
@@ -41,6 +48,7 @@ protected:
     void TearDown() override {
         server.stop();
         thread.join();
+        EXPECT_EQ(std::system(("rm -rf " + home).c_str()), 0);
     }
 
     struct Result {
@@ -103,6 +111,9 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
         {{"write", "threshold3", "1"}, exUsage, "unknown value"},
         {{"write", "threshold1"}, exUsage, "missing argument"},
         {{"write", "threshold1", "12,5,0"}, exUsage, "bad value"},
+        {{"history"}, exUsage, "missing argument"},
+        {{"history", "26x"}, exUsage, "bad serial number"},
+        {{"--from", "2026-02-30", "export"}, exUsage, "bad date"},
         // Refused before anything is sent.
         {{"-m", "MB1", "write", "threshold1", "1"}, exRefused, "has no threshold 1"},
         {{"-m", "X-20", "write", "threshold2", "1"}, exRefused, "has no threshold 2"},
@@ -141,6 +152,41 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
     EXPECT_EQ(SimReg(1, 7), 5000);
     EXPECT_EQ(SimReg(5, 6), 2000);
     EXPECT_EQ(SimReg(1, 2) == CmdSetZero, false);
+}
+
+TEST_F(Ctl, WritesAreRecordedAndReadBackAsHistory) {
+    EXPECT_EQ(Run({"--technician", "Иванов", "--site", "Цех 3", "write", "threshold1", "12,5"}).status, exOk);
+    EXPECT_EQ(Run({"zero"}).status, exOk);
+    EXPECT_EQ(Run({"write", "threshold1", "99"}).status, exRefused);   // nothing sent, nothing kept
+    Result r = Run({"history", "2630001"}, ",");
+    EXPECT_EQ(r.status, exOk) << r.err;
+    EXPECT_NE(r.out.find("ОРН10-X-X1 MB4, сер. номер 2630001"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Запись значения: порог 1 20,00 → 12,50 — Выполнено"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Иванов; Цех 3; orn10ctl"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Команда: ноль — Выполнено"), std::string::npos) << r.out;
+    r = Run({"export"}, ",");
+    EXPECT_EQ(r.out.rfind("\xEF\xBB\xBFДата и время;Модель;", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(";MB4;2630001;1;"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(";порог 1;8;\"20,00\";\"12,50\";"), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    EXPECT_NE(Run({"history", "1"}).out.find("No records"), std::string::npos);
+
+    // A team server that cannot be reached: the records wait here, and the
+    // write has succeeded.
+    ASSERT_EQ(std::system(("mkdir -p " + home + "/config/orn10util && echo 'server = host=" + home +
+                           "/nowhere user=x dbname=y' > " + home + "/config/orn10util/records.conf")
+                              .c_str()),
+              0);
+    r = Run({"write", "threshold1", "13"});
+    EXPECT_EQ(r.status, exOk);
+    EXPECT_NE(r.err.find("the team server was not reached"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("3 record(s) wait in the local file"), std::string::npos) << r.err;
+    // Records that cannot be written: the write stays done, the status says so.
+    setenv("XDG_DATA_HOME", "/dev/null", 1);
+    r = Run({"write", "threshold1", "14"});
+    EXPECT_EQ(r.status, exRecords);
+    EXPECT_NE(r.err.find("the write was not recorded"), std::string::npos) << r.err;
+    EXPECT_EQ(SimReg(1, 8), 1400);
 }
 
 // The POSIX link to a pseudo-terminal that hangs up once it is opened, as

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <set>
 #include <string>
 #include <vector>
@@ -499,6 +501,39 @@ TEST_F(SimMaster, GasDriftsDeterministicallyUnlessFrozen) {
     EXPECT_EQ(readings(3, false), drifting);
     const auto frozen = readings(3, true);
     EXPECT_EQ(std::set<uint16_t>(frozen.begin(), frozen.end()), std::set<uint16_t>{150});
+}
+
+TEST_F(SimMaster, TestGasRisesAndFallsAndZeroAndSpanActOnTheReading) {
+    Instrument& inst = line.add(Model::MB4, 1);
+    line.freezeDrift();
+    auto gas = [&] {
+        const Outcome r = read(1, 2, 1);
+        return r.code == 0 ? r.regs[0] : -1;
+    };
+    // From 1,50 in clean air towards 1,50 + 25,00: 63 % of the way after one
+    // time constant, all but a trace after ten.
+    inst.applyGas(25, 20, 0);
+    clock.advance(20000);
+    EXPECT_NEAR(gas(), 150 + 2500 * (1 - std::exp(-1.0)), 2);
+    clock.advance(180000);
+    EXPECT_EQ(gas(), 2650);
+    // Span: the reading as it is becomes the value; zero: it becomes 0.
+    EXPECT_EQ(write(1, 2, 2500).code, 0);
+    EXPECT_EQ(gas(), 2500);
+    inst.removeGas(5);
+    clock.advance(100000);
+    EXPECT_EQ(gas(), 142);   // 1,50 on the new span
+    EXPECT_EQ(write(1, 2, 0xBBBB).code, 0);
+    EXPECT_EQ(gas(), 0);
+    // The gas comes back on the new zero and span; the noise moves each
+    // read about the value.
+    inst.applyGas(10, 0, 0.05);
+    std::set<int> values;
+    for (int i = 0; i < 20; ++i) {
+        values.insert(gas());
+        EXPECT_NEAR(*values.rbegin(), 943, 35);
+    }
+    EXPECT_GT(values.size(), 3u);
 }
 
 TEST_F(SimMaster, CountersFollowTheLineClock) {

@@ -174,16 +174,19 @@ TEST_F(PtyLine, LastCloseRestoresSettingsAndDropsPendingInputEveryTime) {
 
 struct Child {
     pid_t pid = -1;
+    int in = -1;
     int out = -1;
     int err = -1;
 };
 
 Child Spawn(const std::vector<std::string>& args) {
-    int out[2], err[2];
+    int in[2], out[2], err[2];
     Child c;
-    if (::pipe(out) != 0 || ::pipe(err) != 0) return c;
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) return c;
     c.pid = ::fork();
     if (c.pid == 0) {
+        ::dup2(in[0], 0);
+        ::close(in[1]);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         ::close(out[0]);
@@ -194,8 +197,10 @@ Child Spawn(const std::vector<std::string>& args) {
         ::execv(ORN10SIM_PATH, argv.data());
         ::_exit(127);
     }
+    ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);
+    c.in = in[1];
     c.out = out[0];
     c.err = err[0];
     return c;
@@ -236,6 +241,7 @@ struct ProgramRun {
             ::kill(child.pid, SIGKILL);
             ::waitpid(child.pid, nullptr, 0);
         }
+        if (child.in >= 0) ::close(child.in);
         if (child.out >= 0) ::close(child.out);
         if (child.err >= 0) ::close(child.err);
         if (!dir.empty()) {
@@ -282,6 +288,23 @@ TEST(Orn10simProgram, ServesOnItsLinkAndCleansUpOnSigterm) {
         ::poll(nullptr, 0, 50);   // the simulator notices the close
     }
 
+    // Test gas, given on the standard input, reaches the reading.
+    const std::string command = "gas 5 30 tau=0 noise=0\nnonsense\n";
+    ASSERT_EQ(::write(run.child.in, command.data(), command.size()), ssize_t(command.size()));
+    std::string said = ReadFrom(run.child.err, 5000, true);
+    said = ReadFrom(run.child.err, 5000, true);
+    EXPECT_EQ(said, "orn10sim: gas 30.00 % applied to 5 (tau 0 s, noise 0 %)\n");
+    EXPECT_EQ(ReadFrom(run.child.err, 5000, true).rfind("orn10sim: unknown command 'nonsense'", 0), 0u);
+    modbus_t* ctx = modbus_new_rtu(link.c_str(), 19200, 'E', 8, 1);
+    ASSERT_NE(ctx, nullptr);
+    ASSERT_EQ(modbus_connect(ctx), 0);
+    modbus_set_slave(ctx, 5);
+    uint16_t gas = 0;
+    EXPECT_EQ(modbus_read_registers(ctx, 5, 1, &gas), 1) << modbus_strerror(errno);
+    EXPECT_NEAR(gas, 3150, 8);   // 1,50 in clean air and the drift
+    modbus_close(ctx);
+    modbus_free(ctx);
+
     ::kill(run.child.pid, SIGTERM);
     EXPECT_EQ(WaitExit(run.child.pid, 3000), 0);
     run.child.pid = -1;
@@ -294,21 +317,25 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
              {"--instrument", "MB5@1"}, {"--instrument", "MB4@0"}, {"--speed", "fast"}, {"--parity", "mark"},
              {"--turnaround"}, {"--fault", "3:silent"}, {"--fault", "1:explode"}, {"--bogus"},
              {"-i", "MB4@1", "-i", "X-20@1"}, {"--random", "drop=2"}, {"--fault", "1:stray=0"},
-             {"--fault", "1:foreign=1"}, {"--echo=1"}}) {
+             {"--fault", "1:foreign=1"}, {"--echo=1"}, {"--gas", "3:25"}, {"--gas", "1:lots"},
+             {"--gas", "1:25,tau=-1"}}) {
         Child c = Spawn(args);
         ASSERT_GT(c.pid, 0);
         const std::string err = ReadFrom(c.err, 3000, false);
         EXPECT_EQ(WaitExit(c.pid, 3000), 2) << args[0];
         EXPECT_EQ(err.rfind("orn10sim: ", 0), 0u) << err;
         EXPECT_EQ(ReadFrom(c.out, 100, false), "");
+        ::close(c.in);
         ::close(c.out);
         ::close(c.err);
     }
     Child h = Spawn({"--help"});
     const std::string help = ReadFrom(h.out, 3000, false);
     EXPECT_EQ(WaitExit(h.pid, 3000), 0);
-    for (const char* option : {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS"})
+    for (const char* option :
+         {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS", "--gas", "gas ADDR off"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
+    ::close(h.in);
     ::close(h.out);
     ::close(h.err);
 }

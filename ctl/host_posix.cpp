@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "host.h"
 
 #include <sys/prctl.h>
 #include <unistd.h>

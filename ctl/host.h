@@ -1,5 +1,5 @@
 // What orn10ctl asks of the system besides the serial port, one
-// implementation per system (platform_posix.cpp, platform_win.cpp).
+// implementation per system (host_posix.cpp, host_win.cpp).
 #pragma once
 
 #include <csignal>
