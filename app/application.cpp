@@ -2,7 +2,10 @@
 
 #include "version.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <exception>
 
@@ -18,6 +21,13 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setProperty("FileVersion", QString::fromLatin1(version::FileVersion));
     setProperty("ProductVersion", QString::fromLatin1(version::ProductVersion));
     setProperty("Language", QString::fromLatin1(version::Language));
+    // Qt's own texts (the standard buttons, the file dialog) in the language
+    // of the program's: Russian, from Qt's translations (Debian package
+    // qt6-translations-l10n).  Without them they stay English.
+    auto* qt = new QTranslator(this);
+    if (qt->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qt);
 }
 
 void RunGuarded(const std::function<void()>& body) {

@@ -1,5 +1,6 @@
 // The guided calibration and the service records, beside the window: two
-// more items in its context menu (after the service tools'), with
+// more items in its context menu and its "Сервис" menu (after the service
+// tools'), with
 // shortcuts: Ctrl+K "Калибровка…", Ctrl+J "Журнал обслуживания…".  The
 // window's writes are recorded from the start.
 #pragma once

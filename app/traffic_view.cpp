@@ -2,6 +2,7 @@
 
 #include "frames.h"
 #include "instruments.h"
+#include "port_list.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -83,6 +84,9 @@ TTrafficRecord& TTrafficLog::Begin(const LineEvent& e) {
     r.function = e.function;
     r.outcome = TTrafficRecord::Open;
     r.truncated = false;
+    r.port = port_;
+    r.openError = 0;
+    r.endMs = 0;
     ++count_;
     endInsertRows();
     return r;
@@ -141,6 +145,8 @@ void TTrafficLog::Feed(const LineEvent& e) {
     }
     if (requested && e.code != mbMasterBusy) {
         open->outcome = e.code;
+        open->endMs = e.ms - open->startMs;
+        endedSerial_ = openSerial_;
         openSerial_ = 0;
         Changed(*open);
         return;
@@ -157,6 +163,54 @@ void TTrafficLog::Feed(const LineEvent& e) {
     Changed(r);
 }
 
+void TTrafficLog::SetPort(const QString& port) {
+    int i = ports_.indexOf(port);
+    if (i < 0) {
+        ports_ << port;
+        i = int(ports_.size()) - 1;
+    }
+    port_ = uint16_t(std::min(i, 0xFFFF));
+}
+
+void TTrafficLog::AddLate(const uint8_t* data, size_t size, uint32_t ms) {
+    // Only on the line of the request that ended last, while no other is
+    // under way (and it is still kept).
+    if (openSerial_ != 0 || endedSerial_ == 0 || endedSerial_ - 1 < firstSerial_ || size == 0) return;
+    TTrafficRecord& r = ring_[Slot(int(endedSerial_ - 1 - firstSerial_))];
+    // Pieces that follow each other closely (a frame as the UART delivers
+    // it) are one piece, with the time of its first byte.
+    constexpr uint32_t PieceGapMs = 50;
+    TTrafficRecord::Step* last = r.steps.empty() ? nullptr : &r.steps.back();
+    if (last && last->kind == LineEventKind::Received && last->dtMs > r.endMs && ms - lateMs_ <= PieceGapMs) {
+        const size_t keep = std::min(size, MaxBytes - r.bytes.size());
+        r.truncated = r.truncated || keep < size;
+        r.bytes.insert(r.bytes.end(), data, data + keep);
+        last->size = uint16_t(last->size + keep);
+    } else {
+        LineEvent e{LineEventKind::Received};
+        e.ms = std::max(ms, r.startMs + r.endMs + 1);   // after the end, whatever the clock's rounding
+        e.data = data;
+        e.size = size;
+        AddStep(r, e);
+    }
+    lateMs_ = ms;
+    Changed(r);
+}
+
+void TTrafficLog::AddOpenFailure(int error) {
+    TTrafficRecord* open = OpenRecord();
+    if (open) {
+        open->outcome = TTrafficRecord::Unfinished;
+        openSerial_ = 0;
+        Changed(*open);
+    }
+    TTrafficRecord& r = Begin(LineEvent{LineEventKind::Outcome});
+    r.outcome = TTrafficRecord::OpenFailed;
+    r.openError = uint16_t(error > 0 && error < 0x10000 ? error : 0);
+    endedSerial_ = 0;
+    Changed(r);
+}
+
 void TTrafficLog::Clear() {
     beginResetModel();
     for (TTrafficRecord& r : ring_) {
@@ -165,7 +219,7 @@ void TTrafficLog::Clear() {
         r.bytes = {};
     }
     head_ = count_ = 0;
-    openSerial_ = 0;
+    openSerial_ = endedSerial_ = 0;
     endResetModel();
 }
 
@@ -178,18 +232,25 @@ size_t TTrafficLog::MemoryBytes() const {
 
 QString TTrafficLog::Text(int row, int column) const {
     const TTrafficRecord& r = Record(row);
-    QStringList parts;
+    QStringList parts, lateParts;
     size_t at = 0;
+    // Bytes after a request's outcome came late: the master never saw them.
+    const auto late = [&r](const TTrafficRecord::Step& s) {
+        return r.outcome >= 0 && s.kind == LineEventKind::Received && s.dtMs > r.endMs;
+    };
+    const auto received = [](const TTrafficRecord::Step& s, const QString& bytes) {
+        return QStringLiteral("[+%1 ").arg(s.dtMs) + Utf8("мс] ") + bytes;
+    };
     switch (column) {
     case ColTime: return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    case ColPort: return r.port < ports_.size() ? ports_[r.port] : QString();
     case ColRequest:
         if (!r.steps.empty() && r.steps.front().kind == LineEventKind::Sent)
             return Hex(r.bytes.data(), r.steps.front().size);
         return Utf8("—");
     case ColAnswer:
         for (const auto& s : r.steps) {
-            if (s.kind == LineEventKind::Received)
-                parts << QStringLiteral("[+%1 ").arg(s.dtMs) + Utf8("мс] ") + Hex(r.bytes.data() + at, s.size);
+            if (s.kind == LineEventKind::Received && !late(s)) parts << received(s, Hex(r.bytes.data() + at, s.size));
             at += s.size;
         }
         if (r.truncated) parts << Utf8("…");
@@ -198,6 +259,10 @@ QString TTrafficLog::Text(int row, int column) const {
         for (const auto& s : r.steps) {
             const QString bytes = Hex(r.bytes.data() + at, s.size);
             at += s.size;
+            if (late(s)) {
+                lateParts << received(s, bytes);
+                continue;
+            }
             if (!IsVerdict(s.kind)) continue;
             switch (s.kind) {
             case LineEventKind::EchoRemoved: parts << Utf8("эхо удалено"); break;
@@ -210,6 +275,12 @@ QString TTrafficLog::Text(int row, int column) const {
         if (r.outcome == TTrafficRecord::Open) parts << Utf8("ждёт ответа…");
         else if (r.outcome == 0) parts << QStringLiteral("Ok");
         else if (r.outcome > 0) parts << ErrorWords(r.outcome);
+        else if (r.outcome == TTrafficRecord::OpenFailed)
+            parts << tr("не могу открыть порт") + (r.openError ? Utf8(" — ") : QString()) +
+                         QString::fromStdString(PortErrorReason(r.openError));
+        if (!lateParts.isEmpty())
+            parts << (r.outcome == mbTimeout ? tr("после тайм-аута пришло: ") : tr("после окончания пришло: ")) +
+                         lateParts.join(QStringLiteral("  "));
         return parts.join(QStringLiteral("; "));
     default: return {};
     }
@@ -217,7 +288,8 @@ QString TTrafficLog::Text(int row, int column) const {
 
 QString TTrafficLog::Line(int row) const {
     const QString answer = Text(row, ColAnswer);
-    return Text(row, ColTime) + Utf8("  → ") + Text(row, ColRequest) + Utf8("  ← ") +
+    return Text(row, ColTime) + QStringLiteral("  ") + Text(row, ColPort) + Utf8("  → ") + Text(row, ColRequest) +
+           Utf8("  ← ") +
            (answer.isEmpty() ? Utf8("—") : answer) + QStringLiteral("  ") + Text(row, ColOutcome);
 }
 
@@ -234,7 +306,8 @@ QVariant TTrafficLog::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::ForegroundRole: {
         const int16_t outcome = Record(index.row()).outcome;
-        if (index.column() == ColOutcome && outcome > 0) return QColor(176, 0, 0);
+        const bool failed = outcome > 0 || outcome == TTrafficRecord::OpenFailed;
+        if (index.column() == ColOutcome && failed) return QColor(176, 0, 0);
         return {};
     }
     default: return {};
@@ -245,6 +318,7 @@ QVariant TTrafficLog::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
     case ColTime: return Utf8("Время");
+    case ColPort: return tr("Порт");
     case ColRequest: return Utf8("Запрос");
     case ColAnswer: return Utf8("Ответ, как пришёл");
     case ColOutcome: return Utf8("Итог");
@@ -284,8 +358,9 @@ TTrafficView::TTrafficView(QWidget* parent, int capacity) : QWidget(parent, Qt::
     const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     const int digit = fixed.horizontalAdvance(QLatin1Char('0'));
     table_->setColumnWidth(TTrafficLog::ColTime, digit * 14);
+    table_->setColumnWidth(TTrafficLog::ColPort, digit * 9);
     table_->setColumnWidth(TTrafficLog::ColRequest, digit * 26);
-    table_->setColumnWidth(TTrafficLog::ColAnswer, digit * 72);
+    table_->setColumnWidth(TTrafficLog::ColAnswer, digit * 56);
 
     auto* buttons = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(BtPause), static_cast<QWidget*>(BtClear),

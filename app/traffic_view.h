@@ -1,5 +1,9 @@
 // The traffic view: what went over the line, one line per request, as the
-// master reports it through its line events.
+// master reports it through its line events, with the port it went over.
+// Received bytes carry the time they arrived when the port was watched
+// (TPortWatch), else that of the poll that read them; bytes that came after
+// the request ended, which the master never saw, and a port that could not
+// be opened are shown on the request's line, or a line of their own.
 //
 // TTrafficLog keeps the last transactions in a ring of fixed size (slots
 // are reused, so its memory stays bounded however long it runs) and shows
@@ -12,6 +16,7 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -40,11 +45,15 @@ struct TTrafficRecord {
     uint8_t function = 0;
     int16_t outcome = Open;
     bool truncated = false;   // more happened than a record keeps
+    uint16_t port = 0;        // TTrafficLog's port number
+    uint16_t openError = 0;   // OpenFailed: why (errno; 0 unknown)
+    uint32_t endMs = 0;       // since startMs, when it ended; steps after it came late
     std::vector<Step> steps;
     std::vector<uint8_t> bytes;
 
     static constexpr int16_t Open = -1;       // still waiting for its end
     static constexpr int16_t Unfinished = -2; // ended without an outcome (bytes outside a request)
+    static constexpr int16_t OpenFailed = -3; // the port could not be opened: nothing was sent
 };
 
 class TTrafficLog : public QAbstractTableModel {
@@ -55,12 +64,19 @@ public:
     static constexpr size_t MaxBytes = 1024;       // bytes kept per transaction
     static constexpr size_t MaxSteps = 64;         // events kept per transaction
 
-    enum Column { ColTime, ColRequest, ColAnswer, ColOutcome, ColumnCount };
+    enum Column { ColTime, ColPort, ColRequest, ColAnswer, ColOutcome, ColumnCount };
 
     explicit TTrafficLog(int capacity = DefaultCapacity, QObject* parent = nullptr);
 
     // Takes one event of the master (its OnLine hook).
     void Feed(const LineEvent& e);
+    // The port the next requests go over ("COM1", a device path).
+    void SetPort(const QString& port);
+    // Bytes read after the last request ended (at `ms` on the master's
+    // clock), shown as late on its line.
+    void AddLate(const uint8_t* data, size_t size, uint32_t ms);
+    // The port could not be opened (`error`: errno, 0 unknown): a line.
+    void AddOpenFailure(int error);
     void Clear();
 
     int Capacity() const { return int(ring_.size()); }
@@ -92,6 +108,10 @@ private:
     size_t count_ = 0;
     uint64_t firstSerial_ = 0;     // serial number of row 0
     uint64_t openSerial_ = 0;      // serial + 1 of the open record, 0 when none
+    uint64_t endedSerial_ = 0;     // serial + 1 of the request that ended last, 0 when none
+    uint32_t lateMs_ = 0;          // when the last late bytes came
+    QStringList ports_;            // the ports named so far; records keep their index
+    uint16_t port_ = 0;            // of the next records
     QFont fixedFont_;              // of the time and the bytes
 };
 

@@ -51,6 +51,10 @@ const QColor HexColor(160, 0, 160);
 
 } // namespace
 
+bool TrendGapBefore(const std::deque<TTrendSample>& samples, size_t i) {
+    return i > 0 && i < samples.size() && samples[i].ms - samples[i - 1].ms > 3 * TrendReadIntervalMs;
+}
+
 // ---------------------------------------------------------------- the drawing
 
 TTrendPlot::TTrendPlot(QWidget* parent) : QWidget(parent) { setMinimumSize(480, 260); }
@@ -188,17 +192,28 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         }
     }
 
-    // Thresholds: steps, each value held until the next read.
+    // Thresholds: steps, each value held until the next read, one polyline
+    // per stretch of reads so that the dashes run on across the reads.  A
+    // stretch that ends at a gap holds its value for one read interval.
     auto threshold = [&](double TTrendSample::*member, const QColor& color, int row) {
         p.setPen(QPen(color, 1.5, Qt::DashLine));
+        QPolygonF steps;
         double lastValue = NaN;
+        auto flush = [&](double endX) {
+            if (steps.isEmpty()) return;
+            steps << QPointF(endX, steps.last().y());
+            p.drawPolyline(steps);
+            steps.clear();
+        };
         for (size_t i = 0; i < s.size(); ++i) {
             const double v = s[i].*member;
+            if (i > 0 && (std::isnan(v) || TrendGapBefore(s, i))) flush(X(s[i - 1].ms + TrendReadIntervalMs));
             if (std::isnan(v)) continue;
-            const double x2 = i + 1 < s.size() ? X(s[i + 1].ms) : area.right();
-            p.drawLine(QPointF(X(s[i].ms), Y(gas, v)), QPointF(x2, Y(gas, v)));
+            if (!steps.isEmpty()) steps << QPointF(X(s[i].ms), steps.last().y());
+            steps << QPointF(X(s[i].ms), Y(gas, v));
             lastValue = v;
         }
+        flush(area.right());
         if (std::isnan(lastValue)) return;
         p.setPen(color);
         p.drawText(QRectF(area.left(), Y(gas, lastValue) - fm.height() - 1, area.width() - 4, fm.height()),
@@ -210,7 +225,8 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         threshold(&TTrendSample::limit2, Limit2Color, Limit2Row);
     }
 
-    // A value line, broken where there is no number.  Samples that fall in
+    // A value line, broken where there is no number and where the reads
+    // paused (TrendGapBefore).  Samples that fall in
     // one pixel column are drawn as that column's first, lowest, highest and
     // last point, so a long session costs no more than the width.
     auto series = [&](double TTrendSample::*member, const Axis& a, const QPen& pen) {
@@ -230,12 +246,11 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
                 p.drawPolyline(line);
             line.clear();
         };
-        for (const TTrendSample& x : s) {
+        for (size_t i = 0; i < s.size(); ++i) {
+            const TTrendSample& x = s[i];
             const double v = x.*member;
-            if (std::isnan(v)) {
-                draw();
-                continue;
-            }
+            if (std::isnan(v) || TrendGapBefore(s, i)) draw();
+            if (std::isnan(v)) continue;
             const int col = int(std::lround(X(x.ms)));
             const double y = Y(a, v);
             if (col != column) {
@@ -250,7 +265,10 @@ void TTrendPlot::paintEvent(QPaintEvent* /*event*/) {
         }
         draw();
     };
+    // The gas line last, on a white edge: where the temperature line meets
+    // or runs along it, the gas line stays in sight.
     if (hasTemperature) series(&TTrendSample::temperature, temp, QPen(TemperatureColor, 1.5));
+    series(&TTrendSample::gas, gas, QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     series(&TTrendSample::gas, gas, QPen(GasColor, 2));
 
     // Gas values shown in hexadecimal: a mark on the top edge.

@@ -4,8 +4,9 @@
 // The samples are the values the readings table shows (the same decoding);
 // a gas value the table shows in hexadecimal (9999 or more: a command's
 // echo or out of range) is no concentration, so the line breaks there and a
-// mark on the top edge shows it.  Another instrument (port, address or
-// model) starts the trend over.
+// mark on the top edge shows it.  No line joins two reads more than three
+// read intervals apart.  Another instrument (port, address or model) starts
+// the trend over.
 #pragma once
 
 #include "instruments.h"
@@ -66,6 +67,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+// Reads come every 2 s in auto mode; a pause longer than three of them is
+// a gap that no line of the trend crosses.
+constexpr uint32_t TrendReadIntervalMs = 2000;
+bool TrendGapBefore(const std::deque<TTrendSample>& samples, size_t i);
 
 class TTrendView : public QWidget {
     Q_OBJECT

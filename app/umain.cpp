@@ -2,6 +2,7 @@
 
 #include "icons.h"
 #include "port_box.h"
+#include "readings_log.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTime>
 #include <QToolButton>
 
 #include <algorithm>
@@ -117,6 +119,21 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortS
                         this);
         box.exec();
     };
+    Ask = [this](const TQuestion& q) {
+        QMessageBox box(QMessageBox::Warning, q.Title, q.Text, QMessageBox::NoButton, this);
+        std::vector<QAbstractButton*> buttons;
+        for (int i = 0; i < q.Buttons.size(); ++i) {
+            const auto role = i == q.Escape    ? QMessageBox::RejectRole
+                              : i == q.Default ? QMessageBox::AcceptRole
+                                               : QMessageBox::DestructiveRole;
+            buttons.push_back(box.addButton(q.Buttons[i], role));
+        }
+        box.setDefaultButton(static_cast<QPushButton*>(buttons[size_t(q.Default)]));
+        box.setEscapeButton(buttons[size_t(q.Escape)]);
+        box.exec();
+        const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+        return chosen == buttons.end() ? q.Escape : int(chosen - buttons.begin());
+    };
 
     BuildLayout();
 
@@ -198,12 +215,30 @@ void TMForm::BuildLayout() {
     CBAddr->addItem("1");
     CBAddr->setCurrentIndex(0);
 
+    // The free places right of SBtFind and SBtGo, up to the group boxes' edge.
+    BtService = Make<QToolButton>(this, "BtService", at(100), at(120), 81, 26);
+    BtService->setText(tr("Сервис"));
+    BtService->setToolTip(tr("Обмен по линии, график, запись показаний в файл"));
+    BtService->setPopupMode(QToolButton::InstantPopup);
+    BtRecording = Make<QToolButton>(this, "BtRecording", at(86), at(248), 95, 26);
+    BtRecording->setAutoRaise(true);
+    BtRecording->setPopupMode(QToolButton::InstantPopup);
+    // A state that opens the menu when clicked, without a menu arrow over its text.
+    BtRecording->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+    QPalette red = BtRecording->palette();
+    red.setColor(QPalette::ButtonText, QColor(176, 0, 0));
+    BtRecording->setPalette(red);
+    for (QToolButton* b : {BtService, BtRecording}) b->hide();
+
     SBtGo = Make<QToolButton>(this, "SBtGo", at(0), at(248), 81, 26, "Переключить");
     SBtGo->setToolTip(utf8("Переключить на работу с ORN терминалом"));
     SBtGo->setCursor(Qt::PointingHandCursor);
 
     // Readings.
     Label4 = Make<QLabel>(this, "Label4", at(192), at(0), 59, 13, "Показания:");
+    LabelSource = Make<QLabel>(this, "LabelSource", at(256), at(0), 214, 13);
+    LabelSource->setForegroundRole(QPalette::PlaceholderText);
+    LabelSource->hide();
     Grid = Make<QTableWidget>(this, "Grid", at(192), at(16), 209, 257);
     Grid->setRowCount(GridRowCount);
     Grid->setColumnCount(2);
@@ -299,14 +334,18 @@ void TMForm::BuildLayout() {
     }
 
     // Speed buttons and labels take no focus; the rest follow the tab order.
-    for (QToolButton* b : {SBtFind, SBtGo, SBtRead, SBtWrLimit1, SBtWrLimit2, SBtWrMagnet, SBtWrCurrent})
+    for (QToolButton* b :
+         {SBtFind, SBtGo, SBtRead, SBtWrLimit1, SBtWrLimit2, SBtWrMagnet, SBtWrCurrent, BtService, BtRecording})
         b->setFocusPolicy(Qt::NoFocus);
     QWidget* order[] = {CBPortNum, CBPortSpeed, CBParity, CBDev, CBAddr, Grid, BtInit,
                         BtZero,    BoxFix,      Box4,     Box20, BoxAuto, BtCalb};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // Handlers.  Check boxes report every change of state, also by code.
-    connect(CBPortNum, qOverload<int>(&QComboBox::activated), this, [this] { CBPortNumChange(); });
+    connect(CBPortNum, qOverload<int>(&QComboBox::activated), this, [this] {
+        CBPortNumChange();
+        ShowReadings();   // greyed: they come from the port before
+    });
     connect(CBPortSpeed, qOverload<int>(&QComboBox::activated), this, [this] { CBPortSpeedChange(); });
     connect(CBParity, qOverload<int>(&QComboBox::activated), this, [this] { CBParityChange(); });
     connect(CBDev, qOverload<int>(&QComboBox::activated), this, [this] { CBDevChange(); });
@@ -325,7 +364,14 @@ void TMForm::BuildLayout() {
     // A click on the unknown state (partly checked) checks the box without
     // toggling it: it goes to the handler all the same.
     connect(BoxFix, &QCheckBox::clicked, this, [this] { if (BoxFix->isTristate()) BoxFixClick(); });
-    connect(CBAddr, &QComboBox::editTextChanged, this, [this] { ShowCurrentOutput(); });
+    // Enter in the address box reads, as a click on SBtRead.
+    connect(CBAddr->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (SBtRead->isEnabled()) SBtReadClick();
+    });
+    connect(CBAddr, &QComboBox::editTextChanged, this, [this] {
+        ShowCurrentOutput();
+        ShowReadings();
+    });
 }
 
 // ---------------------------------------------------------------- helpers
@@ -358,7 +404,11 @@ bool TMForm::ParseAddress(uint8_t address, uint8_t& slave) {
 
 bool TMForm::OpenPort() {
     if (MB->Connected()) return true;
+    if (OnPortOpening) OnPortOpening();
     if (MB->Connect()) {
+        // The first answer or error after an outage says that it is over.
+        portBack_ = portOutage_;
+        portOutage_ = false;
         // Another device under the name the image was read through (an
         // adapter swapped) is another instrument.
         if (imageFrom_.Port == MB->PortName() && imageFrom_.Device != MB->DeviceId()) {
@@ -367,21 +417,41 @@ bool TMForm::OpenPort() {
         }
         return true;
     }
+    if (OnPortOpenFailed) OnPortOpenFailed(MB->ConnectError());
+    SetPanel(3, tr("%1: не могу открыть порт").arg(PortLabel()));
     ShowPortError(MB->ConnectError());
     return false;
 }
 
 void TMForm::ShowPortError(int error) {
-    // While the box is up its event loop goes on; a request that fails in
-    // the meantime (auto mode) must not open a second one.
-    if (!portErrorBoxShown_) {
-        portErrorBoxShown_ = true;
-        PortErrorMessage = QString::fromUtf8(PortErrorText);
-        const std::string reason = PortErrorReason(error);
-        if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
-        ShowPortErrorBox();
-        portErrorBoxShown_ = false;
-    }
+    // The box comes once per outage for what the timers do (automatic
+    // reading, the search's steps), which go on trying quietly; a request
+    // the user makes shows it each time.  While the box is up its event
+    // loop goes on; a request that fails in the meantime does not open a
+    // second one.
+    const bool quiet = portOutage_ && timerRequest_;
+    portOutage_ = true;
+    portBack_ = false;
+    if (quiet || portErrorBoxShown_) return;
+    portErrorBoxShown_ = true;
+    PortErrorMessage = QString::fromUtf8(PortErrorText);
+    const std::string reason = PortErrorReason(error);
+    if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
+    ShowPortErrorBox();
+    portErrorBoxShown_ = false;
+}
+
+QString TMForm::PortLabel() const {
+    // The name in the closed port box ("COM1", "ttyUSB0"), else the master's.
+    const int i = CBPortNum->currentIndex();
+    if (i >= 0 && i < int(portItems_.size()) && portItems_[size_t(i)].key() == chosenPort_)
+        return CBPortNum->itemData(i).toString();
+    return QString::fromStdString(MB->PortName());
+}
+
+void TMForm::ShowOutcome(const QString& text) {
+    SetPanel(3, portBack_ ? text + tr(" — порт снова доступен") : text);
+    portBack_ = false;
 }
 
 int TMForm::SendRequest(std::optional<TCurrentView> undo) {
@@ -404,6 +474,7 @@ int TMForm::SendRequest(std::optional<TCurrentView> undo) {
 int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
+    if (!MayTalkTo(slave)) return 0;
     // While a transaction is open its request stays as it is: the answer on
     // its way is judged and stored by it.  The master refuses this read.
     if (!MB->Busy()) {
@@ -434,10 +505,13 @@ bool TMForm::AddressBeingTyped() const {
 }
 
 void TMForm::TimerAutoTimer() {
+    const TimerRequest fromTimer(*this);
     if (!Finding) {
         // A read the timer starts does not take an address that is still
         // being typed: this tick reads nothing and leaves the text alone.
-        if (!AddressBeingTyped()) SBtReadClick();
+        // Nor does it collide with a request still open (a write): the
+        // next tick reads.
+        if (!AddressBeingTyped() && !MB->Busy()) SBtReadClick();
         return;
     }
     // One step of the bus search.
@@ -447,10 +521,14 @@ void TMForm::TimerAutoTimer() {
         return;
     }
     ReadRegisters(FindAddr, RegOffset, RegCount);
-    SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
+    // A port that cannot be opened keeps its text there.
+    if (!portOutage_) SetPanel(3, QString::fromUtf8("№") + Number(FindAddr));
 }
 
 void TMForm::TimerOnesTimer() {
+    // A request still open: the read comes with the next tick.
+    if (MB->Busy()) return;
+    const TimerRequest fromTimer(*this);
     // During a bus search only probes may read: the answer to any other
     // read would be counted as an instrument found.  Like the automatic
     // reading, it does not take an address that is still being typed.
@@ -469,13 +547,15 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     ++RxCount;
     SetPanel(1, "Rx: " + Number(RxCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
-    SetPanel(3, slave + ": Ok");
+    ShowOutcome(slave + ": Ok");
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
+    const TInstrument answered{MB->PortName(), MB->DeviceId(), MB->SlaveId, requestDevType_};
+    GridTake(answered);
+    FollowFixedOutput(answered);
     // A reading makes the image that of the instrument read (a probe of the
     // bus search is no reading: it does not set the current output's state);
     // anything another instrument answers makes it no one's.
-    const TInstrument answered{MB->PortName(), MB->DeviceId(), MB->SlaveId, requestDevType_};
     if (MB->FunctionCode == 3 && !Finding) imageFrom_ = answered;
     else if (stored > 0 && !(imageFrom_ == answered)) imageFrom_ = TInstrument{};
     ShowCurrentOutput();
@@ -502,6 +582,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
         }
     }
     ShowReadings();
+    if (DlgForm) DlgForm->UpdateRange();
     Waiting = false;
 }
 
@@ -518,8 +599,11 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     // the instrument, failed, as when it cannot be opened.
     const int deviceError = code == mbCommError ? MB->DeviceError() : 0;
     const int shown = deviceError ? int(mbPortNotOpen) : int(code);
-    SetPanel(3, Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
+    ShowOutcome(Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
     if (refused) return;
+    // Whatever the grid shows is not confirmed any more.
+    gridFresh_ = 0;
+    ShowReadings();
 
     // A failed write of the current output shows again what the group showed
     // before the click, once: a request can report more than one error
@@ -533,11 +617,90 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     if (deviceError) ShowPortError(deviceError);
 }
 
-void TMForm::ShowReadings() {
-    for (int r = 0; r < GridRowCount; ++r) {
-        if (auto text = ReadingText(DevType, r, RegImage, DecimalSeparator))
-            Grid->item(r, 1)->setText(QString::fromStdString(*text));
+void TMForm::GridTake(const TInstrument& source) {
+    if (!(source == gridFrom_)) {
+        gridFrom_ = source;
+        gridValid_ = gridFresh_ = 0;
+        gasNote_.clear();
     }
+    const TDataByte& data = MB->ResponseData();
+    if (MB->FunctionCode == 6) {
+        const TModelInfo* model = ModelOf(source.DevType);
+        if (data.size() < 2 || MB->Offset >= RegImageSize) return;
+        const uint16_t word = uint16_t((data[0] << 8) | data[1]);
+        if (model && MB->Offset == model->RegCalb) {
+            // A command, a calibration value or the fixed output's value:
+            // the register will read as gas again once the instrument is read.
+            gridFresh_ &= uint16_t(~(1u << MB->Offset));
+            gasNote_ = CommandNote(source.DevType, word);
+            return;
+        }
+        gridImage_.Set(MB->Offset, word);
+        gridValid_ |= uint16_t(1u << MB->Offset);
+        gridFresh_ |= uint16_t(1u << MB->Offset);
+        return;
+    }
+    for (size_t k = 0; 2 * k + 1 < data.size() && MB->Offset + k < size_t(RegImageSize); ++k) {
+        const int reg = int(MB->Offset + k);
+        gridImage_.Set(reg, uint16_t((data[2 * k] << 8) | data[2 * k + 1]));
+        gridValid_ |= uint16_t(1u << reg);
+        gridFresh_ |= uint16_t(1u << reg);
+    }
+    gridReadAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    gasNote_.clear();
+}
+
+QString TMForm::CommandNote(int devType, uint16_t word) const {
+    QString what;
+    if (word == CmdSetZero) what = tr("установка нуля");
+    else if (word == CmdResetCalibration) what = tr("сброс градуировки к заводской");
+    else if (IsMBModel(devType) && RegImage.CurrentFixed())
+        what = word == 0 ? tr("ток выхода 4 мА") : tr("ток выхода 20 мА");
+    else what = tr("градуировка при %1").arg(QString::fromStdString(ExactHundredths(word, DecimalSeparator)));
+    return tr("Записано: %1 (%2). Показание обновится при следующем чтении.")
+        .arg(what, QString::fromStdString(HexText(word)));
+}
+
+bool TMForm::GridNamesBoxes() const {
+    return gridFrom_.Port == MB->PortName() && gridFrom_.Device == MB->DeviceId() &&
+           gridFrom_.Slave == SlaveOf(0).value_or(0) && gridFrom_.DevType == DevType;
+}
+
+void TMForm::ShowReadings() {
+    // Values of another instrument than the one the boxes name are shown,
+    // but greyed; values of another model are no values of this one.
+    const bool current = GridNamesBoxes();
+    const bool sameModel = gridFrom_.DevType == DevType;
+    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    bool anyStale = false;
+    for (int r = 0; r < GridRowCount; ++r) {
+        const uint16_t regs = RowRegisters(DevType, r);
+        if (!regs) continue;
+        QTableWidgetItem* cell = Grid->item(r, 1);
+        const bool shown = sameModel && (gridValid_ & regs) == regs;
+        const bool stale = shown && (!current || (gridFresh_ & regs) != regs);
+        anyStale = anyStale || stale;
+        cell->setText(shown ? QString::fromStdString(ReadingText(DevType, r, gridImage_, DecimalSeparator).value_or(""))
+                            : QString());
+        cell->setForeground(stale ? grey : palette().text());
+        cell->setToolTip(r == GasRow && !gasNote_.isEmpty() && (shown || current) ? gasNote_ : QString());
+    }
+    if (!anyStale) {
+        LabelSource->hide();
+        return;
+    }
+    // "MB4", "X-20": the model's name without the family's.
+    QString model = QString::fromUtf8(ModelOf(gridFrom_.DevType)->ItemText).section(QLatin1Char(' '), -1);
+    model.remove(QString::fromUtf8("ОРН10-"));
+    const QString port = QString::fromStdString(gridFrom_.Port).section(QLatin1Char('/'), -1);
+    LabelSource->setText(gridReadAt_.isEmpty()
+                             ? tr("устарели: №%1 (%2, %3)").arg(gridFrom_.Slave).arg(model, port)
+                             : tr("устарели: №%1 (%2, %3) в %4").arg(gridFrom_.Slave).arg(model, port, gridReadAt_));
+    LabelSource->setToolTip(tr("Серые значения прочитаны из прибора №%1 (%2, порт %3) и с тех пор не подтверждены.")
+                                .arg(gridFrom_.Slave)
+                                .arg(QString::fromUtf8(ModelOf(gridFrom_.DevType)->ItemText),
+                                     QString::fromStdString(gridFrom_.Port)));
+    LabelSource->show();
 }
 
 void TMForm::CBDevChange() {
@@ -547,6 +710,9 @@ void TMForm::CBDevChange() {
         Grid->item(r, 0)->setText(QString::fromUtf8(RowLabels(DevType, r)));
         Grid->item(r, 1)->setText(QString());
     }
+    // The values come back only with the next answer.
+    if (DevType != previousDevType) gridValid_ = 0;
+    LabelSource->hide();
     const TModelInfo& model = *ModelOf(DevType);
     SBtWrLimit1->setEnabled(model.EnLimit1);
     SBtWrLimit2->setEnabled(model.EnLimit2);
@@ -570,7 +736,13 @@ void TMForm::CBDevChange() {
 void TMForm::CBPortNumChange() {
     const int i = CBPortNum->currentIndex();
     if (i < 0 || i >= int(portItems_.size())) return;
-    const PortItem& item = portItems_[size_t(i)];
+    const PortItem item = portItems_[size_t(i)];
+    if (item.key() != chosenPort_ && !MayLeaveFixedOutput(tr("перейти на порт %1").arg(CBPortNum->currentText()))) {
+        // Staying on the port chosen before.
+        for (size_t k = 0; k < portItems_.size(); ++k)
+            if (portItems_[k].key() == chosenPort_) CBPortNum->setCurrentIndex(int(k));
+        return;
+    }
     // The master takes either only while its port is closed.
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
@@ -602,6 +774,10 @@ void TMForm::CBParityChange() { MB->SetComPortParity(TComPortParity(CBParity->cu
 void TMForm::FormClose() { MB->Disconnect(); }
 
 void TMForm::closeEvent(QCloseEvent* event) {
+    if (!MayLeaveFixedOutput(tr("закрыть программу"))) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
 }
@@ -618,6 +794,7 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     if (!WriteValueAllowed(DevType, reg, word, RegImage)) return 1;
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
+    if (!MayTalkTo(slave)) return 0;
     // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
     if (WriteUsesImage(DevType, reg)) {
@@ -628,6 +805,11 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
             return 4;
         }
     }
+    return SendWrite(slave, reg, word, undo);
+}
+
+int TMForm::SendWrite(uint8_t slave, uint8_t reg, uint16_t word, std::optional<TCurrentView> undo) {
+    if (MB->Busy()) return 0;
     MB->SlaveId = slave;
     MB->FunctionCode = 6;
     MB->Offset = reg;
@@ -635,6 +817,111 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     MB->RequestData = {uint8_t(word >> 8), uint8_t(word & 0xFF)};
     MB->SetFTimeout(500);
     return SendRequest(undo);
+}
+
+void TMForm::WaitWhile(const std::function<bool()>& busy, int ms) {
+    const uint32_t start = scheduler_.nowMs();
+    while (busy() && scheduler_.nowMs() - start < uint32_t(ms) && scheduler_.processPendingEvents()) {
+    }
+}
+
+void TMForm::WaitForIdle() {
+    // The master ends every request by its answer timeout.
+    WaitWhile([this] { return MB->Busy(); }, 2000);
+}
+
+QString TMForm::InstrumentText() const {
+    const uint16_t serial = RowRegisters(DevType, 0);
+    const bool read = GridNamesBoxes() && serial && (gridValid_ & serial) == serial;
+    return tr("№%1, %2, сер. номер %3")
+        .arg(SlaveOf(0).value_or(0))
+        .arg(CBDev->currentText(),
+             read ? QString::fromStdString(ReadingText(DevType, 0, gridImage_, DecimalSeparator).value_or(""))
+                  : tr("не прочитан"));
+}
+
+bool TMForm::Confirm(const QString& title, const QString& text, const QString& yes) {
+    return Ask({title, text, {yes, tr("Отмена")}, 1, 1}) == 0;
+}
+
+// ---------------------------------------------------------------- a fixed output left behind
+
+void TMForm::FollowFixedOutput(const TInstrument& answered) {
+    const TDataByte& data = MB->ResponseData();
+    // The status word as written (its echo) or as read from an MB model.
+    const bool status = IsMBModel(answered.DevType) && MB->Offset == 1 && data.size() >= 2 &&
+                        (MB->FunctionCode == 6 || (MB->FunctionCode == 3 && !Finding));
+    if (!status) return;
+    const uint16_t word = uint16_t((data[0] << 8) | data[1]);
+    const bool known = fixedOutput_ && SameOutput(fixedOutput_->Where, answered);
+    if (!(word & CurrentFixedMask)) {
+        if (known) fixedOutput_.reset();   // released, here or elsewhere
+    } else if (known) {
+        fixedOutput_->Status = word;
+    } else if (MB->FunctionCode == 6) {
+        fixedOutput_ = TFixedOutput{answered, InstrumentText(), word};
+    }
+}
+
+bool TMForm::MayTalkTo(uint8_t slave) {
+    // The port is asked about when it is chosen, the bus search when it starts.
+    if (Finding || !fixedOutput_ || fixedOutput_->Where.Slave == slave) return true;
+    if (MayLeaveFixedOutput(tr("обратиться к прибору №%1").arg(slave))) return true;
+    // Staying: the address box names the instrument again.
+    if (fixedOutput_ && !askingAboutFixed_) CBAddr->setEditText(Number(fixedOutput_->Where.Slave));
+    return false;
+}
+
+bool TMForm::MayLeaveFixedOutput(const QString& move) {
+    if (!fixedOutput_) return true;
+    // Requests meanwhile (automatic reading) wait for the answer.
+    if (askingAboutFixed_) return false;
+    askingAboutFixed_ = true;
+    QString failure;
+    int answer = 0;
+    for (;;) {
+        const QString text =
+            tr("Токовый выход прибора %1 зафиксирован в этом сеансе: прибор выдаёт постоянный ток вместо "
+               "показаний концентрации.\n\nОсвободить выход, прежде чем %2?")
+                .arg(fixedOutput_->Name, move);
+        answer = Ask({tr("Токовый выход зафиксирован"), failure + text,
+                      {tr("Освободить"), tr("Оставить зафиксированным"), tr("Отмена")}, 0, 2});
+        // Released meanwhile, or now.
+        if (answer != 0 || ReleaseFixedOutput() || !fixedOutput_) break;
+        failure = tr("Освободить выход не удалось: %1.\n\n").arg(PanelText(3));
+    }
+    askingAboutFixed_ = false;
+    if (answer == 1) fixedOutput_.reset();
+    return answer != 2;
+}
+
+bool TMForm::ReleaseFixedOutput() {
+    WaitForIdle();
+    if (!fixedOutput_) return true;
+    if (MB->Busy() || fixedOutput_->Where.Port != MB->PortName()) return false;
+    // Only the open port tells which device is behind its name.
+    if (!OpenPort()) return false;
+    if (MB->DeviceId() != fixedOutput_->Where.Device) {
+        MB->Disconnect();
+        return false;
+    }
+    // The status word as last seen from that instrument, the fix bit clear:
+    // what unchecking BoxFix writes.
+    const uint16_t released = uint16_t(fixedOutput_->Status & ~CurrentFixedMask);
+    if (SendWrite(fixedOutput_->Where.Slave, 1, released, std::nullopt) != 0) return false;
+    WaitWhile([this] { return Waiting; }, 3000);
+    return !fixedOutput_;
+}
+
+std::optional<TValueRange> TMForm::AllowedRange(uint8_t reg) const {
+    if (WriteUsesImage(DevType, reg)) {
+        const std::optional<uint8_t> slave = SlaveOf(0);
+        if (!slave || !ImageFrom(*slave)) return std::nullopt;
+    }
+    TValueRange range = WriteRange(DevType, reg, RegImage);
+    const TModelInfo* model = ModelOf(DevType);
+    if (model && reg == model->RegCalb) range.High = std::min<uint16_t>(range.High, CmdResetCalibration - 1);
+    return range;
 }
 
 bool TMForm::ImageServesWrite(uint8_t address, uint8_t reg) {
@@ -686,6 +973,17 @@ void TMForm::BtZeroClick() {
 }
 
 void TMForm::BtInitClick() {
+    if (!CalibrationAllowed()) return;
+    // An address that is none is marked, not asked about.
+    if (SlaveOf(0) &&
+        !Confirm(tr("Сброс градуировки"),
+                 tr("Сбросить градуировку прибора к заводской?\n\nПрибор: %1.\n\nГрадуировка, сделанная после "
+                    "завода, будет потеряна: прибор будет показывать концентрацию по заводской градуировке.")
+                     .arg(InstrumentText()),
+                 tr("Сбросить")))
+        return;
+    WaitForIdle();
+    // A reading meanwhile may have found the output fixed.
     if (CalibrationAllowed()) WriteRegister(0, IsMB() ? 2 : 5, CmdResetCalibration);
 }
 
@@ -696,7 +994,18 @@ int TMForm::CalibrationCommand(uint16_t value) {
     return WriteRegister(0, reg, value);
 }
 
-void TMForm::SBtGoClick() { WriteRegister(0, RegServiceProtocol, CmdServiceProtocol); }
+void TMForm::SBtGoClick() {
+    if (SlaveOf(0) &&
+        !Confirm(tr("Переключение на служебный протокол"),
+                 tr("Переключить прибор на служебный протокол?\n\nПрибор: %1.\n\nПрибор перестанет отвечать по "
+                    "MODBUS и не вернётся к нему, пока его питание не выключат и не включат снова на месте "
+                    "установки.")
+                     .arg(InstrumentText()),
+                 tr("Переключить")))
+        return;
+    WaitForIdle();
+    WriteRegister(0, RegServiceProtocol, CmdServiceProtocol);
+}
 
 void TMForm::BoxFixClick() {
     if (RxCount == 0) {
@@ -842,10 +1151,9 @@ void TMForm::StartSearch() {
     // A request still open (an automatic reading) would make the master
     // refuse the first probe, and its answer would then count as found:
     // let it end first.  A second click meanwhile starts nothing more.
-    if (startingSearch_) return;
+    if (startingSearch_ || !MayLeaveFixedOutput(tr("начать поиск приборов"))) return;
     startingSearch_ = true;
-    while (MB->Busy() && scheduler_.processPendingEvents()) {
-    }
+    WaitForIdle();
     startingSearch_ = false;
     FoundCount = 0;
     FindAddr = 1;
@@ -877,6 +1185,7 @@ void TMForm::StopSearch() {
     TimerAuto->setEnabled(false);
     SBtFind->setText(QString::fromUtf8("Найти"));
     ErrCount = 0;
+    SetPanel(2, "Err: " + Number(ErrCount));
     SetPanel(3, QString::fromUtf8("Найдено приборов: ") + Number(FoundCount));
     for (QWidget* w :
          std::initializer_list<QWidget*>{SBtGo, GBPort, GBDev, BoxAuto, SBtRead, BtInit, BtZero, BtCalb})

@@ -1,11 +1,15 @@
 // Drives the real window with its service tools against whatever COM1 leads
-// to (orn10sim), as an engineer at a calibration would: a read of an
-// address where nobody answers, then auto mode with the traffic view and
-// the trend open and the readings recorded, a calibration at 25 %об part
-// way and a zero later.  Then it saves screenshots into DIR: the window
-// with its context menu (menu.png), the traffic view (traffic.png), the
-// trend (trend.png), and the traffic as text (traffic.txt).  Run it under
-// Xvfb; the screenshots illustrate README.
+// to (orn10sim), as an engineer at a calibration would: a read of address 7,
+// then auto mode with the traffic view and the trend open and the readings
+// recorded, a calibration at 25 %об part way, one automatic read of 7 and a
+// zero later.  Then it saves screenshots into DIR: the window with its
+// service menu open (menu.png), the traffic view (traffic.png), the trend
+// (trend.png), and the traffic as text (traffic.txt).  Run it under Xvfb;
+// the screenshots illustrate README, made with an instrument at 7 that
+// answers too late:
+//
+//   orn10sim -i MB4@1 -i MB4@7 -f 7:slow=700 --freeze --link /tmp/orn10/com1
+//   ORN10_COM1=/tmp/orn10/com1 xvfb-run -a -s "-screen 0 1280x900x24" tools_demo DIR
 //
 //   tools_demo DIR [--seconds S] [--record FILE]
 #include "application.h"
@@ -66,12 +70,12 @@ int main(int argc, char** argv) {
     tools.ShowTrend();
     tools.Trend()->move(620, 40);
     RunFor(300);
-    if (!tools.StartLog(record)) return 1;
+    if (!tools.StartLog(record, true)) return 1;
 
     auto whenIdle = [&] {
         while (form.Waiting || form.MB->Busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     };
-    // Nobody at address 7.
+    // Address 7: nobody, or an answer too late.
     form.CBAddr->setEditText(QStringLiteral("7"));
     form.SBtRead->click();
     RunFor(700);
@@ -86,7 +90,7 @@ int main(int argc, char** argv) {
     form.BtCalb->click();
     dlg.MEdit->setText(QStringLiteral("25") + QString::fromStdString(form.DecimalSeparator) + QStringLiteral("00"));
     dlg.OKBtnClick();
-    // One automatic read of an address where nobody answers.
+    // One automatic read of address 7.
     RunFor(2500);
     form.CBAddr->setEditText(QStringLiteral("7"));
     RunFor(2000);
@@ -109,12 +113,11 @@ int main(int argc, char** argv) {
     bool ok = tools.Traffic()->SaveTo(dir + QStringLiteral("/traffic.txt"));
     ok = tools.Traffic()->grab().save(dir + QStringLiteral("/traffic.png")) && ok;
     ok = tools.Trend()->grab().save(dir + QStringLiteral("/trend.png")) && ok;
-    // The context menu, opened over the status bar, with the window around it.
+    // The service menu, open under its button, with the window around it.
     tools.Traffic()->hide();
     tools.Trend()->hide();
-    QMenu menu;
-    menu.addActions(form.actions());
-    menu.popup(form.StBar->mapToGlobal(QPoint(300, 24)));
+    QMenu& menu = *form.BtService->menu();
+    menu.popup(form.BtService->mapToGlobal(QPoint(0, form.BtService->height())));
     RunFor(500);
     const QRect frame = form.frameGeometry().united(menu.geometry()).adjusted(-8, -8, 8, 8);
     ok = QGuiApplication::primaryScreen()
@@ -122,6 +125,7 @@ int main(int argc, char** argv) {
              .save(dir + QStringLiteral("/menu.png")) &&
          ok;
     menu.hide();
+    tools.StopLog();   // every row on the medium before it is counted
     std::printf("traffic rows: %d, trend samples: %zu, rows recorded: %d\n", tools.Traffic()->Log()->Count(),
                 tools.Trend()->Samples().size(), tools.Log().Rows());
     form.close();

@@ -7,17 +7,27 @@
 // sits idle (--idle) and while it reads every 2 s in auto mode (--auto).
 // The service tools are attached as the program attaches them; --traffic
 // opens the traffic view, --trend the trend, --record FILE records the
-// readings, so that their cost can be measured too.
+// readings, so that their cost can be measured too.  --shots DIR saves, after
+// the read, the screenshots README shows: the window (window.png), its port
+// list open (ports.png), the value
+// dialog on threshold 1 as it opens and after a refused value (dialog.png,
+// dialog-refused.png), the question before "Сброс" (confirm.png) and the grid
+// after a read of an address where nobody answers (stale.png).
 //
 //   window_probe [--screenshot FILE] [--timeout MS] [--no-read]
 //                [--idle SECONDS] [--auto SECONDS]
-//                [--traffic] [--trend] [--record FILE]
+//                [--traffic] [--trend] [--record FILE] [--shots DIR]
 //
 // Exit status: 0 when the read was answered "Ok" (or --no-read), 1 otherwise.
 #include "application.h"
 #include "program.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPixmap>
@@ -93,6 +103,59 @@ void MeasureWhileRunning(const char* label, double seconds, const std::function<
     std::fflush(stdout);
 }
 
+void RunFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// The screen around `widgets`, as the user sees them.
+bool GrabAround(std::initializer_list<const QWidget*> widgets, const QString& file) {
+    QRect area;
+    for (const QWidget* w : widgets) area = area.united(w->frameGeometry());
+    return QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file);
+}
+
+// The screenshots of --shots, after a read that was answered.
+bool TakeShots(orn::TProgram& program, const QString& dir) {
+    orn::TMForm& form = program.MForm;
+    orn::TDlgForm& dlg = program.DlgForm;
+    form.move(40, 40);
+    RunFor(300);
+    bool ok = form.grab().save(dir + QStringLiteral("/window.png"));
+    form.CBPortNum->showPopup();
+    RunFor(300);
+    ok = GrabAround({&form}, dir + QStringLiteral("/ports.png")) && ok;
+    form.CBPortNum->hidePopup();
+    form.SBtWrLimit1->click();
+    RunFor(300);
+    ok = dlg.grab().save(dir + QStringLiteral("/dialog.png")) && ok;
+    dlg.MEdit->setText(QStringLiteral("60"));
+    dlg.OKBtn->click();
+    RunFor(300);
+    ok = dlg.grab().save(dir + QStringLiteral("/dialog-refused.png")) && ok;
+    dlg.CancelBtnClick();
+    // The question before the reset, grabbed while it is up and then
+    // answered "Отмена".
+    const auto ask = form.Ask;
+    form.Ask = [&](const orn::TMForm::TQuestion& q) {
+        QTimer::singleShot(500, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box) return;
+            ok = GrabAround({&form, box}, dir + QStringLiteral("/confirm.png")) && ok;
+            box->close();
+        });
+        return ask(q);
+    };
+    form.BtInit->click();
+    form.Ask = ask;
+    // Nobody at 7: the values of 1 stay, greyed, with where they came from.
+    form.CBAddr->setEditText(QStringLiteral("7"));
+    form.SBtRead->click();
+    RunFor(800);
+    return form.grab().save(dir + QStringLiteral("/stale.png")) && ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -105,6 +168,7 @@ int main(int argc, char** argv) {
     double autoSeconds = 0;
     bool traffic = false, trend = false;
     QString record;
+    QString shots;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--screenshot" && i + 1 < argc) screenshot = QString::fromLocal8Bit(argv[++i]);
@@ -115,10 +179,11 @@ int main(int argc, char** argv) {
         else if (a == "--traffic") traffic = true;
         else if (a == "--trend") trend = true;
         else if (a == "--record" && i + 1 < argc) record = QString::fromLocal8Bit(argv[++i]);
+        else if (a == "--shots" && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
         else {
             std::fprintf(stderr,
                          "usage: %s [--screenshot FILE] [--timeout MS] [--no-read] [--idle SECONDS] "
-                         "[--auto SECONDS] [--traffic] [--trend] [--record FILE]\n",
+                         "[--auto SECONDS] [--traffic] [--trend] [--record FILE] [--shots DIR]\n",
                          argv[0]);
             return 2;
         }
@@ -132,7 +197,7 @@ int main(int argc, char** argv) {
     tools.ShowMessage = [](const QString& text) { std::printf("message: %s\n", text.toUtf8().constData()); };
     if (traffic) tools.ShowTraffic();
     if (trend) tools.ShowTrend();
-    if (!record.isEmpty() && !tools.StartLog(record)) return 1;
+    if (!record.isEmpty() && !tools.StartLog(record, true)) return 1;
     form.show();
     while (!form.windowHandle() || !form.windowHandle()->isExposed()) {
         if (sinceMain.elapsed() > 10000) return 1;
@@ -163,6 +228,7 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         if (form.grab().save(screenshot)) std::printf("screenshot: %s\n", screenshot.toUtf8().constData());
     }
+    if (!shots.isEmpty() && ok && !TakeShots(program, shots)) ok = false;
     std::fflush(stdout);
     if (idleSeconds > 0) MeasureWhileRunning("idle", idleSeconds, nullptr);
     if (autoSeconds > 0) {

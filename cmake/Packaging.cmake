@@ -49,7 +49,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(ORN10_GUI)
   # Qt only recommends its platform plugins; without them no window opens.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  # Its translations put its own texts (standard buttons, file dialog) in
+  # the program's language.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 endif()
 
 include(CPack)

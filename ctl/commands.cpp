@@ -16,6 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A watch tries a port that cannot be opened at most this often.
+constexpr int RetryMs = 500;
+
 double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
 // The values of `write`: the model's register for each and whether the
@@ -133,10 +136,13 @@ private:
 
     int Watch() {
         int status = exOk;
+        bool gone = false;   // the port failed or could not be opened at the last try
         for (int n = 0; (o_.count == 0 || n < o_.count) && !line_.Stopped(); ++n) {
             const Clock::time_point start = Clock::now();
+            int pauseMs = o_.intervalMs;
             TReadOut r;
-            if (line_.IsOpen() || line_.Open()) {
+            const bool opened = line_.IsOpen() || line_.Open();
+            if (opened) {
                 r = Read();
             } else {
                 r.time = TimeNow(out_.Format());
@@ -145,7 +151,19 @@ private:
                 r.code = mbPortNotOpen;
             }
             if (r.code == Interrupted) break;
-            out_.WatchLine(line_.PortLabel(), r);
+            // An adapter pulled: the outage is one line and told once (a
+            // device that failed under the read has been told already); the
+            // port is tried again every interval, but never more often than
+            // RetryMs, until it is back.
+            const bool down = r.code == mbPortNotOpen;
+            if (down) pauseMs = std::max(pauseMs, RetryMs);
+            if (!opened && !gone)
+                out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
+                           "; trying again");
+            if (!down && gone) out_.Error("port back: " + line_.PortLabel());
+            if (!(down && gone)) out_.WatchLine(line_.PortLabel(), r);
+            gone = down;
+            if (out_.OutputError()) break;   // a full disk, or the reader has gone
             if (r.code != 0) {
                 status = StatusOf(r.code);
                 // A silent line may be an adapter that was pulled: the next
@@ -153,7 +171,7 @@ private:
                 line_.Close();
             }
             if (o_.count != 0 && n + 1 >= o_.count) break;
-            if (!line_.Pause(o_.intervalMs - int(MsSince(start)))) break;
+            if (!line_.Pause(pauseMs - int(MsSince(start)))) break;
         }
         return status;
     }
@@ -211,7 +229,8 @@ private:
         const Clock::time_point start = Clock::now();
         std::vector<TScanHit> hits;
         bool interrupted = false, portFailed = false;
-        for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted; ++a) {
+        // Nobody would learn of what is found once the output fails.
+        for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted && !out_.OutputError(); ++a) {
             out_.ScanProgress(a);
             TScanHit hit;
             const int code = Probe(a, hit);
@@ -433,11 +452,12 @@ int StatusOf(int code) {
 int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop) {
     if (options.command == TCommand::Ports) {
         out.Ports(BuildPortList(SystemPorts(), ""));
-        return exOk;
+        return out.Finish(exOk);
     }
-    if (options.command == TCommand::History || options.command == TCommand::Export) return ShowRecords(options, out);
+    if (options.command == TCommand::History || options.command == TCommand::Export)
+        return out.Finish(ShowRecords(options, out));
     TRunner runner(options, out, backend, stop);
-    return runner.Run();
+    return out.Finish(runner.Run());
 }
 
 } // namespace orn::ctl

@@ -21,6 +21,15 @@ void TightenTimers();
 // Lets the console show UTF-8 output (Windows; nothing elsewhere).
 void PrepareConsole();
 
+// A reader that closes the pipe is told by EPIPE, not by a signal that ends
+// the program (SIGPIPE; Windows sends none).
+void IgnoreBrokenPipe();
+
+// The errno of a write to the output that has just failed: errno, but EPIPE
+// for a pipe whose reader has gone, however the C runtime named that
+// (Windows' gives ERROR_NO_DATA as EPIPE, ERROR_PIPE_NOT_CONNECTED as EINVAL).
+int OutputErrno();
+
 // Whether `f` goes to a terminal.
 bool IsTerminal(std::FILE* f);
 

@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <cerrno>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ void InstallStopHandlers(volatile std::sig_atomic_t* flag) {
 void TightenTimers() { prctl(PR_SET_TIMERSLACK, 1UL); }
 
 void PrepareConsole() {}
+
+void IgnoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
+
+int OutputErrno() { return errno; }
 
 bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) == 1; }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <io.h>
 #include <timeapi.h>
@@ -43,6 +44,17 @@ void PrepareConsole() {
     before = GetConsoleOutputCP();
     if (before == 0 || before == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
     std::atexit([] { SetConsoleOutputCP(before); });
+}
+
+void IgnoreBrokenPipe() {}
+
+int OutputErrno() {
+    switch (GetLastError()) {
+    case ERROR_NO_DATA:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_PIPE_NOT_CONNECTED: return EPIPE;
+    default: return errno;
+    }
 }
 
 bool IsTerminal(std::FILE* f) { return _isatty(_fileno(f)) != 0; }

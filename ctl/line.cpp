@@ -29,7 +29,7 @@ std::string PortDevice(const std::string& port) {
         std::toupper(static_cast<unsigned char>(port[2])) == 'M' && port.size() <= 6 &&
         std::all_of(port.begin() + 3, port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         const int n = std::stoi(port.substr(3));
-        if (n >= 1 && n <= 255) return PortPath(n);
+        if (n >= 1 && n <= 256) return PortPath(n);
     }
     return port;
 }

@@ -32,6 +32,7 @@ std::string LocaleSeparator() {
 
 int main(int argc, char** argv) {
     using namespace orn::ctl;
+    IgnoreBrokenPipe();
     TOptions options;
     std::string error;
     if (!ParseArgs(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -39,14 +40,17 @@ int main(int argc, char** argv) {
         return exUsage;
     }
     PrepareConsole();
-    if (options.command == TCommand::Help || options.command == TCommand::Version) {
-        std::fputs((options.command == TCommand::Help ? UsageText() : VersionText()).c_str(), stdout);
-        return exOk;
-    }
-    InstallStopHandlers(&g_stop);
-    // A transaction is timed to the wire.
-    TightenTimers();
     TOutput out(options.format, stdout, stderr, LocaleSeparator());
-    const std::unique_ptr<orn::SerialBackend> backend = orn::MakeSystemSerialBackend();
-    return Run(options, out, *backend, &g_stop);
+    int status = exOk;
+    if (options.command == TCommand::Help || options.command == TCommand::Version) {
+        out.Text(options.command == TCommand::Help ? UsageText() : VersionText());
+        status = out.Finish(exOk);
+    } else {
+        InstallStopHandlers(&g_stop);
+        // A transaction is timed to the wire.
+        TightenTimers();
+        const std::unique_ptr<orn::SerialBackend> backend = orn::MakeSystemSerialBackend();
+        status = Run(options, out, *backend, &g_stop);
+    }
+    return CloseOutput(stdout, stderr, status);
 }

@@ -323,8 +323,8 @@ Records:
 
 Line:
   -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
-                       /dev/serial/by-id/...), or COM<n>, the device named by
-                       the environment variable ORN10_COM<n>, else the
+                       /dev/serial/by-id/...), or COM<n> (1 to 256), the device
+                       named by the environment variable ORN10_COM<n>, else the
                        system's COM<n>: /dev/ttyS<n-1> on Linux, COM<n> on
                        Windows (default COM1).  Taken exclusively.
   -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
@@ -339,8 +339,10 @@ Line:
 
 Watch:
   -i, --interval S     seconds from one read's start to the next (default 2;
-                       0: no pause)
-  -n, --count N        stop after N reads
+                       0: no pause); a port that fails or cannot be opened is
+                       said once ("port gone", then "port back") and tried
+                       again every S seconds, at most every 0.5 s
+  -n, --count N        stop after N reads (each try counts)
 
 Output:
       --json           JSON (one object; watch: one object per line)
@@ -376,9 +378,13 @@ Exit status:
   5  a value or command refused; nothing was sent
   6  the records could not be written (the write or command itself succeeded;
      the reason is shown) or, for history and export, read
+  7  the output could not be written (a full disk, a medium gone); the reason
+     is shown
   130  interrupted before the command had finished (a watch ends normally when
        interrupted: 0 when every read succeeded, else the status of its last
        failed read)
+  A reader that closes the pipe (orn10ctl watch | head -1) has taken what it
+  wanted: the command ends quietly, as a watch does when interrupted.
 
 Examples:
   orn10ctl -p /dev/ttyUSB0 -a 5 read

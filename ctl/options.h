@@ -19,6 +19,7 @@ enum ExitStatus : int {
     exNoAnswer = 4,      // no answer in time (scan: no instrument found)
     exRefused = 5,       // a value or command refused before anything was sent
     exRecords = 6,       // the records could not be written (the command itself succeeded) or read
+    exOutput = 7,        // the output could not be written (a full disk, a vanished medium)
     exInterrupted = 130, // SIGINT or SIGTERM ended a command that had not finished
 };
 

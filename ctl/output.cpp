@@ -3,7 +3,9 @@
 #include "host.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 namespace orn::ctl {
@@ -65,6 +67,8 @@ std::string ModelText(int devType) {
 
 std::string Address(int address) { return "№" + std::to_string(address); }
 
+std::string OutputFailure(int err) { return std::string("cannot write the output: ") + std::strerror(err); }
+
 const char* KindName(LineEventKind k) {
     switch (k) {
     case LineEventKind::Sent: return "sent";
@@ -103,13 +107,6 @@ std::string OutcomeText(int code) {
     return MBErrorText(code);
 }
 
-std::string ExactHundredths(int32_t v, const std::string& sep) {
-    const int64_t a = v < 0 ? -int64_t(v) : v;
-    char frac[4];
-    std::snprintf(frac, sizeof frac, "%02d", int(a % 100));
-    return (v < 0 ? "-" : "") + std::to_string(a / 100) + sep + frac;
-}
-
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
     : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
 
@@ -140,7 +137,37 @@ void TOutput::Ports(const PortList& list) {
         first = false;
     }
     if (format_ == TFormat::Json) std::fputs("]}\n", out_);
-    std::fflush(out_);
+    Flush();
+}
+
+// The errno of the write that failed, whether the print before or the flush
+// made it.
+void TOutput::Flush() {
+    if ((std::fflush(out_) != 0 || std::ferror(out_)) && !outError_) {
+        const int err = OutputErrno();
+        outError_ = err ? err : EIO;
+    }
+}
+
+int TOutput::Finish(int status) {
+    Flush();
+    if (!outError_ || outError_ == EPIPE) return status;
+    Error(OutputFailure(outError_));
+    return exOutput;
+}
+
+int CloseOutput(std::FILE* out, std::FILE* err, int status) {
+    errno = 0;
+    if (std::fclose(out) == 0 || status == exOutput) return status;
+    const int failure = OutputErrno();
+    if (failure == EPIPE) return status;
+    std::fprintf(err, "orn10ctl: %s\n", OutputFailure(failure ? failure : EIO).c_str());
+    return exOutput;
+}
+
+void TOutput::Text(const std::string& text) {
+    std::fputs(text.c_str(), out_);
+    Flush();
 }
 
 void TOutput::Error(const std::string& text) {
@@ -184,7 +211,7 @@ void TOutput::Reading(const std::string& port, const TReadOut& r) {
         for (int row : UsedRows(r.devType))
             std::fprintf(out_, "%s  %s\n", Pad(RowLabels(r.devType, row), width).c_str(),
                          ReadingText(r.devType, row, r.image, sep_).value_or("").c_str());
-        std::fflush(out_);
+        Flush();
         return;
     }
     WatchLine(port, r);
@@ -224,7 +251,7 @@ void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
     }
     }
     headerDone_ = true;
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::Write(const std::string& port, const TWriteOut& w) {
@@ -289,7 +316,7 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
         break;
     }
     }
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::ScanProgress(int address) {
@@ -318,7 +345,7 @@ void TOutput::ScanHit(const TScanHit& hit) {
         return;   // JSON comes whole at the end
     }
     headerDone_ = true;
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
@@ -352,7 +379,7 @@ void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, 
         }
         std::fprintf(out_, "%s]}\n", j.c_str());
     }
-    std::fflush(out_);
+    Flush();
 }
 
 void TOutput::Traffic(const LineEvent& e, double ms) {

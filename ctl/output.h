@@ -76,12 +76,22 @@ public:
                  const std::vector<TScanHit>& hits, bool interrupted);
     // ports: the items of the port list.
     void Ports(const PortList& list);
+    // Text as it stands (the help, the version).
+    void Text(const std::string& text);
     // A message for people on standard error, "orn10ctl: " first.
     void Error(const std::string& text);
     // The line traffic (-v), on standard error.
     void Traffic(const LineEvent& e, double ms);
 
+    // Why the output could not be written, as an errno; 0 while it could.
+    int OutputError() const { return outError_; }
+    // The status to end with after a command that ended with `status`: the
+    // output's failure is told and makes it exOutput.  A reader that closed
+    // the pipe (EPIPE: `| head -1`) stopped on purpose: `status` stands.
+    int Finish(int status);
+
 private:
+    void Flush();
     void ReadingCsvHeader(int devType);
     std::string Json(const std::string& port, const TReadOut& r) const;
 
@@ -92,15 +102,18 @@ private:
     std::string localeSep_;
     bool headerDone_ = false;
     bool progress_ = false;
+    int outError_ = 0;
 };
+
+// Closes the program's output `out` at its exit, after TOutput::Finish gave
+// `status`; a failure to close (other than EPIPE) is told on `err` and makes
+// the status exOutput.
+int CloseOutput(std::FILE* out, std::FILE* err, int status);
 
 // Local time now: "12:00:01" for people, ISO 8601 with milliseconds otherwise.
 std::string TimeNow(TFormat format);
 
 // The window's text for a transaction's end ("Ok", "Нет связи", ...).
 std::string OutcomeText(int code);
-
-// v hundredths written exactly, with two decimals: 5000 -> 50,00.
-std::string ExactHundredths(int32_t v, const std::string& sep);
 
 } // namespace orn::ctl

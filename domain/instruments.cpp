@@ -201,6 +201,20 @@ std::string X22TimeText(uint16_t reg10, uint16_t reg11) {
     return std::to_string(reg10 & 0x1F) + ":" + std::to_string(reg11 >> 8) + ":" + std::to_string(reg11 & 0x3F);
 }
 
+uint16_t RowRegisters(int devType, int row) {
+    const RowSpec& r = RowOf(devType, row);
+    if (r.Decode == Rule::None) return 0;
+    // Register 0 is never read: a row of one register has RegB 0.
+    return uint16_t((1u << r.RegA) | (r.RegB ? 1u << r.RegB : 0u));
+}
+
+std::string ExactHundredths(int32_t v, const std::string& sep) {
+    const int64_t a = v < 0 ? -int64_t(v) : v;
+    char frac[4];
+    std::snprintf(frac, sizeof frac, "%02d", int(a % 100));
+    return (v < 0 ? "-" : "") + std::to_string(a / 100) + sep + frac;
+}
+
 std::optional<std::string> ReadingText(int devType, int row, const TRegImage& image, const std::string& sep) {
     const RowSpec& r = RowOf(devType, row);
     const uint16_t a = image[r.RegA];

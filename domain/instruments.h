@@ -111,6 +111,10 @@ const char* RowLabels(int devType, int row);
 // True when the model shows a value in the row (exactly the rows with a label).
 bool RowUsed(int devType, int row);
 
+// The registers a row of the model decodes, as a mask (bit r for register
+// r); 0 for a row the model does not use.
+uint16_t RowRegisters(int devType, int row);
+
 // Status texts of the master's error codes 0..11.
 constexpr int MBErrorCount = 12;
 extern const char* const MBErrorTexts[MBErrorCount];
@@ -143,6 +147,10 @@ std::string X22DateText(uint16_t reg9, uint16_t reg10);
 
 // X-22 time hour:minute:second from registers 10 and 11.
 std::string X22TimeText(uint16_t reg10, uint16_t reg11);
+
+// v hundredths written exactly, with two decimals: 5000 -> 50,00; 10055 ->
+// 100,55 (no rounding, unlike HundredthsText): the bounds of a range.
+std::string ExactHundredths(int32_t v, const std::string& sep);
 
 // The value column of one row of the readings table, decoded from the image
 // by the model's rule for that row; nullopt for a row the model does not use

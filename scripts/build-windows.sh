@@ -47,7 +47,7 @@ as_root=()
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev googletest
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev googletest
   wine wine64 xvfb xauth xdotool x11-apps imagemagick fonts-liberation2
   fonts-wine nsis zip unzip tcl
 )
@@ -108,6 +108,11 @@ if [ ! -f "$qtdir/prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
   fi
 fi
 qt=$qtdir/prefix
+# Qt's own texts in Russian: Debian's translations of the same Qt version
+# (qt6-translations-l10n; data, the same on every system), where Qt looks for
+# them, in its prefix; the deploy takes them from there.
+mkdir -p "$qt/translations"
+cp /usr/share/qt6/translations/qtbase_ru.qm "$qt/translations/"
 
 # ---------------------------------------------------------------- GoogleTest
 if [ ! -f "$prefix/lib/libgtest.a" ]; then

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev libgl-dev libxcb1-dev
+  qt6-base-dev qt6-translations-l10n libgl-dev libxcb1-dev
   libgtest-dev libmodbus-dev
   libsqlite3-dev libpq-dev postgresql poppler-utils
   clang libclang-rt-14-dev

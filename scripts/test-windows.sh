@@ -117,7 +117,7 @@ setup=$(ls "$dist"/orn10util-*-setup.exe)
 wine "$setup" /S
 pf=$WINEPREFIX/drive_c/Program\ Files/ORN10Util
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ORN10-X-XX Util"
-for f in orn10util.exe orn10ctl.exe Qt6Core.dll platforms/qwindows.dll README.txt uninstall.exe; do
+for f in orn10util.exe orn10ctl.exe Qt6Core.dll platforms/qwindows.dll translations/qtbase_ru.qm README.txt uninstall.exe; do
   [ -f "$pf/$f" ] || fail "installed: $f missing"
 done
 for f in "ORN10-X-XX Util.lnk" README.lnk; do [ -f "$menu/$f" ] || fail "Start menu: $f missing"; done

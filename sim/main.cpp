@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         const std::string reply = RunCommand(l, text);
         if (!reply.empty()) std::fprintf(stderr, "orn10sim: %s\n", reply.c_str());
     });
-    if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error))) {
+    if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error, o.takeOver))) {
         std::fprintf(stderr, "orn10sim: %s\n", error.c_str());
         return 1;
     }

@@ -220,7 +220,9 @@ std::string UsageText() {
            "  -i, --instrument MODEL@ADDR  an instrument on the line (repeatable; default MB4@1);\n"
            "                               MODEL: MB1 MB2 MB3 MB4 X-20 X-22, ADDR: 1 to 247\n"
            "  -l, --link PATH          make PATH a symbolic link to the pseudo-terminal (its\n"
-           "                           directories are created, an old link replaced; removed on exit)\n"
+           "                           directories are created, an old link replaced; removed on exit);\n"
+           "                           refused while another orn10sim serves the link\n"
+           "      --take-over          take the link over from the orn10sim that serves it\n"
            "      --com N              print ORN10_COMN instead of ORN10_COM1\n"
            "  -s, --speed BAUD         line speed in bit/s (default 19200); a master at another\n"
            "                           speed gets no answer\n"
@@ -310,10 +312,13 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                 return false;
             }
             o.linkPath = v;
+        } else if (name == "--take-over") {
+            if (!flag()) return false;
+            o.takeOver = true;
         } else if (name == "--com") {
             if (!take(v)) return false;
-            if (!ParseInt(v, 1, 255, n)) {
-                error = "bad port number '" + v + "': expected 1 to 255";
+            if (!ParseInt(v, 1, 256, n)) {
+                error = "bad port number '" + v + "': expected 1 to 256";
                 return false;
             }
             o.comNumber = int(n);

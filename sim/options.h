@@ -29,6 +29,7 @@ struct Options {
     std::vector<InstrumentSpec> instruments;   // MB4@1 when none is given
     LineConfig line;
     std::string linkPath;
+    bool takeOver = false;                     // take the link over from a live simulator
     int comNumber = 1;                         // the N of the ORN10_COMN line printed
     std::map<uint8_t, Faults> faults;          // by address
     std::vector<GasCommand> gas;               // applied at start

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -14,6 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <vector>
 
 namespace orn::sim {
@@ -38,6 +40,48 @@ bool MakeParents(const std::string& path, std::string& error) {
         }
     }
     return true;
+}
+
+// Whether process `pid` holds the pseudo-terminal whose device side is
+// `device` ("/dev/pts/N"): the device itself, or its own side (the
+// multiplexer, whose descriptor names the device's number as its tty-index).
+bool HoldsPty(const std::string& pid, const std::string& device) {
+    DIR* fds = ::opendir(("/proc/" + pid + "/fd").c_str());
+    if (!fds) return false;
+    const std::string index = "tty-index:\t" + device.substr(device.rfind('/') + 1);
+    bool holds = false;
+    while (const dirent* f = holds ? nullptr : ::readdir(fds)) {
+        char target[PATH_MAX] = {};
+        if (::readlinkat(::dirfd(fds), f->d_name, target, sizeof target - 1) <= 0) continue;
+        const std::string to = target;
+        holds = to == device;
+        if (!holds && to.size() >= 4 && to.compare(to.size() - 4, 4, "ptmx") == 0) {
+            std::ifstream info("/proc/" + pid + "/fdinfo/" + f->d_name);
+            for (std::string line; !holds && std::getline(info, line);) holds = line == index;
+        }
+    }
+    ::closedir(fds);
+    return holds;
+}
+
+// The pid of another live orn10sim that serves `device`, or empty.  It
+// holds its pseudo-terminal's own side as long as it runs (and the device
+// side but for moments).
+std::string SimulatorServing(const std::string& device) {
+    if (device.rfind("/dev/pts/", 0) != 0) return "";
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return "";
+    const std::string self = std::to_string(::getpid());
+    std::string found;
+    while (const dirent* p = found.empty() ? ::readdir(proc) : nullptr) {
+        const std::string pid = p->d_name;
+        std::string name;
+        if (pid != self && std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "orn10sim" &&
+            HoldsPty(pid, device))
+            found = pid;
+    }
+    ::closedir(proc);
+    return found;
 }
 
 } // namespace
@@ -168,7 +212,7 @@ void PtyServer::toLine(const uint8_t* data, size_t n) {
     line_.send(data, n, nowUs(), &master);
 }
 
-bool PtyServer::link(const std::string& path, std::string& error) {
+bool PtyServer::link(const std::string& path, std::string& error, bool takeOver) {
     if (devicePath_.empty()) {
         error = "the pseudo-terminal is not open";
         return false;
@@ -182,6 +226,16 @@ bool PtyServer::link(const std::string& path, std::string& error) {
     if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         error = path + " exists and is not a symbolic link";
         return false;
+    }
+    // A link whose device is gone, or served by no simulator, is stale.
+    char old[PATH_MAX] = {};
+    if (!takeOver && ::readlink(path.c_str(), old, sizeof old - 1) > 0) {
+        const std::string pid = SimulatorServing(old);
+        if (!pid.empty()) {
+            error = path + " leads to " + old + " of orn10sim pid " + pid +
+                    ", still running; stop it, or give --take-over to take the link over";
+            return false;
+        }
     }
     // A new link beside it, renamed over the old one: never a moment without.
     const std::string tmp = path + ".new" + std::to_string(::getpid());

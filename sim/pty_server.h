@@ -35,8 +35,10 @@ public:
     // The device side, e.g. "/dev/pts/3"; empty before open().
     const std::string& devicePath() const { return devicePath_; }
     // Makes `path` a symbolic link to the device, creating its directories
-    // and replacing an earlier link (never another kind of file).
-    bool link(const std::string& path, std::string& error);
+    // and replacing an earlier link (never another kind of file).  A link to
+    // the device of another live orn10sim is taken over only when asked to:
+    // otherwise that simulator would go on serving a device nobody reaches.
+    bool link(const std::string& path, std::string& error, bool takeOver = false);
     // Removes the link if it still leads to this server's device.
     void unlink();
     // The path to give the master: the link, or else the device.

@@ -20,6 +20,15 @@ protected:
     void Type(const QString& text) {
         for (QChar c : text) Press(dlg->MEdit, c.isDigit() ? Qt::Key_0 + c.digitValue() : Qt::Key_unknown, c);
     }
+    // The note under the edit, its spaces as typed ones.
+    QString Note() const { return dlg->LabelRange->text().replace(QChar(0xA0), QLatin1Char(' ')); }
+    // The typed text stays, selected, and the note says why it was refused.
+    void ExpectRefused(const QString& text, const QString& reason) {
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_EQ(dlg->MEdit->text(), text);
+        EXPECT_EQ(dlg->MEdit->selectedText(), text);
+        EXPECT_EQ(Note(), reason) << text.toStdString();
+    }
     // Opens the dialog on threshold 1 of an X-20, a register without a range check.
     void OpenOnX20Threshold() {
         if (!line.find(1)) Add(Model::X20, 1);
@@ -71,7 +80,7 @@ TEST_F(Dialog, CentredOverTheMainWindowEachTimeItAppears) {
     form->SBtWrLimit1->click();
     ASSERT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->frameGeometry().topLeft(), centred());
-    EXPECT_EQ(dlg->focusWidget(), dlg->OKBtn);
+    EXPECT_EQ(dlg->focusWidget(), dlg->MEdit);
 
     // Moved by the user, it stays where it is when retargeted.
     dlg->move(10, 20);
@@ -83,7 +92,28 @@ TEST_F(Dialog, CentredOverTheMainWindowEachTimeItAppears) {
     form->move(400, 300);
     form->SBtWrMagnet->click();
     EXPECT_EQ(dlg->frameGeometry().topLeft(), centred());
-    EXPECT_EQ(dlg->focusWidget(), dlg->OKBtn);
+    EXPECT_EQ(dlg->focusWidget(), dlg->MEdit);
+}
+
+TEST_F(Dialog, OpensReadyForTypingWithTheNameAndTheRange) {
+    Add(Model::MB4, 1);
+    ShowActive();
+    ReadOnce();
+    form->SBtWrMagnet->click();
+    EXPECT_EQ(dlg->LabelName->text(), QString::fromUtf8("Газ магн. град-ки, %об")) << "in full, beside the cut caption";
+    EXPECT_EQ(Note(), QString::fromUtf8("допустимо 0,01 … 100,00"));
+    // A reading while it is open brings the range up to date.
+    line.at(1).setReg(4, 5000);
+    ReadOnce();
+    EXPECT_EQ(Note(), QString::fromUtf8("допустимо 0,01 … 50,00"));
+    EXPECT_EQ(dlg->width(), 132) << "the width stays";
+    EXPECT_TRUE(dlg->OKBtn->isDefault());
+    // Typing replaces the value shown; Enter writes what was typed.
+    Type("25");
+    EXPECT_EQ(dlg->MEdit->text(), "25");
+    Press(dlg->MEdit, Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(Head(LastSent()), "01 06 00 07 09 C4");
 }
 
 TEST_F(Dialog, EnterRightAfterOpeningWritesTheShownValue) {
@@ -143,6 +173,9 @@ TEST_F(Dialog, TypedValuesBecomeHundredthsExactly) {
 TEST_F(Dialog, TextThatIsNoNumberOrTooLargeIsRefused) {
     OpenOnX20Threshold();
     const QString otherSeparator = Sep() == "," ? "." : ",";
+    const QString noNumber = QString::fromUtf8("не число");
+    const QString registerRange = QString::fromUtf8("допустимо ") + Dec("0", "00") + QString::fromUtf8(" … ") +
+                                  Dec("655", "35");
     const QString texts[] = {"", "abc", "BBBB", "1e30", "99999999999", "-99999999999", "21474836,48",
                              "2" + otherSeparator + "5",
                              // Hexadecimal readings that look like exponents; no register values.
@@ -151,12 +184,20 @@ TEST_F(Dialog, TextThatIsNoNumberOrTooLargeIsRefused) {
         SCOPED_TRACE(text.toStdString());
         dlg->MEdit->setText(text);
         dlg->OKBtn->click();
-        EXPECT_TRUE(dlg->isVisible());
-        EXPECT_EQ(dlg->MEdit->text(), Dec("0", "0000"));
+        const bool number = ParseHundredths(text.toStdString(), Sep().toStdString()).has_value();
+        ExpectRefused(text, number ? registerRange : noNumber);
     }
     // A concentration is never a command code: set zero, factory reset.
     form->BtCalb->click();
-    for (const QString& text : {Dec("480", "59"), Dec("655", "35"), Dec("655", "34")}) {
+    for (const QString& text : {Dec("480", "59"), Dec("655", "35")}) {
+        dlg->MEdit->setText(text);
+        dlg->OKBtn->click();
+        ExpectRefused(text, text + QString::fromUtf8(" — код команды, а не концентрация"));
+    }
+    // Editing the text puts the range back.
+    Type("1");
+    EXPECT_EQ(Note(), QString::fromUtf8("допустимо ") + Dec("0", "00") + QString::fromUtf8(" … ") + Dec("655", "34"));
+    for (const QString& text : {Dec("655", "34")}) {
         dlg->MEdit->setText(text);
         dlg->OKBtn->click();
     }
@@ -187,9 +228,10 @@ TEST_F(Dialog, ThresholdOneFrameUnderTheLocale) {
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Порог №1, %об"));
     EXPECT_EQ(dlg->MEdit->text(), Dec("20", "00"));
     // The other separator, pasted, is no number.
-    dlg->MEdit->setText(Sep() == "," ? "12.50" : "12,50");
+    const QString pasted = Sep() == "," ? "12.50" : "12,50";
+    dlg->MEdit->setText(pasted);
     dlg->OKBtn->click();
-    EXPECT_EQ(dlg->MEdit->text(), Dec("0", "0000"));
+    ExpectRefused(pasted, QString::fromUtf8("не число"));
     EXPECT_TRUE(com1->written().empty());
     dlg->MEdit->setText(Dec("12", "50"));
     dlg->OKBtn->click();
@@ -206,8 +248,11 @@ TEST_F(Dialog, ValuesOutOfRangeKeepItOpen) {
     EXPECT_EQ(dlg->Tag, 7);
     dlg->MEdit->setText("0");
     dlg->OKBtn->click();
-    EXPECT_TRUE(dlg->isVisible());
-    EXPECT_EQ(dlg->MEdit->text(), Dec("0", "0000"));
+    ExpectRefused("0", QString::fromUtf8("допустимо ") + Dec("0", "01") + QString::fromUtf8(" … ") + Dec("100", "00"));
+    // Enter again does not write anything else: the refused text stays.
+    Press(dlg->MEdit, Qt::Key_Return);
+    ExpectRefused("0", Note());
+    EXPECT_TRUE(com1->written().empty());
     dlg->MEdit->setText(Dec("0", "01"));
     dlg->OKBtn->click();
     EXPECT_FALSE(dlg->isVisible());
@@ -220,7 +265,8 @@ TEST_F(Dialog, ValuesOutOfRangeKeepItOpen) {
     for (const QString& text : {QString("0"), Dec("50", "01"), QString("-1"), QString("800")}) {
         dlg->MEdit->setText(text);
         dlg->OKBtn->click();
-        EXPECT_TRUE(dlg->isVisible()) << text.toStdString();
+        ExpectRefused(text,
+                      QString::fromUtf8("допустимо ") + Dec("0", "01") + QString::fromUtf8(" … ") + Dec("50", "00"));
     }
     dlg->MEdit->setText(Dec("50", "00"));
     dlg->OKBtn->click();

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -46,6 +47,10 @@ protected:
     QString portErrorText;
     // Runs while the port error box is "open", like its nested event loop.
     std::function<void()> whilePortErrorBox;
+    // The questions asked and the button each is answered with (by default
+    // the first: go ahead).
+    std::vector<TMForm::TQuestion> asked;
+    std::function<int(const TMForm::TQuestion&)> answer = [](const TMForm::TQuestion&) { return 0; };
 
     void SetUp() override {
         line.freezeDrift();
@@ -57,6 +62,10 @@ protected:
             ++portErrorBoxes;
             portErrorText = form->PortErrorMessage;
             if (whilePortErrorBox) whilePortErrorBox();
+        };
+        form->Ask = [this](const TMForm::TQuestion& q) {
+            asked.push_back(q);
+            return answer(q);
         };
     }
     void TearDown() override {
@@ -83,6 +92,10 @@ protected:
 
     QString Panel(int i) const { return form->PanelText(i); }
     QString Cell(int row, int column = 1) const { return form->Grid->item(row, column)->text(); }
+    // A value shown greyed: not confirmed by a reading since.
+    bool Grey(int row) const {
+        return form->Grid->item(row, 1)->foreground().color() != form->palette().color(QPalette::Text);
+    }
     // Requests the master wrote, as "01 03 00 01 00 0D ..." texts.
     std::vector<std::string> Sent() const {
         std::vector<std::string> out;

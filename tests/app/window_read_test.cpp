@@ -207,6 +207,43 @@ TEST_F(Read, FailuresShowTheirTexts) {
     for (int r = 0; r < 11; ++r) EXPECT_EQ(Cell(r), "") << "the grid keeps its values";
 }
 
+TEST_F(Read, GridShowsOnlyWhatTheNamedInstrumentAnsweredAndGreysWhatIsNotCurrent) {
+    Add(Model::X20, 9);
+    Add(Model::X20, 8);
+    ChooseModel(dtX20);
+    TypeAddress("9");
+    // A write as the very first request: its echo is all that was read.
+    ASSERT_EQ(form->WriteRegister(0, 6, 2500), 0);
+    clock.advance(600);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№9: Ok"));
+    for (int r = 0; r <= 5; ++r) EXPECT_EQ(Cell(r), r == 5 ? Dec("25", "00") : "") << r;
+    ReadOnce();
+    const QString serial = Cell(0);
+    auto greyRows = [&] { return int(Grey(0)) + Grey(1) + Grey(2) + Grey(3) + Grey(4) + Grey(5); };
+    // Stale after a failure, and while the boxes name another instrument,
+    // until the next reading of the instrument in the boxes.
+    struct Step {
+        std::function<void()> act;
+        int grey;
+    } steps[] = {
+        {[&] { line.at(9).faults().silent = true; ReadOnce(); }, 6},
+        {[&] { line.at(9).clearFaults(); ReadOnce(); }, 0},
+        {[&] { TypeAddress("8"); }, 6},
+        {[&] { TypeAddress("9"); }, 0},
+        {[&] { TypeAddress("7"); ReadOnce(); }, 6},   // nobody at 7
+        {[&] { TypeAddress("9"); }, 6},               // the failure stands until a reading
+        {[&] { ReadOnce(); }, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        step.act();
+        EXPECT_EQ(greyRows(), step.grey);
+        EXPECT_EQ(Cell(0), serial) << "the values stay";
+        EXPECT_EQ(form->LabelSource->isVisibleTo(form.get()), step.grey > 0);
+        EXPECT_TRUE(!step.grey || form->LabelSource->text().contains(QString::fromUtf8("№9 (X-20, COM1) в ")));
+    }
+}
+
 TEST_F(Read, SecondClickIsRefusedAndTheFirstReadStillSucceeds) {
     Add(Model::MB4, 1).setReg(2, 777);
     ClickRead();
@@ -270,8 +307,11 @@ TEST_F(Read, InvalidAddressesAreMarkedRed) {
         EXPECT_TRUE(com1->written().empty());
         EXPECT_EQ(Panel(0), "Tx: 0");
     }
+    // Enter in the box reads, as a click on "Читать".
     TypeAddress("247");
-    ReadOnce();
+    Press(form->CBAddr->lineEdit(), Qt::Key_Return);
+    clock.advance(600);
+    EXPECT_EQ(form->CBAddr->count(), 1) << "the list is the search's";
     EXPECT_FALSE(AddressMarkedRed());
     ASSERT_EQ(Sent().size(), 1u);
     EXPECT_EQ(Sent()[0].substr(0, 5), "F7 03");
@@ -291,10 +331,22 @@ TEST_F(Read, AutoModeReadsEveryTwoSeconds) {
     clock.advance(6100);
     EXPECT_EQ(Panel(0), "Tx: 4");
     EXPECT_EQ(Panel(1), "Rx: 4");
+    // A write still open when a tick comes: the tick skips, which is no error.
+    clock.advance(1850);
+    ASSERT_EQ(form->WriteRegister(0, 8, 1500), 0);
+    clock.advance(250);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    EXPECT_EQ(Panel(0), "Tx: 5");
+    EXPECT_EQ(Panel(2), "Err: 0");
+    clock.advance(2000);
+    EXPECT_EQ(Panel(0), "Tx: 6") << "the next tick reads";
+    // Enter in the address box does not read in auto mode.
+    Press(form->CBAddr->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(Panel(0), "Tx: 6");
     SetAuto(false);
     EXPECT_TRUE(form->SBtRead->isEnabled());
     clock.advance(10000);
-    EXPECT_EQ(Panel(0), "Tx: 4");
+    EXPECT_EQ(Panel(0), "Tx: 6");
 }
 
 TEST_F(Read, AutoReadingLeavesAnAddressBeingTypedAlone) {
@@ -366,28 +418,42 @@ TEST_F(Read, PortSettingsReachTheMaster) {
     EXPECT_EQ(com10.lastSettings().parity, ptODD);
 }
 
-TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxAtATime) {
+TEST_F(Read, PortThatCannotBeOpenedShowsOneBoxPerOutageAndSaysWhenItIsBack) {
     com1->refuseOpen = true;
     EXPECT_EQ(form->ReadRegisters(0, 1, 13), 3);
     EXPECT_EQ(portErrorBoxes, 1);
     EXPECT_EQ(Panel(0), "Tx: 0");
     EXPECT_EQ(Panel(2), "Err: 0");
+    EXPECT_EQ(Panel(3), QString::fromUtf8("COM1: не могу открыть порт"));
 
-    // Auto mode goes on while the box is up: its reads fail without a box.
+    // A read the user makes shows it again; requests while it is up fail
+    // without a second one.
     int refusedMeanwhile = 0;
     whilePortErrorBox = [&] {
         whilePortErrorBox = nullptr;
         for (int i = 0; i < 3; ++i) refusedMeanwhile += form->ReadRegisters(0, 1, 13) == 3;
-        clock.advance(10000);
     };
-    SetAuto(true);
-    clock.advance(2000);
+    ClickRead();
     EXPECT_EQ(refusedMeanwhile, 3);
-    EXPECT_EQ(portErrorBoxes, 2) << "the first tick's box; none while it was up";
+    EXPECT_EQ(portErrorBoxes, 2);
+
+    // Auto mode tries at every tick, quietly, the panel on the error.
+    const int attempts = com1->openAttempts();
+    SetAuto(true);
+    clock.advance(10000);
+    EXPECT_EQ(com1->openAttempts(), attempts + 5);
+    EXPECT_EQ(portErrorBoxes, 2);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("COM1: не могу открыть порт"));
     com1->refuseOpen = false;
     Add(Model::MB4, 1);
     clock.advance(2500);
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok")) << "the next request opens the port again";
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok — порт снова доступен"));
+    clock.advance(2000);
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
+    // The next outage shows the box again, from a tick.
+    com1->refuseOpen = true;
+    clock.advance(4000);
+    EXPECT_EQ(portErrorBoxes, 3);
 }
 
 TEST_F(Read, PortErrorBoxSaysWhy) {
@@ -503,4 +569,9 @@ TEST(Application, ExceptionInAHandlerIsShownAndTheLoopGoesOn) {
     orn::RunGuarded([] { throw 42; });
     orn::ShowErrorBox = saved;
     EXPECT_EQ(shown, QStringList({"broken handler", ""}));
+}
+
+TEST(Application, QtsOwnTextsSpeakTheProgramsLanguage) {
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("Отмена"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QString::fromUtf8("&Имя файла:"));
 }

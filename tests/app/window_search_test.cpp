@@ -61,7 +61,7 @@ TEST_F(Search, FullPassWithNobodyOnTheLine) {
     EXPECT_EQ(Head(sim::HexText(com1->requests()[0].bytes)), "01 03 00 01 00 0D");
     EXPECT_EQ(Panel(3), QString::fromUtf8("Найдено приборов: 0"));
     EXPECT_EQ(form->ErrCount, 0);
-    EXPECT_EQ(Panel(2), "Err: 247") << "the panel keeps its text until the next error";
+    EXPECT_EQ(Panel(2), "Err: 0") << "the count reset is shown";
     EXPECT_EQ(AddressItems(), QStringList{"1"});
     EXPECT_EQ(form->CBAddr->currentIndex(), 0);
     EXPECT_EQ(form->CBAddr->currentText(), "1");

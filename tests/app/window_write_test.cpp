@@ -180,18 +180,25 @@ TEST_F(Write, GuardsBeforeTheFirstAnswer) {
 }
 
 TEST_F(Write, SetZeroSendsItsCodeAndReadsAgainTwoSecondsLater) {
-    ReadMb4();
+    auto& inst = ReadMb4();
+    const QString reading = Cell(1);
     form->BtZero->click();
     ASSERT_EQ(com1->requests().size(), 1u);
     EXPECT_EQ(LastSent(), "01 06 00 02 BB BB 1A 89");
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "BBBB") << "the echo is shown until the next reading";
+    EXPECT_EQ(form->RegImage[2], 0xBBBB) << "the image holds the echo";
+    EXPECT_EQ(Cell(1), reading) << "the grid keeps the reading, greyed, until the next reading";
+    EXPECT_TRUE(Grey(1));
+    EXPECT_FALSE(Grey(0));
+    EXPECT_TRUE(form->Grid->item(1, 1)->toolTip().contains(QString::fromUtf8("установка нуля (BBBB)")));
     clock.advance(1400);
     EXPECT_EQ(SentCount(), 1u);
     clock.advance(200);
     ASSERT_EQ(SentCount(), 2u);
     EXPECT_EQ(Head(LastSent()), "01 03 00 01 00 0D");
-    EXPECT_NE(Cell(1), "BBBB");
+    EXPECT_EQ(Cell(1), QString::fromStdString(GasText(inst.reg(2), Sep().toStdString())));
+    EXPECT_FALSE(Grey(1));
+    EXPECT_EQ(form->Grid->item(1, 1)->toolTip(), "");
     clock.advance(10000);
     EXPECT_EQ(SentCount(), 2u) << "one read only";
 
@@ -199,7 +206,8 @@ TEST_F(Write, SetZeroSendsItsCodeAndReadsAgainTwoSecondsLater) {
     form->BtInit->click();
     EXPECT_EQ(Head(LastSent()), "01 06 00 02 FF FF");
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "FFFF");
+    EXPECT_NE(Cell(1), "FFFF");
+    EXPECT_TRUE(Grey(1));
     clock.advance(2000);
     EXPECT_EQ(SentCount(), 4u);
 }
@@ -210,9 +218,9 @@ TEST_F(Write, NoExtraReadInAutoMode) {
     clock.advance(2600);   // the auto read at 2 s is over
     form->BtZero->click();
     clock.advance(600);
-    EXPECT_EQ(Cell(1), "BBBB");
-    clock.advance(900);    // the auto read at 4 s replaces the echo
-    EXPECT_NE(Cell(1), "BBBB");
+    EXPECT_TRUE(Grey(1));
+    clock.advance(900);    // the auto read at 4 s confirms it
+    EXPECT_FALSE(Grey(1));
     clock.advance(2500);
     ASSERT_EQ(SentCount(), 4u) << "reads at 2, 4 and 6 s and the write";
     for (size_t i : {0, 2, 3}) EXPECT_EQ(Head(sim::HexText(com1->requests()[i].bytes)), "01 03 00 01 00 0D");
@@ -367,7 +375,7 @@ TEST_F(Write, RefusedOrFailedFixReturnsTheBox) {
     EXPECT_FALSE(form->BoxFix->isChecked());
     EXPECT_FALSE(form->Box4->isEnabled());
     EXPECT_TRUE(form->Box4->isChecked());
-    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 04"));
+    EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ошибка 04 — порт снова доступен")) << "after the port refused";
     clock.advance(5000);
     EXPECT_EQ(SentCount(), 1u);
     EXPECT_FALSE(inst.currentFixed());
@@ -491,6 +499,96 @@ TEST_F(Write, StateOfOneInstrumentGoesToNoOther) {
     form->Box20Enter();
     ASSERT_EQ(com2->requests().size(), 2u);
     EXPECT_EQ(Head(sim::HexText(com2->requests().back().bytes)), "02 06 00 02 27 10");
+}
+
+TEST_F(Write, FixedOutputIsNotLeftBehind) {
+    auto& inst = ReadMb4();
+    Add(Model::MB4, 2);
+    auto fix = [&] {
+        form->BoxFix->click();
+        clock.advance(2600);
+        com1->clearLog();
+    };
+    fix();
+    form->show();
+    // Cancelled: the window stays where it was and sends nothing.
+    const std::pair<const char*, std::function<bool()>> moves[] = {
+        {"close", [&] { return !form->close() && form->isVisible(); }},
+        {"address", [&] { TypeAddress("2"); ClickRead(); return form->CBAddr->currentText() == "1"; }},
+        {"port", [&] { form->CBPortNum->setCurrentIndex(1); form->CBPortNumChange();
+                       return form->CBPortNum->currentIndex() == 0 && form->MB->ComPort() == pnCOM1; }},
+        {"search", [&] { form->SBtFind->click(); return !form->Finding; }},
+    };
+    answer = [](const TMForm::TQuestion& q) { return q.Escape; };
+    for (const auto& [what, move] : moves) {
+        asked.clear();
+        EXPECT_TRUE(move()) << what;
+        ASSERT_EQ(asked.size(), 1u) << what;
+        EXPECT_TRUE(asked[0].Text.contains(QString::fromUtf8("№1, ОРН10-X-X1 MB4, сер. номер ") + Cell(0))) << what;
+        clock.advance(3000);
+        EXPECT_EQ(SentCount(), 0u) << what;
+    }
+    // Released (the default) before reading another address; unanswered at
+    // first, it is asked again with why.
+    inst.faults().silent = true;
+    asked.clear();
+    answer = [&](const TMForm::TQuestion& q) {
+        if (asked.size() == 2) inst.clearFaults();
+        return q.Default;
+    };
+    TypeAddress("2");
+    ClickRead();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[1].Text.startsWith(QString::fromUtf8("Освободить выход не удалось: №1: Нет связи.")));
+    EXPECT_FALSE(inst.currentFixed());
+    EXPECT_EQ(Head(sim::HexText(com1->requests()[1].bytes)), "01 06 00 01 00 00");
+    EXPECT_EQ(Head(LastSent()), "02 03 00 01 00 0D") << "then the read";
+    // Fixed again and left fixed on closing: nothing is written.
+    clock.advance(3000);
+    TypeAddress("1");
+    ReadOnce();
+    fix();
+    answer = [](const TMForm::TQuestion&) { return 1; };
+    EXPECT_TRUE(form->close());
+    clock.advance(3000);
+    EXPECT_EQ(SentCount(), 0u);
+    EXPECT_TRUE(inst.currentFixed());
+}
+
+TEST_F(Write, ResetAndServiceSwitchAskFirstNamingTheInstrument) {
+    ReadMb4();
+    const QString instrument = QString::fromUtf8("Прибор: №1, ОРН10-X-X1 MB4, сер. номер ") + Cell(0) + ".";
+    const std::pair<QAbstractButton*, const char*> cases[] = {{form->BtInit, "01 06 00 02 FF FF"},
+                                                              {form->SBtGo, "01 06 00 63 6D 2E"}};
+    for (const auto& [button, frame] : cases) {
+        answer = [](const TMForm::TQuestion& q) { return q.Default; };   // Enter
+        button->click();
+        EXPECT_TRUE(asked.back().Text.contains(instrument)) << asked.back().Text.toStdString();
+        EXPECT_EQ(asked.back().Default, asked.back().Escape) << "Enter keeps the instrument as it is";
+        clock.advance(3000);
+        EXPECT_EQ(SentCount(), 0u);
+        // Confirmed while an automatic reading is open: sent once it has ended.
+        SetAuto(true);
+        answer = [&](const TMForm::TQuestion&) {
+            clock.advance(2050);
+            return 0;
+        };
+        button->click();
+        EXPECT_EQ(SentCount(), 2u) << "the reading, then the command";
+        EXPECT_EQ(Head(LastSent()), frame);
+        EXPECT_EQ(form->ErrCount, 0);
+        SetAuto(false);
+        clock.advance(3000);
+        com1->clearLog();
+    }
+    // Never read: said so.  Set zero and calibration ask nothing.
+    const size_t before = asked.size();
+    ChooseModel(dtX22);
+    answer = [](const TMForm::TQuestion& q) { return q.Escape; };
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{form->BtInit, form->BtZero, form->BtCalb})
+        b->click();
+    ASSERT_EQ(asked.size(), before + 1);
+    EXPECT_TRUE(asked.back().Text.contains(QString::fromUtf8("№1, ОРН10-X-22, сер. номер не прочитан")));
 }
 
 // ---------------------------------------------------------------- service protocol

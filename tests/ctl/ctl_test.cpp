@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <poll.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -234,6 +237,11 @@ TEST(CtlArgs, NamesAndUnits) {
     setenv("ORN10_COM3", "/tmp/orn10-ctl-test", 1);
     EXPECT_EQ(PortDevice(o.line.port), "/tmp/orn10-ctl-test");
     unsetenv("ORN10_COM3");
+    // The window lists COM1 to COM256.
+    setenv("ORN10_COM256", "/tmp/orn10-ctl-test", 1);
+    EXPECT_EQ(PortDevice("COM256"), "/tmp/orn10-ctl-test");
+    unsetenv("ORN10_COM256");
+    EXPECT_EQ(PortDevice("COM257"), "COM257");
     EXPECT_EQ(PortDevice("com2"), "/dev/ttyS1");
     EXPECT_EQ(PortDevice("/dev/serial/by-id/usb-x"), "/dev/serial/by-id/usb-x");
     TOptions s;
@@ -339,6 +347,80 @@ TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {
     EXPECT_EQ(lines[0].rfind("time,address,model,status,ms,Сер. номер,", 0), 0u) << lines[0];
     for (size_t k = 1; k < lines.size(); ++k)
         EXPECT_NE(lines[k].find(k <= 2 ? ",Нет связи," : ",Ok,"), std::string::npos) << lines[k];
+}
+
+// The program itself, its output on a full disk or into a pipe whose reader
+// takes a line and goes (bash: pipefail gives the status of orn10ctl).
+TEST_F(Ctl, OutputThatCannotBeWrittenFailsAndAReaderThatStopsEndsQuietly) {
+    const std::string tool = "timeout 20 " ORN10CTL_PATH " -p " + server.devicePath() + " ";
+    const std::string errFile = ::testing::TempDir() + "orn10ctl-stderr";
+    const char* const full = "orn10ctl: cannot write the output: No space left on device\n";
+    const struct {
+        const char* command;
+        int status;
+        const char* says;   // on standard error
+    } cases[] = {
+        {"--help > /dev/full", exOutput, full},
+        {"read > /dev/full", exOutput, full},
+        {"--json read > /dev/full", exOutput, full},
+        {"-t 100 scan 1-3 > /dev/full", exOutput, full},
+        {"write threshold1 12 > /dev/full", exOutput, full},
+        {"history 1 > /dev/full", exOutput, full},
+        {"--csv watch -i 0 > /dev/full", exOutput, full},   // ends by itself
+        {"--csv watch -i 0 | head -1 > /dev/null", exOk, ""},
+        {"--help | head -1 > /dev/null", exOk, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const int status = std::system(("bash -o pipefail -c '" + tool + c.command + "' 2> " + errFile).c_str());
+        std::ifstream in(errFile);
+        const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << said;
+        EXPECT_EQ(said, c.says);
+    }
+}
+
+// A port that cannot be opened from the second open on, until 1.5 s have
+// passed since the first refusal: an adapter pulled and plugged in again.
+class VanishingPort : public PosixSerialBackend {
+public:
+    int refused = 0;
+    std::unique_ptr<SerialDevice> openPath(const std::string& path) override {
+        using namespace std::chrono;
+        if (++opens_ > 1 && (refused == 0 || steady_clock::now() - since_ < milliseconds(1500))) {
+            if (refused++ == 0) since_ = steady_clock::now();
+            return nullptr;
+        }
+        return PosixSerialBackend::openPath(path);
+    }
+    int lastOpenError() const override { return ENOENT; }
+
+private:
+    int opens_ = 0;
+    std::chrono::steady_clock::time_point since_;
+};
+
+TEST_F(Ctl, AWatchWaitsForAVanishedPortAndSaysSoOnce) {
+    server.withLine([](SimLine& l) {
+        l.at(1).faults().silent = true;
+        l.at(1).faults().count = 1;   // the second read goes unheard: the port is closed and opened again
+    });
+    VanishingPort port;
+    const Result r = Run({"--csv", "-t", "300", "watch", "-i", "0", "-n", "40"}, ".", &port);
+    EXPECT_NE(r.status, exOk) << r.err;
+    // Tried again every 500 ms, not as fast as it can: a few tries in 1.5 s.
+    EXPECT_GE(port.refused, 2);
+    EXPECT_LE(port.refused, 8);
+    auto count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    // One line per try, the outage's first only: the header and 40 - refused + 1.
+    EXPECT_EQ(count(r.out, "\n"), 42 - port.refused) << r.out;
+    EXPECT_EQ(count(r.out, "Ошибка 11"), 1) << r.out;
+    EXPECT_EQ(count(r.err, "port gone: " + server.devicePath() + ": No such file or directory"), 1) << r.err;
+    EXPECT_EQ(count(r.err, "port back"), 1) << r.err;
 }
 
 TEST(CtlScheduler, AWatchWakesAtOnceAndADeadDescriptorIsToldOnce) {

@@ -11,6 +11,7 @@
 #include <modbus.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -312,6 +313,38 @@ TEST(Orn10simProgram, ServesOnItsLinkAndCleansUpOnSigterm) {
     EXPECT_NE(::lstat(link.c_str(), &st), 0);   // removed on exit
 }
 
+TEST(Orn10simProgram, ALiveSimulatorsLinkIsTakenOverOnlyWhenAsked) {
+    char dir[] = "/tmp/orn10simtestXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    ProgramRun first, second, third;
+    first.dir = dir;
+    const std::string link = first.dir + "/sub/com1";
+    auto target = [&] {
+        char to[PATH_MAX] = {};
+        return ::readlink(link.c_str(), to, sizeof to - 1) > 0 ? std::string(to) : std::string();
+    };
+    first.child = Spawn({"--link", link});
+    ASSERT_EQ(ReadFrom(first.child.out, 5000, true), "ORN10_COM1=" + link + "\n");
+    const std::string device = target();
+    second.child = Spawn({"--link", link});
+    const std::string said = ReadFrom(second.child.err, 5000, false);
+    EXPECT_EQ(WaitExit(second.child.pid, 5000), 1);
+    EXPECT_NE(said.find("of orn10sim pid " + std::to_string(first.child.pid) + ", still running"), std::string::npos)
+        << said;
+    EXPECT_EQ(target(), device) << "the first keeps its link";
+
+    third.child = Spawn({"--link", link, "--take-over"});
+    ASSERT_EQ(ReadFrom(third.child.out, 5000, true), "ORN10_COM1=" + link + "\n");
+    EXPECT_NE(target(), device);
+    // Each removes its link on exit, and only its own.
+    for (ProgramRun* run : {&first, &third}) {
+        ::kill(run->child.pid, SIGTERM);
+        EXPECT_EQ(WaitExit(run->child.pid, 3000), 0);
+        run->child.pid = -1;
+        EXPECT_EQ(target().empty(), run == &third);
+    }
+}
+
 TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--instrument", "MB5@1"}, {"--instrument", "MB4@0"}, {"--speed", "fast"}, {"--parity", "mark"},
@@ -333,7 +366,8 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     const std::string help = ReadFrom(h.out, 3000, false);
     EXPECT_EQ(WaitExit(h.pid, 3000), 0);
     for (const char* option :
-         {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS", "--gas", "gas ADDR off"})
+         {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS", "--gas", "gas ADDR off",
+          "--take-over"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     ::close(h.in);
     ::close(h.out);
