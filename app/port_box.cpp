@@ -20,6 +20,10 @@ void TPortBox::paintEvent(QPaintEvent* /*event*/) {
     initStyleOption(&option);
     const QVariant shortText = itemData(currentIndex(), Qt::UserRole);
     if (shortText.isValid()) option.currentText = shortText.toString();
+    // A network address may be wider than the box: it ends in "…" (the box's
+    // tool tip has it whole).
+    const QRect label = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, label.width());
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

@@ -1,10 +1,11 @@
 // The program's windows as the program entry makes them: the main window on
-// the Qt event loop and the system's serial ports, its value dialog, and the
-// service tools (traffic view, readings log, trend) and the records tools
-// (guided calibration, service records) attached to it.  The
+// the Qt event loop, the system's serial ports and the network, its value
+// dialog, and the service tools (traffic view, readings log, trend) and the
+// records tools (guided calibration, service records) attached to it.  The
 // benchmarks and demos drive the same set.
 #pragma once
 
+#include "net_link.h"
 #include "qt_scheduler.h"
 #include "records_tools.h"
 #include "service_tools.h"
@@ -16,8 +17,11 @@ namespace orn {
 
 struct TProgram {
     QtScheduler scheduler;
-    std::unique_ptr<SerialBackend> backend = MakeSystemSerialBackend();
-    TMForm MForm{scheduler, *backend};
+    std::unique_ptr<SerialBackend> serial = MakeSystemSerialBackend();
+    // Lines behind the network, their connections made on the GUI thread's loop.
+    NetBackend net{scheduler};
+    LinkBackend backend{*serial, net};
+    TMForm MForm{scheduler, backend};
     TDlgForm DlgForm{&MForm};
     // A context menu and shortcuts on the window lead to the tools.
     TServiceTools tools{MForm, scheduler};

@@ -1,12 +1,14 @@
 #include "umain.h"
 
 #include "icons.h"
+#include "net_dialog.h"
 #include "port_box.h"
 #include "readings_log.h"
 #include "ueditdialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -119,6 +121,12 @@ TMForm::TMForm(Scheduler& scheduler, SerialBackend& backend, std::function<PortS
                         this);
         box.exec();
     };
+    AskNetEntry = [this](const NetEntry& proposal) -> std::optional<NetEntry> {
+        TNetDialog dialog(proposal, this);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.Entry();
+    };
+    netEntries_ = LoadNetEntries();
     Ask = [this](const TQuestion& q) {
         QMessageBox box(QMessageBox::Warning, q.Title, q.Text, QMessageBox::NoButton, this);
         std::vector<QAbstractButton*> buttons;
@@ -406,9 +414,10 @@ bool TMForm::OpenPort() {
     if (MB->Connected()) return true;
     if (OnPortOpening) OnPortOpening();
     if (MB->Connect()) {
-        // The first answer or error after an outage says that it is over.
+        // The first answer or error after an outage says that it is over;
+        // until one comes the outage goes on (a network link is opened at
+        // once and may only then fail to connect).
         portBack_ = portOutage_;
-        portOutage_ = false;
         // Another device under the name the image was read through (an
         // adapter swapped) is another instrument.
         if (imageFrom_.Port == MB->PortName() && imageFrom_.Device != MB->DeviceId()) {
@@ -436,7 +445,7 @@ void TMForm::ShowPortError(int error) {
     portErrorBoxShown_ = true;
     PortErrorMessage = QString::fromUtf8(PortErrorText);
     const std::string reason = PortErrorReason(error);
-    if (!reason.empty()) PortErrorMessage += "\n " + QString::fromStdString(reason);
+    if (!reason.empty()) PortErrorMessage += "\n " + QCoreApplication::translate("PortError", reason.c_str());
     ShowPortErrorBox();
     portErrorBoxShown_ = false;
 }
@@ -548,6 +557,7 @@ void TMForm::MBResponseReady(TModbusM* /*Sender*/) {
     SetPanel(1, "Rx: " + Number(RxCount));
     const QString slave = QString::fromUtf8("№") + Number(MB->SlaveId);
     ShowOutcome(slave + ": Ok");
+    portOutage_ = false;
     undo_.reset();
     const size_t stored = RegImage.Store(MB->Offset, MB->ResponseData());
     const TInstrument answered{MB->PortName(), MB->DeviceId(), MB->SlaveId, requestDevType_};
@@ -599,8 +609,10 @@ void TMForm::MBError(TModbusM* /*Sender*/, const std::string& /*ErrorMsg*/) {
     // the instrument, failed, as when it cannot be opened.
     const int deviceError = code == mbCommError ? MB->DeviceError() : 0;
     const int shown = deviceError ? int(mbPortNotOpen) : int(code);
+    if (deviceError) portBack_ = false;   // the outage goes on
     ShowOutcome(Finding ? slave : slave + ": " + QString::fromUtf8(MBErrorText(shown)));
     if (refused) return;
+    if (!deviceError) portOutage_ = false;
     // Whatever the grid shows is not confirmed any more.
     gridFresh_ = 0;
     ShowReadings();
@@ -735,6 +747,10 @@ void TMForm::CBDevChange() {
 
 void TMForm::CBPortNumChange() {
     const int i = CBPortNum->currentIndex();
+    if (i == int(portItems_.size())) {
+        AddNetEntry();
+        return;
+    }
     if (i < 0 || i >= int(portItems_.size())) return;
     const PortItem item = portItems_[size_t(i)];
     if (item.key() != chosenPort_ && !MayLeaveFixedOutput(tr("перейти на порт %1").arg(CBPortNum->currentText()))) {
@@ -747,6 +763,13 @@ void TMForm::CBPortNumChange() {
     MB->SetComPortPath(item.path);
     if (item.number) MB->SetComPort(TComPortNumber(item.number - 1));
     chosenPort_ = item.key();
+    ShowLineBoxes(item);
+    if (item.net) {
+        MB->SetNetAllowance(uint16_t(item.net->allowanceMs));
+        // The entry used last comes first in the list, this time and the next.
+        PutFirst(netEntries_, *item.net);
+        SaveNetEntries(netEntries_);
+    }
     // The image belongs to the port it was read through, as to its address.
     // (Nothing is known before the first answer; the controls shown then
     // may not all exist yet.)
@@ -754,14 +777,56 @@ void TMForm::CBPortNumChange() {
 }
 
 void TMForm::RefreshPorts() {
-    PortList list = BuildPortList(ScanPorts(), chosenPort_);
+    PortList list = BuildPortList(ScanPorts(), chosenPort_, netEntries_);
     CBPortNum->clear();
-    for (const PortItem& item : list.items)
-        CBPortNum->addItem(QString::fromStdString(item.text), QString::fromStdString(item.shortText));
+    for (const PortItem& item : list.items) {
+        QString text = QString::fromStdString(item.text);
+        if (item.net) text += QString::fromUtf8(" — ") + NetProtocolName(item.net->address.protocol);
+        CBPortNum->addItem(text, QString::fromStdString(item.shortText));
+    }
+    CBPortNum->addItem(tr("Сеть…"));
     // A chosen port that is gone leaves the box empty; the master keeps it,
     // so the next request says why it cannot be opened.
     CBPortNum->setCurrentIndex(list.current);
     portItems_ = std::move(list.items);
+}
+
+void TMForm::AddNetEntry() {
+    const auto chosen = std::find_if(portItems_.begin(), portItems_.end(),
+                                     [&](const PortItem& p) { return p.key() == chosenPort_; });
+    NetEntry proposal;
+    proposal.address.protocol = NetProtocol::ModbusTcp;
+    proposal.address.port = 502;
+    if (chosen != portItems_.end() && chosen->net) proposal = *chosen->net;
+    const std::optional<NetEntry> entry = AskNetEntry(proposal);
+    if (entry) {
+        PutFirst(netEntries_, *entry);
+        SaveNetEntries(netEntries_);
+    }
+    // Listed, and the port chosen before still chosen: the new entry is
+    // then chosen as the user would choose it.
+    RefreshPorts();
+    if (!entry) return;
+    for (size_t k = 0; k < portItems_.size(); ++k)
+        if (portItems_[k].key() == entry->address.url()) CBPortNum->setCurrentIndex(int(k));
+    CBPortNumChange();
+}
+
+void TMForm::ShowLineBoxes(const PortItem& item) {
+    const bool applies = !item.net || item.net->address.protocol == NetProtocol::Rfc2217;
+    const QString why =
+        applies ? QString()
+                : tr("Скорость и чётность линии задаются в настройках шлюза или преобразователя: по протоколу %1 "
+                     "программа их не передаёт (передаёт только по RFC 2217).")
+                      .arg(NetProtocolName(item.net->address.protocol));
+    // At start the boxes do not exist yet; the first port is no network one.
+    for (QWidget* w : {static_cast<QWidget*>(CBPortSpeed), static_cast<QWidget*>(CBParity)}) {
+        if (!w) continue;
+        w->setEnabled(applies);
+        w->setToolTip(why);
+    }
+    // The closed box is too narrow for a network address: it is told whole here.
+    CBPortNum->setToolTip(item.net ? CBPortNum->currentText() : QString());
 }
 
 void TMForm::CBPortSpeedChange() {

@@ -51,7 +51,7 @@ public:
     QGroupBox* GBPort;
     QGroupBox* GBDev;
     QComboBox* CBPortNum;
-    QComboBox* CBPortSpeed;
+    QComboBox* CBPortSpeed = nullptr;
     QLabel* LabelPort;
     QLabel* LabelSpeed;
     QComboBox* CBDev;
@@ -59,7 +59,7 @@ public:
     QLabel* LabelType;
     QLabel* LabelAddr;
     QComboBox* CBAddr;
-    QComboBox* CBParity;
+    QComboBox* CBParity = nullptr;
     QLabel* LabelParity;
     std::unique_ptr<Timer> TimerEdit;
     QToolButton* SBtRead;
@@ -183,6 +183,9 @@ public:
     std::function<void(int error)> OnPortOpenFailed;
     // Lists the ports for the port box; asked each time its list opens.
     std::function<PortScan()> ScanPorts;
+    // Asks for a line behind the network ("Сеть…" in the port box), starting
+    // from `proposal`; nullopt when the user cancels.  Tests replace it.
+    std::function<std::optional<NetEntry>(const NetEntry& proposal)> AskNetEntry;
     // The regional decimal separator the grid and the dialog use.
     std::string DecimalSeparator;
     // Text of status panel 0..3.
@@ -252,6 +255,11 @@ private:
     };
     // Fills the port box anew, keeping the chosen port when it is still there.
     void RefreshPorts();
+    // "Сеть…": a new network entry, chosen and remembered; on cancel the
+    // port chosen before stays.
+    void AddNetEntry();
+    // Speed and parity reach only a serial port or an RFC 2217 device server.
+    void ShowLineBoxes(const PortItem& item);
     // Opens the port when needed and hands the request to the master:
     // 0, or 3 when the port cannot be opened.  `undo` is what the
     // current-output group showed before the click that made the request.
@@ -319,6 +327,7 @@ private:
     QLabel* panels_[4];
     std::vector<PortItem> portItems_;   // the items of CBPortNum
     std::string chosenPort_;            // key of the port chosen in CBPortNum
+    std::vector<NetEntry> netEntries_;  // the user's network entries, most recently used first
     bool portErrorBoxShown_ = false;
     bool portOutage_ = false;    // the port could not be opened and has not been since
     bool portBack_ = false;      // opened after an outage; not said yet

@@ -2,9 +2,11 @@
 # Builds the benchmarks (Release) and runs them all: read reliability and
 # latency across line speeds, reads under injected faults, reads and writes
 # on the quirks of real lines and adapters (stray bytes, echo, foreign
-# frames), the cost of the running window, and the service records (time to
-# a stable reading on the simulator's test gas, record writes and history
-# queries on SQLite and PostgreSQL).  Writes the figures as markdown.
+# frames), the cost of the running window, lines behind the network (reads
+# through each transport, scans beside mbpoll, reconnection), and the
+# service records (time to a stable reading on the simulator's test gas,
+# record writes and history queries on SQLite and PostgreSQL).  Writes the
+# figures as markdown.
 #
 #   bench/run.sh [--quick] [--out FILE] [BUILD_DIR]
 #
@@ -90,6 +92,9 @@ fi
 
 echo "== orn10ctl beside mbpoll" >&2
 bash bench/ctl_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"
+
+echo "== Lines behind the network" >&2
+bash bench/net_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"
 
 echo "== Service records" >&2
 if [ $quick = 1 ]; then records=(--writes 30 --records 10000); else records=(); fi

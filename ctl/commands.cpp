@@ -2,6 +2,7 @@
 
 #include "ctl_records.h"
 #include "instruments.h"
+#include "net_link.h"
 #include "port_list.h"
 #include "ports.h"
 
@@ -78,7 +79,7 @@ std::string OpenErrorText(int err) {
 class TRunner {
 public:
     TRunner(const TOptions& o, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop)
-        : o_(o), out_(out), line_(scheduler_, backend, o.line),
+        : o_(o), out_(out), net_(scheduler_), links_(backend, net_), line_(scheduler_, links_, o.line),
           timeoutMs_(o.timeoutMs ? o.timeoutMs : DefaultTimeoutMs(o)) {
         line_.SetStopFlag(stop);
         if (o.verbose) {
@@ -120,10 +121,13 @@ private:
     }
 
     // A transaction's end; one that the device's failure ended (an adapter
-    // pulled) says why, as a port that cannot be opened does.
+    // pulled, a connection refused or lost) says why, as a port that cannot
+    // be opened does.
     int PortChecked(int code) {
         const int error = line_.DeviceError();
-        if (code == mbPortNotOpen && error)
+        if (code == mbPortNotOpen && error && line_.OverNetwork())
+            out_.Error("cannot reach " + line_.PortLabel() + ": " + NetFailureText(error));
+        else if (code == mbPortNotOpen && error)
             out_.Error("the port " + line_.PortLabel() + " failed: " + PortErrorReason(error));
         return code;
     }
@@ -432,6 +436,10 @@ private:
     const TOptions& o_;
     TOutput& out_;
     RealtimeScheduler scheduler_;
+    // Network addresses are reached through connections made on this
+    // thread's loop; everything else through the serial ports given.
+    NetBackend net_;
+    LinkBackend links_;
     TCtlLine line_;
     int timeoutMs_;
     std::vector<records::TServiceRecord> kept_;   // the records of this run's writes

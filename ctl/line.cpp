@@ -1,11 +1,14 @@
 #include "line.h"
 
+#include "net_link.h"
 #include "system_serial.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace orn::ctl {
@@ -34,6 +37,20 @@ std::string PortDevice(const std::string& port) {
     return port;
 }
 
+std::string NetFailureText(int error) {
+    switch (error) {
+    case NetNameNotFound: return "name not found";
+    case ECONNREFUSED: return "connection refused (nothing listens on that port: is the address right and the "
+                              "device server or gateway on?)";
+    case EHOSTUNREACH:
+    case ENETUNREACH: return "no route to the host (is the address right and the network connected?)";
+    case ETIMEDOUT: return "timed out (the host does not answer: is the address right and the network connected?)";
+    case ECONNRESET: return "connection closed by the peer";
+    case EPROTO: return "the peer does not speak the protocol of the address (tcp://, rtu+tcp:// or rfc2217://)";
+    default: return std::strerror(error);
+    }
+}
+
 double WireMs(const TLineSettings& line, int bytes) {
     LineSettings s;
     s.parity = line.parity;
@@ -46,6 +63,7 @@ TCtlLine::TCtlLine(RealtimeScheduler& scheduler, SerialBackend& backend, const T
     mb_.SetComPortBaudRate(rate == std::end(BaudRates) ? br19200 : TComPortBaudRate(rate - std::begin(BaudRates)));
     mb_.SetComPortParity(settings.parity);
     mb_.SetComPortPath(PortDevice(settings.port));
+    mb_.SetNetAllowance(uint16_t(std::clamp(settings.netAllowanceMs, 0, 60000)));
     mb_.OnResponseReady = [this](TModbusM*) {
         if (!pending_) return;   // bytes that came while no request of ours was open
         result_ = mbNoError;
@@ -67,19 +85,27 @@ std::string TCtlLine::PortLabel() const {
     return device == settings_.port ? device : settings_.port + " (" + device + ")";
 }
 
+bool TCtlLine::OverNetwork() const { return IsNetAddress(settings_.port); }
+
 bool TCtlLine::Open() {
     if (IsOpen()) return true;
     if (!mb_.Connect()) return false;
+    Watch();
+    return true;
+}
+
+void TCtlLine::Watch() {
+    const int handle = mb_.ReadableHandle();
+    if (watch_ && watch_->fd() == handle) return;
+    watch_.reset();
+    if (handle < 0) return;
     // Bytes are taken the moment they arrive; the master's own 100 ms poll
     // goes on beside this and finds nothing left.
-    const int readable = mb_.ReadableHandle();
-    if (readable == -1) return true;   // the master's poll alone, then
-    watch_ = scheduler_.watchReadable(readable, [this](short events) {
+    watch_ = scheduler_.watchReadable(handle, [this](short events) {
         if (!(events & WatchReadable)) return;
         mb_.TimerWndProc();
         NoteAnswerBegun();
     });
-    return true;
 }
 
 void TCtlLine::Close() {
@@ -99,8 +125,9 @@ void TCtlLine::NoteAnswerBegun() {
     // Never shorter than the time the answer had to begin: a partial echo
     // also looks like a beginning until it is whole.
     const uint32_t now = scheduler_.nowMs();
-    if (now + answerMs_ <= deadlineMs_) return;
-    deadlineMs_ = now + answerMs_;
+    const uint32_t rest = answerMs_ + mb_.AnswerAllowance();
+    if (now + rest <= deadlineMs_) return;
+    deadlineMs_ = now + rest;
     // Setting the value the master has would not restart its wait.
     mb_.SetFTimeout(answerMs_ == mb_.Timeout() ? answerMs_ + 1 : answerMs_);
 }
@@ -125,13 +152,14 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     pending_ = true;
     held_ = false;
     result_ = mbTimeout;
-    deadlineMs_ = scheduler_.nowMs() + firstByte;
+    deadlineMs_ = scheduler_.nowMs() + firstByte + mb_.AnswerAllowance();
     mb_.Query();
     // The master's own poll may take bytes too; the check after each tick
     // sees them.
     if (pending_)
         scheduler_.runUntil(
             [this] {
+                Watch();
                 NoteAnswerBegun();
                 return !pending_ || Stopped();
             },

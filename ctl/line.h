@@ -18,14 +18,20 @@ namespace orn::ctl {
 
 // How the line is set: 8 data bits and 1 stop bit, as the window.
 struct TLineSettings {
-    std::string port = "COM1";   // a path, or COM<n>
+    std::string port = "COM1";   // a path, COM<n>, or a network address (net_link.h)
     uint32_t speed = 19200;      // bit/s, one of BaudRates
     TComPortParity parity = ptEVEN;
+    // Over a network: the time the answer timeouts get on top.
+    int netAllowanceMs = DefaultNetAllowanceMs;
 };
 
 // The device a port name stands for: COM<n> (any case) is port number n
-// (ORN10_COM<n>, else /dev/ttyS<n-1>); anything else is a path as given.
+// (ORN10_COM<n>, else /dev/ttyS<n-1>); anything else is a path or a network
+// address as given.
 std::string PortDevice(const std::string& port);
+
+// Why a network connection failed, for people: "connection refused (...)".
+std::string NetFailureText(int error);
 
 // The milliseconds `bytes` characters take on the line.
 double WireMs(const TLineSettings& line, int bytes);
@@ -56,6 +62,8 @@ public:
     int OpenError() const { return mb_.ConnectError(); }
     // The errno of the device failure that ended the last transaction; 0 when none.
     int DeviceError() const { return mb_.DeviceError(); }
+    // The port is a network address.
+    bool OverNetwork() const;
     // "COM3 (/dev/ttyS2)", or the path.
     std::string PortLabel() const;
     const TLineSettings& Settings() const { return settings_; }
@@ -88,6 +96,9 @@ private:
     // bytes or another's frame: those the master has dropped by then), the
     // wait is made long enough for the rest of the answer's wire time.
     void NoteAnswerBegun();
+    // Watches what the port's bytes arrive on; a network link has it only
+    // once its connection is made, and a new one after a reconnection.
+    void Watch();
 
     RealtimeScheduler& scheduler_;
     TLineSettings settings_;

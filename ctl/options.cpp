@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "instruments.h"
+#include "net_link.h"
 #include "records.h"
 
 #include <algorithm>
@@ -201,7 +202,12 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
         } else if (name == "-p" || name == "--port") {
             if (!take()) return false;
             if (value.empty()) return bad("port", "a device path or COM<n>");
+            if (IsNetAddress(value) && !ParseNetAddress(value))
+                return bad("network address", "rtu+tcp://HOST:PORT, tcp://HOST[:PORT] or rfc2217://HOST:PORT");
             o.line.port = value;
+        } else if (name == "--net-timeout") {
+            if (!takeInt(0, 60000, "network allowance", "milliseconds from 0 to 60000", o.line.netAllowanceMs))
+                return false;
         } else if (name == "-s" || name == "--speed") {
             int speed = 0;
             const char* speeds = "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
@@ -327,6 +333,15 @@ Line:
                        named by the environment variable ORN10_COM<n>, else the
                        system's COM<n>: /dev/ttyS<n-1> on Linux, COM<n> on
                        Windows (default COM1).  Taken exclusively.
+                       Or a line behind the network:
+                         rtu+tcp://HOST:PORT  a device server in raw (TCP
+                                              server) mode: RTU frames as they are
+                         tcp://HOST[:PORT]    a MODBUS TCP gateway (port 502)
+                         rfc2217://HOST:PORT  a device server with RFC 2217 (the
+                                              port's speed and parity set from here)
+      --net-timeout MS time added to every answer timeout over the network
+                       (default 100): its round trip and the pieces a device
+                       server or gateway makes of an answer
   -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
                        or 115200
   -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
@@ -335,7 +350,8 @@ Line:
                        registers are read and how they are shown
   -t, --timeout MS     time the instrument has to begin its answer (default 500;
                        scan: the request's wire time + 40 ms); the answer's own
-                       wire time is granted on top once it has begun
+                       wire time is granted on top once it has begun, and over
+                       the network --net-timeout on both
 
 Watch:
   -i, --interval S     seconds from one read's start to the next (default 2;
@@ -373,7 +389,9 @@ Exit status:
   1  the instrument answered with an exception or a damaged answer
   2  bad arguments
   3  the port cannot be opened, or failed while in use (an adapter pulled);
-     the reason is shown
+     over the network: the connection cannot be made or was lost (refused,
+     no route, name not found, timed out, closed by the peer); the reason is
+     shown
   4  no answer in time (scan: no instrument found)
   5  a value or command refused; nothing was sent
   6  the records could not be written (the write or command itself succeeded;
@@ -392,6 +410,8 @@ Examples:
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
+  orn10ctl -p tcp://192.168.1.20 -a 5 read
+  orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan
   orn10ctl -p /dev/ttyUSB0 -a 5 calibrate 2.5
   orn10ctl -p /dev/ttyUSB0 -a 5 fix 20 && orn10ctl -p /dev/ttyUSB0 -a 5 release
   orn10ctl --technician "Иванов" --site "Цех 3" -p /dev/ttyUSB0 -a 5 zero
@@ -403,6 +423,8 @@ Examples:
 With the simulator:
   orn10sim --link /tmp/orn10/com1 -i MB4@1 -i X-22@5 &
   ORN10_COM1=/tmp/orn10/com1 orn10ctl scan
+  orn10sim --tcp 5020 --protocol mbtcp -i MB4@1 &
+  orn10ctl -p tcp://127.0.0.1:5020 read
 )";
 }
 

@@ -42,7 +42,9 @@ TModbusM::TModbusM(Scheduler& scheduler, SerialBackend& backend)
 
 TModbusM::~TModbusM() {
     life_->alive = false;
-    // No event fires from here on: the timeout goes first, then the port.
+    // No event fires from here on: the timeout goes first, then the port
+    // (and with it a request the link still held).
+    awaitingSend_ = false;
     timeoutTimer_.reset();
     Disconnect();
     readBuffer_.reset();
@@ -106,6 +108,7 @@ bool TModbusM::Connect() {
     connectError_ = device_ ? 0 : backend_.lastOpenError();
     if (!device_) return false;
     deviceId_ = device_->identity();
+    device_->setLinkListener([this](LinkNote note, const uint8_t* data, size_t size) { OnLink(note, data, size); });
     ApplyCOMSettings();
     pollTimer_->setInterval(PollInterval);
     pollTimer_->setEnabled(true);
@@ -117,6 +120,9 @@ void TModbusM::Disconnect() {
     pollTimer_->setEnabled(false);
     device_.reset();
     openFailed_ = false;
+    // A request the link still held goes nowhere now; it ends by its
+    // timeout as any other that loses its port.
+    if (awaitingSend_) ArmTimeout();
 }
 
 int TModbusM::ComHandle() const {
@@ -204,7 +210,36 @@ void TModbusM::NoteDeviceFailure() {
 void TModbusM::SetFTimeout(uint16_t value) {
     if (value == timeout_ || value <= 10) return;
     timeout_ = value;
-    timeoutTimer_->setInterval(value);
+    timeoutTimer_->setInterval(timeout_ + AnswerAllowance());
+}
+
+void TModbusM::SetNetAllowance(uint16_t ms) { netAllowance_ = ms; }
+
+uint16_t TModbusM::AnswerAllowance() const { return device_ && device_->overNetwork() ? netAllowance_ : 0; }
+
+void TModbusM::ArmTimeout() {
+    awaitingSend_ = false;
+    timeoutTimer_->setEnabled(false);
+    timeoutTimer_->setInterval(timeout_ + AnswerAllowance());
+    timeoutTimer_->setEnabled(true);
+}
+
+void TModbusM::OnLink(LinkNote note, const uint8_t* data, size_t size) {
+    switch (note) {
+    case LinkNote::Sent:
+        // Also a request sent again on a new connection: the wait counts
+        // from when it left.
+        if (busy_) ArmTimeout();
+        break;
+    case LinkNote::Late:
+        Note(LineEventKind::Late, data, size);
+        break;
+    case LinkNote::NoAnswer:
+        // Noted inside the link's read: the transaction ends once the read
+        // has returned.
+        gatewaySilent_ = gatewaySilent_ || busy_;
+        break;
+    }
 }
 
 void TModbusM::Note(LineEventKind kind, const uint8_t* data, size_t size, uint8_t code) {
@@ -236,6 +271,7 @@ class TModbusM::Ending {
 public:
     Ending(TModbusM& m, bool ends) : m_(m), life_(m.life_), ends_(ends) {
         if (!ends_) return;
+        m_.awaitingSend_ = false;
         m_.ended_ = m_.requestFields();
         m_.endedSent_ = m_.sent_;
         m_.hasEnded_ = true;
@@ -278,6 +314,7 @@ void TModbusM::Query() {
     busy_ = true;
     errorCode_ = mbNoError;
     deviceError_ = 0;
+    awaitingSend_ = gatewaySilent_ = false;
     rxBuffer_.clear();
     echoTaken_ = othersFirst_ = damaged_ = misfit_ = false;
 
@@ -293,9 +330,11 @@ void TModbusM::Query() {
         RaiseError(mbCommError);
         return;
     }
-    // A full interval from now, even if a late exception 5 left it running.
+    // A full interval from now, even if a late exception 5 left it running;
+    // from when the link sends it, when it still holds it.
     timeoutTimer_->setEnabled(false);
-    timeoutTimer_->setEnabled(true);
+    if (device_->holdsWritten()) awaitingSend_ = true;
+    else ArmTimeout();
 }
 
 void TModbusM::Response(TModbusM* /*Sender*/, const uint8_t* data, int32_t count) {
@@ -399,7 +438,7 @@ void TModbusM::OnTimeout() {
         RaiseError(mbTimeout);
         return;
     }
-    if (!ReadPort() || !busy_) return;
+    if (!ReadLink() || !busy_) return;
     if (!Judge(true) || !busy_) return;
     RaiseError(damaged_ ? mbCommError : misfit_ ? mbSlaveFailure : mbTimeout);
 }
@@ -431,7 +470,18 @@ bool TModbusM::ReadPort() {
     return life->alive;
 }
 
-void TModbusM::TimerWndProc() { ReadPort(); }
+bool TModbusM::ReadLink() {
+    if (!ReadPort()) return false;
+    if (gatewaySilent_ && busy_) {
+        // A gateway answered for the instrument: it said nothing.
+        gatewaySilent_ = false;
+        timeoutTimer_->setEnabled(false);
+        return RaiseError(mbTimeout);
+    }
+    return true;
+}
+
+void TModbusM::TimerWndProc() { ReadLink(); }
 
 // ---------------------------------------------------------------- echo
 

@@ -115,6 +115,14 @@ public:
     // Sets the answer timeout in ms; values up to 10 are ignored.  While an
     // answer is awaited the wait restarts with the new interval.
     void SetFTimeout(uint16_t value);
+    // The time a network link adds to the answer timeout (SerialDevice::
+    // overNetwork): its round trip and the pieces a device server or a
+    // gateway makes of an answer.  Set per connection by the caller.
+    uint16_t NetAllowance() const { return netAllowance_; }
+    void SetNetAllowance(uint16_t ms);
+    // What the answer timeout gets on the link open now: NetAllowance over a
+    // network, else 0.
+    uint16_t AnswerAllowance() const;
 
     // ---- Transaction.
     bool Busy() const { return busy_; }
@@ -173,11 +181,17 @@ private:
     // False when a handler destroyed the master.
     bool Judge(bool final);
     bool ReadPort();
+    // ReadPort, then what the link noted meanwhile.
+    bool ReadLink();
     void LearnEcho(bool echoes);
     // What echo learning is kept by: the device, else the port's name.
     std::string EchoKey() const;
     // Notes why the device failed in deviceError_.
     void NoteDeviceFailure();
+    // What the link notes beside the bytes (SerialDevice::setLinkListener).
+    void OnLink(LinkNote note, const uint8_t* data, size_t size);
+    // Starts a full answer timeout from now.
+    void ArmTimeout();
     void Note(LineEventKind kind, const uint8_t* data = nullptr, size_t size = 0, uint8_t code = 0);
     LineSettings lineSettings() const;
     RequestFields requestFields() const;
@@ -202,6 +216,9 @@ private:
     std::unique_ptr<Timer> pollTimer_;
     std::unique_ptr<Timer> timeoutTimer_;
     uint16_t timeout_ = 1000;
+    uint16_t netAllowance_ = DefaultNetAllowanceMs;
+    bool awaitingSend_ = false;   // the link holds the request: the timeout starts when it leaves
+    bool gatewaySilent_ = false;  // a gateway said the instrument did not answer
     uint8_t errorCode_ = 0;
     int deviceError_ = 0;
     bool busy_ = false;

@@ -50,7 +50,7 @@ PortItem FoundItem(const PortRecord& r) {
 
 } // namespace
 
-PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
+PortList BuildPortList(const PortScan& scan, const std::string& chosen, const std::vector<NetEntry>& network) {
     PortList list;
 
     std::vector<PortVariable> variables = scan.variables;
@@ -74,6 +74,14 @@ PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
     if (list.items.empty())
         for (int n = 1; n <= 10; ++n) list.items.push_back(NumberItem(n));
 
+    for (const NetEntry& e : network) {
+        PortItem item;
+        item.path = e.address.url();
+        item.shortText = item.text = item.path.substr(item.path.find("://") + 3);
+        item.net = e;
+        list.items.push_back(std::move(item));
+    }
+
     if (chosen.empty()) {
         list.current = 0;
     } else {
@@ -83,9 +91,28 @@ PortList BuildPortList(const PortScan& scan, const std::string& chosen) {
     return list;
 }
 
+// The network's texts are translated by the window; the marks let Qt's
+// tools find them without this layer knowing Qt.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 std::string PortErrorReason(int error) {
     switch (error) {
     case 0: return {};
+    case NetNameNotFound: return QT_TRANSLATE_NOOP("PortError", "Имя узла не найдено: проверьте адрес.");
+    case ECONNREFUSED:
+        return QT_TRANSLATE_NOOP("PortError", "Соединение отвергнуто: на этом порту узла никто не ждёт соединения. "
+                                              "Проверьте порт и включён ли преобразователь.");
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return QT_TRANSLATE_NOOP("PortError", "Нет маршрута к узлу: проверьте адрес и подключение к сети.");
+    case ETIMEDOUT:
+        return QT_TRANSLATE_NOOP("PortError", "Узел не отвечает: проверьте адрес и подключение к сети.");
+    case ECONNRESET:
+        return QT_TRANSLATE_NOOP("PortError", "Соединение закрыто другой стороной.");
+    case EPROTO:
+        return QT_TRANSLATE_NOOP("PortError", "Узел отвечает не по выбранному протоколу: проверьте протокол.");
     case EACCES:
     case EPERM: return "Нет доступа к порту: добавьте себя в группу dialout и войдите в систему заново.";
     case EBUSY:

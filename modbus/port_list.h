@@ -5,6 +5,9 @@
 // in which order and which device is then opened live here.
 #pragma once
 
+#include "net_link.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,16 @@ struct PortVariable {
     std::string target;         // the device it leads to, symbolic links resolved
 };
 
+// A line behind the network as the user has set it up: where, and the
+// time its answers get on top of the answer timeout.
+struct NetEntry {
+    NetAddress address;
+    int allowanceMs = DefaultNetAllowanceMs;
+    bool operator==(const NetEntry& o) const {
+        return address.url() == o.address.url() && allowanceMs == o.allowanceMs;
+    }
+};
+
 struct PortScan {
     std::vector<PortRecord> found;
     std::vector<PortVariable> variables;
@@ -37,7 +50,8 @@ struct PortItem {
     std::string text;           // in the open list: "ttyUSB0 — FT232R USB UART (A10K1234)"
     std::string shortText;      // in the closed box: "ttyUSB0", "COM1"
     int number = 0;             // port number n of "COM<n>" (opened by number), 0 for a path
-    std::string path;           // the device to open when number is 0
+    std::string path;           // the device to open when number is 0 (a network entry: its URL)
+    std::optional<NetEntry> net;   // a line behind the network
 
     // What identifies the choice across refreshes and re-plugging.
     std::string key() const { return number ? shortText : path; }
@@ -51,13 +65,17 @@ struct PortList {
 // "COM<n>" of every set variable, in order of n; then the ports found, USB
 // and ACM adapters first, each kind in natural order of its name; on-board
 // ports with no UART behind them and ports that a variable already leads to
-// are left out.  With neither a variable nor a port, COM1 to COM10.
+// are left out.  With neither a variable nor a port, COM1 to COM10.  The
+// user's network entries follow (most recently used first), named
+// "host:port" (the window adds the protocol).
 // `chosen` is the key of the item chosen so far: empty at start, when the
 // first item is chosen.
-PortList BuildPortList(const PortScan& scan, const std::string& chosen);
+PortList BuildPortList(const PortScan& scan, const std::string& chosen, const std::vector<NetEntry>& network = {});
 
 // The line the port error box adds for an open that failed with errno
-// `error`: the reason and what to do (UTF-8).  Empty for 0 (unknown).
+// `error` (or a network connection, net_socket.h): the reason and what to
+// do (UTF-8; the network's texts are marked for translation in the context
+// "PortError").  Empty for 0 (unknown).
 std::string PortErrorReason(int error);
 
 } // namespace orn

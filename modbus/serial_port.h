@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,19 @@ struct LineSettings {
 inline int bitsPerCharacter(const LineSettings& s) {
     return 1 + s.dataBits + (s.parity == ptNONE ? 0 : 1) + (s.stopBits == sb1BITS ? 1 : 2);
 }
+
+// The time a network link adds to the answer timeout unless the user sets
+// another (README: what was measured through device servers).
+constexpr uint16_t DefaultNetAllowanceMs = 100;
+
+// What a link tells the master beside the bytes it delivers.
+enum class LinkNote : uint8_t {
+    Sent,       // the bytes the link held (a connection still being made) have left: the
+                // answer timeout counts from now
+    Late,       // a whole answer to an earlier request was dropped (data: it as an RTU frame)
+    NoAnswer,   // a gateway says that the instrument did not answer the open request
+};
+using LinkListener = std::function<void(LinkNote note, const uint8_t* data, size_t size)>;
 
 // One open port.  Reads and writes never block.
 class SerialDevice {
@@ -88,6 +102,17 @@ public:
     virtual int readableHandle() { return nativeHandle(); }
     // Forgets the OS handle without closing it (it stays with its owner).
     virtual void release() = 0;
+
+    // ---- Links that are no device of this machine (net_link.h).
+    // A link over a network: answers may take the network's allowance longer.
+    virtual bool overNetwork() const { return false; }
+    // Whether the link still holds the bytes written last (a connection still
+    // being made): the master starts its answer timeout when they have left,
+    // which the link notes (LinkNote::Sent).
+    virtual bool holdsWritten() const { return false; }
+    // Where the link tells what it notes; called from inside read() and from
+    // the link's own timer.  Empty: nobody listens.
+    virtual void setLinkListener(LinkListener listener) { (void)listener; }
 };
 
 class SerialBackend {

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libgl-dev libxcb1-dev
   libgtest-dev libmodbus-dev
   libsqlite3-dev libpq-dev postgresql poppler-utils
+  ser2net mbpoll
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core fonts-liberation2 desktop-file-utils dpkg-dev
 )

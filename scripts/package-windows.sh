@@ -14,14 +14,15 @@ version=$(sed -n 's/^project(orn10util VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 
 deploy=$dist/ORN10Util
 rm -rf "$dist" && mkdir -p "$deploy/platforms" "$deploy/styles" "$deploy/translations"
-cp "$build/app/orn10util.exe" "$build/ctl/orn10ctl.exe" "$deploy/"
+cp "$build/app/orn10util.exe" "$build/ctl/orn10ctl.exe" "$build/sim/orn10sim.exe" "$deploy/"
 cp "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Gui.dll "$qt"/bin/Qt6Widgets.dll "$deploy/"
 cp "$qt/plugins/platforms/qwindows.dll" "$deploy/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$deploy/styles/"
 # Qt's texts in Russian: with Qt's DLLs beside the program, Qt takes the
 # program's folder for its prefix and finds them in translations/.
 cp "$qt/translations/qtbase_ru.qm" "$deploy/translations/"
-# The MinGW runtime of the window and of Qt (orn10ctl has it linked in).
+# The MinGW runtime of the window and of Qt (orn10ctl and orn10sim have it
+# linked in).
 gcc_dir=$(dirname "$($host-g++-posix -print-libgcc-file-name)")
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll; do cp "$gcc_dir/$dll" "$deploy/"; done
 cp /usr/$host/lib/libwinpthread-1.dll "$deploy/"

@@ -6,7 +6,9 @@
 #   2. the Windows serial link end to end against orn10sim on
 #      pseudo-terminals that Wine maps as COM ports (read, write, exception,
 #      timeout, echo, stray bytes, foreign frames, a port that vanishes);
-#   3. orn10ctl.exe ports/read/scan/write against orn10sim;
+#   3. orn10ctl.exe ports/read/scan/write against orn10sim, a read
+#      through rtu+tcp:// from orn10sim serving TCP, a scan through
+#      orn10sim.exe as a MODBUS TCP gateway;
 #   4. orn10util.exe on Xvfb, reading the simulated instrument once
 #      (xdotool presses "Читать"); screenshot to $ORN10_WINDOWS_SCREENSHOT
 #      (default out/windows.png);
@@ -59,6 +61,13 @@ wine_start_sim COM6 --instrument MB4@1 --echo
 wine_start_sim COM7 --instrument MB4@1 --fault 1:stray=00,foreign=7
 wine_start_sim COM8 --instrument MB4@1
 wine_restart
+# And one serving its line over TCP (RTU frames as they are), for the
+# Windows network links (Winsock).
+step "orn10sim over TCP"
+"$sim" --tcp 0 --instrument MB4@1 >"$tmp/tcp.url" 2>"$tmp/tcp.log" &
+wine_pids+=($!)
+for _ in $(seq 200); do grep -qs '^rtu+tcp://' "$tmp/tcp.url" && break; sleep 0.05; done
+tcp_url=$(head -1 "$tmp/tcp.url")
 
 # ---------------------------------------------------------------- 1 and 2
 step "Test programs under Wine"
@@ -92,6 +101,14 @@ expect 4 'Нет связи' -p COM5 -a 9 -t 100 read
 expect 0 '"ok":true' -p COM6 -a 1 --json read
 expect 0 '"ok":true' -p COM7 -a 1 --json read
 expect 3 'COM15' -p COM15 read
+expect 0 '"ok":true' -p "$tcp_url" -a 1 --json read
+expect 3 'connection refused' -p rtu+tcp://127.0.0.1:1 -a 1 read
+# orn10sim.exe itself, as a MODBUS TCP gateway under Wine.
+wine "$dist/ORN10Util/orn10sim.exe" --tcp 0 --protocol mbtcp --instrument MB4@1 --instrument X-22@5 \
+  >"$tmp/wtcp.url" 2>&1 &
+wine_pids+=($!)
+for _ in $(seq 200); do grep -qs '^tcp://' "$tmp/wtcp.url" && break; sleep 0.05; done
+expect 0 '"address":5' -p "$(head -1 "$tmp/wtcp.url" | tr -d '\r')" -t 200 --json scan 1-6
 
 # ---------------------------------------------------------------- 4
 step "orn10util.exe on Xvfb"

@@ -1,6 +1,8 @@
-// orn10sim: ORN10 instruments on a pseudo-terminal, for the utility to talk to.
+// orn10sim: ORN10 instruments on a pseudo-terminal or over TCP, for the
+// utility to talk to.
 #include "options.h"
-#include "pty_server.h"
+#include "serve.h"
+#include "tcp_server.h"
 
 #include <csignal>
 #include <cstdio>
@@ -12,22 +14,10 @@ using namespace orn::sim;
 
 namespace {
 
-PtyServer* g_server = nullptr;
+TcpServer* g_tcpServer = nullptr;
 
-extern "C" void OnSignal(int) {
-    if (g_server) g_server->stop();
-}
-
-void InstallSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-}
-
-const char* ParityName(orn::TComPortParity p) {
-    return p == orn::ptNONE ? "none" : p == orn::ptODD ? "odd" : "even";
+extern "C" void OnTcpSignal(int) {
+    if (g_tcpServer) g_tcpServer->stop();
 }
 
 } // namespace
@@ -46,8 +36,7 @@ int main(int argc, char** argv) {
 
     SimLine line(o.line, o.seed);
     const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::tm local = *std::localtime(&t);   // before any thread: not shared
     std::string names;
     for (const auto& wanted : o.instruments) {
         Instrument& inst = line.add(wanted.model, wanted.address);
@@ -66,28 +55,23 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "[%10.3f ms] %s\n", double(us) / 1000.0, text.c_str());
         };
 
-    PtyServer server(line);
-    // Commands on the standard input (test gas) while it serves.
-    server.setCommandInput(0, [](SimLine& l, const std::string& text) {
-        const std::string reply = RunCommand(l, text);
-        if (!reply.empty()) std::fprintf(stderr, "orn10sim: %s\n", reply.c_str());
-    });
-    if (!server.open(error) || (!o.linkPath.empty() && !server.link(o.linkPath, error, o.takeOver))) {
-        std::fprintf(stderr, "orn10sim: %s\n", error.c_str());
-        return 1;
+    if (o.tcp) {
+        TcpServer server(line, o.tcpProtocol, o.netFaults);
+        if (!server.listen(o.tcpHost, o.tcpPort, error)) {
+            std::fprintf(stderr, "orn10sim: %s\n", error.c_str());
+            return 1;
+        }
+        g_tcpServer = &server;
+        for (int sig : {SIGINT, SIGTERM}) std::signal(sig, OnTcpSignal);
+        std::printf("%s\n", server.url().c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "orn10sim: %s on %s, %u bit/s, parity %s, turnaround %d ms; Ctrl+C ends\n",
+                     names.c_str(), server.url().c_str(), o.line.baudRate, ParityName(o.line.parity),
+                     o.line.turnaroundMs);
+        const int rc = server.run();
+        g_tcpServer = nullptr;
+        return rc;
     }
-    g_server = &server;
-    InstallSignals();
 
-    std::printf("ORN10_COM%d=%s\n", o.comNumber, server.path().c_str());
-    std::fflush(stdout);
-    std::fprintf(stderr, "orn10sim: %s on %s (%s), %u bit/s, parity %s, turnaround %d ms%s; Ctrl+C ends\n",
-                 names.c_str(), server.path().c_str(), server.devicePath().c_str(), o.line.baudRate,
-                 ParityName(o.line.parity), o.line.turnaroundMs, o.line.echo ? ", requests echoed" : "");
-
-    const int rc = server.run();
-    g_server = nullptr;
-    if (rc != 0) std::fprintf(stderr, "orn10sim: %s\n", server.error().c_str());
-    server.unlink();
-    return rc;
+    return ServePty(line, o, names);
 }

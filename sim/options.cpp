@@ -110,6 +110,41 @@ bool ParseFault(const std::string& s, Options& o, std::string& error) {
     return true;
 }
 
+// "[ADDR:]PORT", an IPv6 address in brackets.
+bool ParseListen(const std::string& s, Options& o, std::string& error) {
+    std::string host = o.tcpHost, port = s;
+    const size_t colon = s.rfind(':');
+    if (colon != std::string::npos) {
+        host = s.substr(0, colon);
+        port = s.substr(colon + 1);
+        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    }
+    long n = 0;
+    if (host.empty() || !ParseInt(port, 0, 65535, n)) {
+        error = "bad listening address '" + s + "': expected [ADDR:]PORT, PORT 0 (a free one) to 65535";
+        return false;
+    }
+    o.tcp = true;
+    o.tcpHost = host;
+    o.tcpPort = uint16_t(n);
+    return true;
+}
+
+bool ParseNetFaults(const std::string& s, NetFaults& f, std::string& error) {
+    for (const auto& [kind, value] : SplitList(s)) {
+        long v = 0;
+        if (kind == "latency" && ParseInt(value, 0, 60000, v)) f.latencyMs = int(v);
+        else if (kind == "split" && ParseInt(value, 1, 60000, v)) f.splitGapMs = int(v);
+        else if (kind == "split-after" && ParseInt(value, 1, 255, v)) f.splitAfter = int(v);
+        else {
+            error = "bad network fault '" + kind + (value.empty() ? "" : "=" + value) +
+                    "': kinds are latency=MS, split=MS, split-after=BYTES";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ParseRandom(const std::string& s, RandomFaults& r, std::string& error) {
     for (const auto& [kind, value] : SplitList(s)) {
         long v = 0;
@@ -213,9 +248,10 @@ void ApplyGas(SimLine& line, const GasCommand& c) {
 
 std::string UsageText() {
     return "Usage: orn10sim [OPTION]...\n"
-           "Simulates ORN10 gas-detector instruments as MODBUS RTU slaves on a pseudo-terminal.\n"
-           "Prints the path to give the utility, as a line ORN10_COM1=PATH, and serves until\n"
-           "interrupted (SIGINT or SIGTERM).\n"
+           "Simulates ORN10 gas-detector instruments as MODBUS RTU slaves on a pseudo-terminal\n"
+           "(or over TCP, --tcp).  Prints the path to give the utility, as a line\n"
+           "ORN10_COM1=PATH (over TCP: the address), and serves until interrupted (SIGINT or\n"
+           "SIGTERM).\n"
            "\n"
            "  -i, --instrument MODEL@ADDR  an instrument on the line (repeatable; default MB4@1);\n"
            "                               MODEL: MB1 MB2 MB3 MB4 X-20 X-22, ADDR: 1 to 247\n"
@@ -246,6 +282,15 @@ std::string UsageText() {
            "                           noise of X % standard deviation (default 0.03)\n"
            "      --seed N             seed of the drift, the noise and the random faults (default 1)\n"
            "      --freeze             keep the gas readings from drifting\n"
+           "      --tcp [ADDR:]PORT    serve the line over TCP instead of a pseudo-terminal, on\n"
+           "                           ADDR (default 127.0.0.1) and PORT (0: a free one); prints\n"
+           "                           the address to give the utility, e.g. rtu+tcp://127.0.0.1:5020.\n"
+           "                           Several masters may connect; their requests take turns\n"
+           "      --protocol rtu|mbtcp  over TCP: RTU frames as they are, as a device server in raw\n"
+           "                           mode (default), or MODBUS TCP, as a gateway\n"
+           "      --net-fault KIND=VALUE[,...]  over TCP: latency=MS (every byte sent later),\n"
+           "                           split=MS (each answer held back that long after its\n"
+           "                           first bytes), split-after=BYTES (default 3)\n"
            "  -v, --verbose            trace every frame on standard error\n"
            "  -h, --help               show this help and exit\n"
            "\n"
@@ -258,9 +303,10 @@ std::string UsageText() {
            "Example:\n"
            "  orn10sim --link /tmp/orn10/com1 --instrument MB4@1 --instrument X-22@5\n"
            "  ORN10_COM1=/tmp/orn10/com1 orn10util\n"
+           "  orn10sim --tcp 5020 --protocol mbtcp -i MB4@1 &   orn10ctl -p tcp://127.0.0.1:5020 read\n"
            "\n"
-           "Exit status: 0 after an interrupt, 1 when the pseudo-terminal or the link fails,\n"
-           "2 for bad arguments.\n";
+           "Exit status: 0 after an interrupt, 1 when the pseudo-terminal, the link or the\n"
+           "listening socket fails, 2 for bad arguments.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
@@ -368,6 +414,18 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                 return false;
             }
             o.seed = uint32_t(n);
+        } else if (name == "--tcp") {
+            if (!take(v) || !ParseListen(v, o, error)) return false;
+        } else if (name == "--protocol") {
+            if (!take(v)) return false;
+            if (v == "rtu") o.tcpProtocol = NetProtocol::RtuOverTcp;
+            else if (v == "mbtcp") o.tcpProtocol = NetProtocol::ModbusTcp;
+            else {
+                error = "bad protocol '" + v + "': expected rtu or mbtcp";
+                return false;
+            }
+        } else if (name == "--net-fault") {
+            if (!take(v) || !ParseNetFaults(v, o.netFaults, error)) return false;
         } else if (name == "--freeze") {
             if (!flag()) return false;
             o.freeze = true;

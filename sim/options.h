@@ -3,6 +3,7 @@
 
 #include "instrument.h"
 #include "sim_line.h"
+#include "tcp_server.h"
 
 #include <cstdint>
 #include <map>
@@ -35,6 +36,12 @@ struct Options {
     std::vector<GasCommand> gas;               // applied at start
     RandomFaults random;
     uint32_t seed = 1;
+    // Served over TCP instead of a pseudo-terminal (--tcp).
+    bool tcp = false;
+    std::string tcpHost = "127.0.0.1";
+    uint16_t tcpPort = 0;                      // 0: a free one
+    NetProtocol tcpProtocol = NetProtocol::RtuOverTcp;
+    NetFaults netFaults;
     bool freeze = false;
     bool verbose = false;
     bool help = false;

@@ -94,4 +94,58 @@ std::unique_ptr<SerialDevice> SimBackend::open(SimPort* p) {
     return std::make_unique<SimDevice>(*p);
 }
 
+namespace {
+
+class SimResolution : public NetResolution {
+public:
+    SimResolution(int error, std::vector<NetEndpoint> e) : error_(error), endpoints_(std::move(e)) {}
+    bool done() const override { return true; }
+    int error() const override { return error_; }
+    std::vector<NetEndpoint> endpoints() const override { return endpoints_; }
+
+private:
+    int error_;
+    std::vector<NetEndpoint> endpoints_;
+};
+
+// A connection to a line: what is sent goes onto the wire now, what is
+// received is what the line has delivered by now.
+class SimStream : public NetStream {
+public:
+    SimStream(SimLine& line, VirtualScheduler& clock) : line_(line), clock_(clock) {}
+    int connectState() override { return 0; }
+    long send(const uint8_t* data, size_t n, int&) override {
+        line_.send(data, n, clock_.nowUs());
+        return long(n);
+    }
+    long recv(uint8_t* data, size_t n, int&) override { return long(line_.receive(data, n, clock_.nowUs())); }
+    int readableHandle() override { return -1; }
+
+private:
+    SimLine& line_;
+    VirtualScheduler& clock_;
+};
+
+} // namespace
+
+void SimNet::attach(const std::string& host, uint16_t port, SimLine& line) {
+    VirtualScheduler* clock = &clock_;
+    line.setClock([clock] { return clock->nowUs(); });
+    lines_[host + ":" + std::to_string(port)] = &line;
+}
+
+std::shared_ptr<NetResolution> SimNet::resolve(const std::string& host, uint16_t port) {
+    const bool known = std::any_of(lines_.begin(), lines_.end(),
+                                   [&](const auto& l) { return l.first.rfind(host + ":", 0) == 0; });
+    if (!known) return std::make_shared<SimResolution>(NetNameNotFound, std::vector<NetEndpoint>{});
+    return std::make_shared<SimResolution>(0, std::vector<NetEndpoint>{{{}, host + ":" + std::to_string(port)}});
+}
+
+std::unique_ptr<NetStream> SimNet::connect(const NetEndpoint& to, int& error) {
+    auto it = lines_.find(to.text);
+    error = it == lines_.end() ? ECONNREFUSED : 0;
+    if (error) return nullptr;
+    return std::make_unique<SimStream>(*it->second, clock_);
+}
+
 } // namespace orn::sim

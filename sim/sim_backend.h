@@ -14,6 +14,7 @@
 // pieces.
 #pragma once
 
+#include "net_socket.h"
 #include "sim_line.h"
 #include "serial_port.h"
 #include "virtual_scheduler.h"
@@ -114,6 +115,25 @@ private:
     std::map<int, std::unique_ptr<SimPort>> ports_;
     std::map<std::string, std::unique_ptr<SimPort>> pathPorts_;
     int lastOpenError_ = 0;
+};
+
+// The network in-process, for the network links (net_link.h) on the same
+// virtual clock: host:port addresses that lead to simulated lines, as
+// device servers in raw mode.  A name no line was attached under is not
+// found; a known name at a port without a line refuses the connection.
+class SimNet : public NetSystem {
+public:
+    explicit SimNet(VirtualScheduler& clock) : clock_(clock) {}
+    // The line takes its time from the clock; it must outlive every
+    // connection made.
+    void attach(const std::string& host, uint16_t port, SimLine& line);
+
+    std::shared_ptr<NetResolution> resolve(const std::string& host, uint16_t port) override;
+    std::unique_ptr<NetStream> connect(const NetEndpoint& to, int& error) override;
+
+private:
+    VirtualScheduler& clock_;
+    std::map<std::string, SimLine*> lines_;   // by "host:port"
 };
 
 } // namespace orn::sim

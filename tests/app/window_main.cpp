@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
     qunsetenv("LC_ALL");
     qputenv("LC_NUMERIC", locale);
     qputenv("LANG", locale);
+    // What the window keeps between sessions goes to a folder of the run's own.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     orn::TApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -492,7 +492,7 @@ TEST_F(Read, PortListOffersTheAdapterAndFollowsIt) {
         form->CBPortNum->hidePopup();
     };
     openList();
-    ASSERT_EQ(form->CBPortNum->count(), 1);
+    ASSERT_EQ(form->CBPortNum->count(), 2) << "the adapter, and \"Сеть…\"";
     EXPECT_EQ(form->CBPortNum->currentIndex(), -1);
     form->CBPortNum->setCurrentIndex(0);
     form->CBPortNumChange();
@@ -504,7 +504,7 @@ TEST_F(Read, PortListOffersTheAdapterAndFollowsIt) {
     ClickRead();
     EXPECT_TRUE(portErrorText.contains(QString::fromUtf8("Устройство отключено"))) << portErrorText.toStdString();
     openList();
-    EXPECT_EQ(form->CBPortNum->count(), 10) << "COM1 to COM10";
+    EXPECT_EQ(form->CBPortNum->count(), 11) << "COM1 to COM10, and \"Сеть…\"";
     EXPECT_EQ(form->CBPortNum->currentIndex(), -1) << "the adapter is not offered";
 
     adapter.vanished = false;   // back, in another socket

@@ -4,8 +4,10 @@
 #include "options.h"
 #include "output.h"
 #include "posix_serial.h"
+#include "net_peers.h"
 #include "pty_pair.h"
 #include "pty_server.h"
+#include "tcp_server.h"
 #include "realtime_scheduler.h"
 
 #include <gtest/gtest.h>
@@ -220,6 +222,68 @@ TEST_F(Ctl, APulledAdapterIsAPortThatCannotBeUsed) {
     }
 }
 
+// The same line behind ser2net (raw and RFC 2217, in front of the
+// simulator's pseudo-terminal) and behind the simulator's own listener as a
+// MODBUS TCP gateway.
+TEST_F(Ctl, LinesBehindTheNetwork) {
+    // Two more lines like the first: behind RFC 2217 and behind the gateway.
+    SimLine rfcLine, netLine;
+    for (SimLine* l : {&rfcLine, &netLine}) {
+        l->add(Model::MB4, 1);
+        l->add(Model::X22, 5);
+        l->add(Model::MB1, 9);
+        l->freezeDrift();
+    }
+    PtyServer rfcServer(rfcLine);
+    std::string error;
+    ASSERT_TRUE(rfcServer.open(error)) << error;
+    std::thread rfcThread([&] { rfcServer.run(); });
+    test::Ser2net ser2net(server.devicePath(), rfcServer.devicePath());
+    ASSERT_TRUE(ser2net.ok()) << "ser2net did not start";
+    // A gateway that passes every answer on in two pieces 60 ms apart, as
+    // ser2net may: the scan's default timeout (44 ms to the first byte)
+    // finds the instruments only with the network allowance on top.
+    TcpServer gateway(netLine, NetProtocol::ModbusTcp, NetFaults{0, 60, 3});
+    ASSERT_TRUE(gateway.listen("127.0.0.1", 0, error)) << error;
+    std::thread gatewayThread([&] { gateway.run(); });
+    uint16_t rfcGas = 0, gatewayGas = 0;
+    rfcServer.withLine([&](SimLine& l) { rfcGas = l.at(1).reg(2); });
+    gateway.withLine([&](SimLine& l) { gatewayGas = l.at(1).reg(2); });
+    const std::string local = "127.0.0.1:";
+    const struct { std::string url; uint16_t gas; } lines[] = {
+        {"rtu+tcp://" + local + std::to_string(ser2net.rawPort), SimReg(1, 2)},
+        {"rfc2217://" + local + std::to_string(ser2net.rfcPort), rfcGas},
+        {gateway.url(), gatewayGas},
+    };
+    for (const auto& l : lines) {
+        SCOPED_TRACE(l.url);
+        Result r = Run({"-p", l.url, "--json", "read"});
+        EXPECT_EQ(r.status, exOk) << r.err;
+        EXPECT_NE(r.out.find("\"values\":[0," + std::to_string(l.gas) + ","), std::string::npos) << r.out;
+        // The default timeout of a scan finds every instrument behind the network.
+        r = Run({"-p", l.url, "--json", "scan", "1-10"});
+        EXPECT_EQ(r.status, exOk) << r.err;
+        EXPECT_NE(r.out.find("{\"address\":1,\"model\":\"ОРН10-X-X1 MB4\",\"registers\":13},"
+                             "{\"address\":5,\"model\":\"ОРН10-X-22\",\"registers\":11},"
+                             "{\"address\":9,\"model\":\"ОРН10-X-X1 MB1\",\"registers\":6}],\"errors\":[]"),
+                  std::string::npos) << r.out;
+    }
+    // Only RFC 2217 takes the speed to the line: at 9600 bit/s the
+    // instruments hear garbage there; a raw device server keeps its own.
+    EXPECT_EQ(Run({"-p", lines[1].url, "-s", "9600", "-t", "100", "read"}).status, exNoAnswer);
+    EXPECT_EQ(Run({"-p", lines[0].url, "-s", "9600", "read"}).status, exOk);
+    EXPECT_EQ(Run({"-p", lines[1].url, "read"}).status, exOk);
+
+    // A connection that cannot be made: port failure, with the reason.
+    const Result refused = Run({"-p", "tcp://127.0.0.1:" + std::to_string(test::FreePort()), "read"});
+    EXPECT_EQ(refused.status, exPort);
+    EXPECT_NE(refused.err.find("connection refused"), std::string::npos) << refused.err;
+    gateway.stop();
+    gatewayThread.join();
+    rfcServer.stop();
+    rfcThread.join();
+}
+
 TEST(CtlArgs, NamesAndUnits) {
     TOptions o;
     std::string e;
@@ -252,6 +316,13 @@ TEST(CtlArgs, NamesAndUnits) {
     // A scan waits the request's wire time plus 40 ms by default: 1-247 in
     // seconds at 19200 bit/s.
     EXPECT_EQ(DefaultTimeoutMs(s), 44);
+    // Over the network the allowance comes on top (the master adds it).
+    TOptions n;
+    ASSERT_TRUE(ParseArgs({"-p", "tcp://gw", "--net-timeout", "250", "read"}, n, e)) << e;
+    EXPECT_EQ(n.line.netAllowanceMs, 250);
+    EXPECT_EQ(PortDevice(n.line.port), "tcp://gw");
+    EXPECT_FALSE(ParseArgs({"-p", "tcp://gw:99999", "read"}, n, e));
+    EXPECT_NE(e.find("bad network address"), std::string::npos) << e;
 }
 
 TEST_F(Ctl, PortsListsWhatTheWindowOffers) {

@@ -1,6 +1,7 @@
 // The POSIX serial link on real pseudo-terminals, with libmodbus as the slave
 // at the other end, and the real-time scheduler that drives it.
 #include "modbusm.h"
+#include "net_link.h"
 #include "posix_serial.h"
 #include "realtime_scheduler.h"
 
@@ -19,7 +20,10 @@
 
 #include "pty_pair.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -82,6 +86,79 @@ private:
     std::mutex mu_;
     std::atomic<bool> stop_{false};
     std::atomic<int> requests_{0};
+    std::thread thread_;
+};
+
+// libmodbus as a MODBUS TCP server on the loopback (port 0: a free one), in
+// a thread of its own: an independent slave for the network links.
+class LibmodbusTcpSlave {
+public:
+    explicit LibmodbusTcpSlave(uint16_t port) {
+        ctx_ = modbus_new_tcp("127.0.0.1", port);
+        map_ = modbus_mapping_new(0, 0, LibmodbusSlave::kRegisters, 0);
+        listen_ = ctx_ ? modbus_tcp_listen(ctx_, 4) : -1;
+        if (!map_ || listen_ < 0) {
+            ADD_FAILURE() << "libmodbus: " << modbus_strerror(errno);
+            return;
+        }
+        for (int i = 0; i < LibmodbusSlave::kRegisters; ++i) map_->tab_registers[i] = uint16_t(0x2200 + i);
+        sockaddr_in a{};
+        socklen_t len = sizeof a;
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        modbus_set_indication_timeout(ctx_, 0, 20000);   // lets the thread notice stop_ and drop_
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~LibmodbusTcpSlave() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listen_ >= 0) ::close(listen_);
+        if (map_) modbus_mapping_free(map_);
+        if (ctx_) modbus_free(ctx_);
+    }
+    uint16_t port() const { return port_; }
+    uint16_t reg(int i) {
+        std::lock_guard<std::mutex> lock(mu_);
+        return map_->tab_registers[i];
+    }
+    int accepted() const { return accepted_; }
+    // Closes the connection it holds, as a gateway does to an idle one.
+    void dropConnection() {
+        drop_ = true;
+        while (drop_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+private:
+    void serve() {
+        uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+        while (!stop_) {
+            pollfd p{listen_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            int fd = listen_;
+            if (modbus_tcp_accept(ctx_, &fd) < 0) continue;
+            ++accepted_;
+            while (!stop_ && !drop_) {
+                const int rc = modbus_receive(ctx_, query);
+                if (rc > 0) {
+                    std::lock_guard<std::mutex> lock(mu_);
+                    modbus_reply(ctx_, query, rc, map_);
+                } else if (rc < 0 && errno != ETIMEDOUT) {
+                    break;   // the master went away
+                }
+            }
+            drop_ = false;
+            modbus_close(ctx_);
+        }
+    }
+
+    modbus_t* ctx_ = nullptr;
+    modbus_mapping_t* map_ = nullptr;
+    int listen_ = -1;
+    uint16_t port_ = 0;
+    std::mutex mu_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> drop_{false};
+    std::atomic<int> accepted_{0};
     std::thread thread_;
 };
 
@@ -458,6 +535,61 @@ TEST_F(AgainstLibmodbus, IllegalAddressIsAnException) {
     EXPECT_EQ(m.mb.ErrorCode(), 2);
     ASSERT_EQ(m.errors.size(), 1u);
     EXPECT_EQ(m.errors[0], " 02-Dirección ilegal");
+}
+
+// The MODBUS TCP link on real sockets against libmodbus's server: opened and
+// closed around every request as the window does, on one kept connection;
+// one closed by the server is made again by the next request, and while
+// the server is down the request fails with the reason.
+TEST(NetAgainstLibmodbus, ReadsWritesAndConnectsAgain) {
+    auto slave = std::make_unique<LibmodbusTcpSlave>(0);
+    RealtimeScheduler clock;
+    NetBackend net(clock);
+    TModbusM mb(clock, net);
+    int answers = 0, errors = 0;
+    mb.OnResponseReady = [&](TModbusM*) { ++answers; };
+    mb.OnError = [&](TModbusM*, const std::string&) { ++errors; };
+    const uint16_t port = slave->port();
+    mb.SetComPortPath("tcp://127.0.0.1:" + std::to_string(port));
+    mb.SlaveId = 7;
+    mb.SetFTimeout(1000);
+    auto transact = [&](uint8_t function, uint16_t offset, uint16_t quantity) {
+        mb.FunctionCode = function;
+        mb.Offset = offset;
+        mb.Quantity = quantity;
+        EXPECT_TRUE(mb.Connect());
+        mb.Query();
+        EXPECT_TRUE(clock.runUntil([&] { return !mb.Busy(); }, 5000));
+        mb.Disconnect();
+        return mb.ErrorCode();
+    };
+    ASSERT_EQ(transact(3, 1, 13), 0);
+    // The socket is waited on, but no one else may read it: its bytes are
+    // the link's own.
+    ASSERT_TRUE(mb.Connect());
+    EXPECT_GE(mb.ReadableHandle(), 0);
+    EXPECT_EQ(mb.ComHandle(), -1);
+    mb.Disconnect();
+    const TDataByte& data = mb.ResponseData();
+    ASSERT_EQ(data.size(), 26u);
+    for (int i = 0; i < 13; ++i) EXPECT_EQ(data[2 * i] * 256 + data[2 * i + 1], slave->reg(1 + i)) << i + 1;
+    mb.RequestData = {0xFF, 0xBB};
+    EXPECT_EQ(transact(6, 2, 1), 0);
+    EXPECT_EQ(slave->reg(2), 0xFFBB);
+    EXPECT_EQ(transact(3, 100, 1), 2) << "exception 2";
+    EXPECT_EQ(slave->accepted(), 1) << "one connection for all";
+
+    slave->dropConnection();
+    EXPECT_EQ(transact(3, 1, 1), 0);
+    EXPECT_EQ(slave->accepted(), 2);
+
+    slave.reset();
+    EXPECT_EQ(transact(3, 1, 1), 9);
+    EXPECT_EQ(mb.DeviceError(), ECONNREFUSED);
+    slave = std::make_unique<LibmodbusTcpSlave>(port);
+    EXPECT_EQ(transact(3, 1, 1), 0);
+    EXPECT_EQ(answers, 4);
+    EXPECT_EQ(errors, 2);
 }
 
 // ---------------------------------------------------------------- device gone

@@ -313,6 +313,68 @@ TEST(Orn10simProgram, ServesOnItsLinkAndCleansUpOnSigterm) {
     EXPECT_NE(::lstat(link.c_str(), &st), 0);   // removed on exit
 }
 
+// Over TCP as a MODBUS TCP gateway: libmodbus from two threads at once, each
+// always getting its own instrument's registers, and mbpoll the same ones;
+// with a network latency, a master that waits less gets nothing.
+TEST(Orn10simProgram, ServesOverTcpToSeveralMastersAtOnce) {
+    for (const char* latency : {"0", "300"}) {
+        SCOPED_TRACE(latency);
+        ProgramRun run;
+        run.child = Spawn({"--tcp", "0", "--protocol", "mbtcp", "-i", "MB4@1", "-i", "X-22@5", "--freeze",
+                           "--net-fault", std::string("latency=") + latency});
+        const std::string url = ReadFrom(run.child.out, 5000, true);
+        ASSERT_EQ(url.rfind("tcp://127.0.0.1:", 0), 0u) << url;
+        const int port = std::stoi(url.substr(url.rfind(':') + 1));
+        auto connect = [&](int slave, int timeoutMs) {
+            modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
+            modbus_set_slave(ctx, slave);
+            modbus_set_response_timeout(ctx, 0, uint32_t(timeoutMs) * 1000);
+            EXPECT_EQ(modbus_connect(ctx), 0) << modbus_strerror(errno);
+            return ctx;
+        };
+        if (latency[0] != '0') {
+            modbus_t* ctx = connect(1, 100);
+            uint16_t v = 0;
+            EXPECT_EQ(modbus_read_registers(ctx, 1, 1, &v), -1);
+            modbus_close(ctx);
+            modbus_free(ctx);
+            continue;
+        }
+        std::vector<uint16_t> first[2];
+        const int slaves[2] = {1, 5};
+        std::thread masters[2];
+        for (int m = 0; m < 2; ++m)
+            masters[m] = std::thread([&, m] {
+                modbus_t* ctx = connect(slaves[m], 2000);
+                for (int i = 0; i < 40; ++i) {
+                    uint16_t regs[8] = {};
+                    ASSERT_EQ(modbus_read_registers(ctx, 1, 8, regs), 8) << modbus_strerror(errno);
+                    if (first[m].empty()) first[m].assign(regs, regs + 8);
+                    EXPECT_EQ(std::vector<uint16_t>(regs, regs + 8), first[m]) << "read " << i;
+                }
+                modbus_close(ctx);
+                modbus_free(ctx);
+            });
+        for (std::thread& t : masters) t.join();
+        ASSERT_FALSE(first[0].empty());
+        EXPECT_NE(first[0], first[1]) << "two instruments, two answers";
+
+        // mbpoll, one read of the MB4's registers 1 to 8.
+        const std::string command = "mbpoll -m tcp -p " + std::to_string(port) +
+                                    " -a 1 -0 -r 1 -c 8 -1 -o 2 127.0.0.1 2>&1";
+        std::string out;
+        if (std::FILE* p = ::popen(command.c_str(), "r")) {
+            char buf[256];
+            while (std::fgets(buf, sizeof buf, p)) out += buf;
+            EXPECT_EQ(::pclose(p), 0) << out;
+        }
+        for (int r = 1; r <= 8; ++r)
+            EXPECT_NE(out.find("[" + std::to_string(r) + "]: \t" + std::to_string(int16_t(first[0][size_t(r - 1)]))),
+                      std::string::npos)
+                << out;
+    }
+}
+
 TEST(Orn10simProgram, ALiveSimulatorsLinkIsTakenOverOnlyWhenAsked) {
     char dir[] = "/tmp/orn10simtestXXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
@@ -351,7 +413,7 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
              {"--turnaround"}, {"--fault", "3:silent"}, {"--fault", "1:explode"}, {"--bogus"},
              {"-i", "MB4@1", "-i", "X-20@1"}, {"--random", "drop=2"}, {"--fault", "1:stray=0"},
              {"--fault", "1:foreign=1"}, {"--echo=1"}, {"--gas", "3:25"}, {"--gas", "1:lots"},
-             {"--gas", "1:25,tau=-1"}}) {
+             {"--gas", "1:25,tau=-1"}, {"--tcp", "70000"}, {"--protocol", "udp"}, {"--net-fault", "jitter=5"}}) {
         Child c = Spawn(args);
         ASSERT_GT(c.pid, 0);
         const std::string err = ReadFrom(c.err, 3000, false);
@@ -367,7 +429,7 @@ TEST(Orn10simProgram, BadArgumentsExitWithStatus2) {
     EXPECT_EQ(WaitExit(h.pid, 3000), 0);
     for (const char* option :
          {"--instrument MODEL@ADDR", "--echo", "stray=HEX", "foreign=ADDR", "slow=MS", "--gas", "gas ADDR off",
-          "--take-over"})
+          "--take-over", "--tcp [ADDR:]PORT", "--protocol rtu|mbtcp", "latency=MS"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     ::close(h.in);
     ::close(h.out);
