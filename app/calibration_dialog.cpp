@@ -353,7 +353,7 @@ void TCalibrationDialog::Tick() {
         UpdateView();
     }
     if (other) return;
-    const bool lineFree = !form_.MB->Busy() && !form_.Finding && !awaitingCommand_;
+    const bool lineFree = !form_.MasterBusy() && !form_.Finding && !awaitingCommand_;
     // A command the user asked for goes as soon as the line is free.
     if (want_ != TWant::None && lineFree) {
         const int r = want_ == TWant::Zero ? session_->SendZero() : session_->SendSpan();

@@ -1,10 +1,11 @@
 // The program's windows as the program entry makes them: the main window on
 // the Qt event loop, the system's serial ports and the network, its value
-// dialog, and the service tools (traffic view, readings log, trend) and the
-// records tools (guided calibration, service records) attached to it.  The
-// benchmarks and demos drive the same set.
+// dialog, and the service tools (traffic view, readings log, trend), the
+// records tools (guided calibration, service records) and the line window
+// attached to it.  The benchmarks and demos drive the same set.
 #pragma once
 
+#include "line_window.h"
 #include "net_link.h"
 #include "qt_scheduler.h"
 #include "records_tools.h"
@@ -28,6 +29,9 @@ struct TProgram {
     // The guided calibration and the service records (the window's writes
     // are recorded from the start).
     TRecordsTools records{MForm, scheduler};
+    // The line window and the share of the window's master it reads
+    // through: last, so that the share hears of an outcome first.
+    TLineTools line{MForm, scheduler, tools, &records};
 
     TProgram() { MForm.DlgForm = &DlgForm; }
 };

@@ -24,6 +24,10 @@ TServiceTools::TServiceTools(TMForm& form, Scheduler& scheduler) : form_(form), 
     // The tools, in the order of their menus: a new tool is one more entry here.
     ActTraffic = AddTool(tr("Обмен по линии…"), "Ctrl+T", [this] { ShowTraffic(); });
     ActTrend = AddTool(tr("График концентрации…"), "Ctrl+G", [this] { ShowTrend(); });
+    ActLine = AddTool(tr("Линия…"), "Ctrl+B", [this] {
+        if (openLine_) openLine_();
+    });
+    ActLine->setEnabled(false);   // until the line tools are there
     AddTool(QString(), nullptr, nullptr);
     ActLog = AddTool(tr("Записывать показания в файл…"), "Ctrl+L", [this] { ToggleLog(); });
     ActLog->setCheckable(true);
@@ -190,10 +194,19 @@ void TServiceTools::AfterAnswer() {
     trend_->AddReading(scheduler_.nowMs(),
                        Utf8("№%1 %2, %3").arg(mb.SlaveId).arg(Utf8(model->ItemText), QString::fromStdString(port)),
                        form_.DevType, form_.RegImage, form_.DecimalSeparator);
+    LogReading(port, mb.SlaveId, form_.DevType, form_.RegImage);
+}
+
+void TServiceTools::SetLineTool(std::function<void()> open) {
+    openLine_ = std::move(open);
+    ActLine->setEnabled(bool(openLine_));
+}
+
+void TServiceTools::LogReading(const std::string& port, int address, int devType, const TRegImage& image) {
     if (!log_.Recording()) return;
     const std::string when =
         QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")).toStdString();
-    if (!log_.Append(ReadingsCsvRow(when, port, mb.SlaveId, form_.DevType, form_.RegImage, form_.DecimalSeparator))) {
+    if (!log_.Append(ReadingsCsvRow(when, port, address, devType, image, form_.DecimalSeparator))) {
         LogChanged();
         return;
     }

@@ -42,6 +42,7 @@ public:
     QAction* ActTraffic;
     QAction* ActTrend;
     QAction* ActLog;
+    QAction* ActLine;
 
     // The traffic view, made when first asked for.
     TTrafficView* Traffic();
@@ -62,6 +63,11 @@ public:
     // LogFlushMs for them (the message says how many were lost if the time
     // ran out).  Also done when the program quits.
     void StopLog();
+    // What "Линия…" opens; the line tools set it (unset: the entry is disabled).
+    void SetLineTool(std::function<void()> open);
+    // One read of an instrument into the readings log, while it records
+    // (the window's own reads come here, and the line table's).
+    void LogReading(const std::string& port, int address, int devType, const TRegImage& image);
     int LogFlushMs = TReadingsLog::FlushMs;
 
     // Asks for the file to record into (empty: cancelled); a file that
@@ -95,6 +101,7 @@ private:
     QMenu* menu_;                           // of the window's menu buttons
     TTrafficView* traffic_ = nullptr;       // windows of the main window, which deletes them
     TTrendView* trend_ = nullptr;
+    std::function<void()> openLine_;
     TReadingsLog log_{[this] { return scheduler_.nowMs(); }};
     std::unique_ptr<Timer> stallCheck_;   // looks for a stall while rows wait
     bool failureShown_ = false;           // the recording's failure has been told

@@ -484,6 +484,8 @@ int TMForm::ReadRegisters(uint8_t address, uint8_t first, uint8_t count) {
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
     if (!MayTalkTo(slave)) return 0;
+    // Behind a tool's request the read waits, for the address given now.
+    if (Held([this, slave, first, count] { ReadRegisters(slave, first, count); })) return 0;
     // While a transaction is open its request stays as it is: the answer on
     // its way is judged and stored by it.  The master refuses this read.
     if (!MB->Busy()) {
@@ -518,9 +520,9 @@ void TMForm::TimerAutoTimer() {
     if (!Finding) {
         // A read the timer starts does not take an address that is still
         // being typed: this tick reads nothing and leaves the text alone.
-        // Nor does it collide with a request still open (a write): the
-        // next tick reads.
-        if (!AddressBeingTyped() && !MB->Busy()) SBtReadClick();
+        // Nor does it collide with a request of the window still open (a
+        // write): the next tick reads.  Behind a tool's it waits.
+        if (!AddressBeingTyped() && !MasterBusy()) SBtReadClick();
         return;
     }
     // One step of the bus search.
@@ -535,8 +537,8 @@ void TMForm::TimerAutoTimer() {
 }
 
 void TMForm::TimerOnesTimer() {
-    // A request still open: the read comes with the next tick.
-    if (MB->Busy()) return;
+    // A request of the window still open: the read comes with the next tick.
+    if (MasterBusy()) return;
     const TimerRequest fromTimer(*this);
     // During a bus search only probes may read: the answer to any other
     // read would be counted as an instrument found.  Like the automatic
@@ -860,6 +862,12 @@ int TMForm::Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCu
     uint8_t slave = 0;
     if (!ParseAddress(address, slave)) return 2;
     if (!MayTalkTo(slave)) return 0;
+    // Behind a tool's request the write waits, checked again when it goes;
+    // what the current-output group showed before comes back if it fails then.
+    if (Held([this, slave, reg, value, undo] {
+            if (Write(slave, reg, value, undo) != 0 && undo) ShowCurrentView(*undo);
+        }))
+        return 0;
     // The open transaction still needs its request to judge its answer.
     if (MB->Busy()) return 0;
     if (WriteUsesImage(DevType, reg)) {

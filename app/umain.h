@@ -156,6 +156,23 @@ public:
     // command code.
     int CalibrationCommand(uint16_t value);
 
+    // ---- The master shared with the tools beside the window (the line
+    // table, master_share.h).  While a tool's transaction is open (or the
+    // window's own requests wait behind one) the window's requests are
+    // handed to the guest, which makes them as soon as the master is free,
+    // instead of the master refusing them as busy.  Unset: every request
+    // goes at once, as always.
+    class TMasterGuest {
+    public:
+        virtual ~TMasterGuest() = default;
+        virtual bool Holds() const = 0;
+        virtual void Hold(std::function<void()> send) = 0;
+    };
+    TMasterGuest* Guest = nullptr;
+    // Whether a request of the window now would be refused as busy: one of
+    // its own is open (a tool's is not: the request would wait for it).
+    bool MasterBusy() const { return MB->Busy() && !(Guest && Guest->Holds()); }
+
     // ---- Links and seams.
     // The value entry dialog; set by the program entry once it exists.
     TDlgForm* DlgForm = nullptr;
@@ -266,6 +283,12 @@ private:
     int SendRequest(std::optional<TCurrentView> undo = std::nullopt);
     // WriteRegister, with what to show again if the request fails.
     int Write(uint8_t address, uint8_t reg, int32_t value, std::optional<TCurrentView> undo);
+    // Whether the guest has taken `send` to make later.
+    bool Held(std::function<void()> send) {
+        if (!Guest || !Guest->Holds()) return false;
+        Guest->Hold(std::move(send));
+        return true;
+    }
     // The request of a write that has passed its checks: 0 (also when a
     // transaction is open and it is dropped), or 3.
     int SendWrite(uint8_t slave, uint8_t reg, uint16_t word, std::optional<TCurrentView> undo);

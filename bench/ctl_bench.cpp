@@ -62,7 +62,7 @@ double Percentile(std::vector<double> v, double p) {
 
 // Request and answer of the read, at 11 bits per character, plus the turnaround.
 double FloorMs(uint32_t speed) {
-    return orn::ctl::WireMs({"", speed, orn::ptEVEN}, orn::ctl::RequestBytes + orn::ctl::ReadAnswerBytes(Block)) +
+    return orn::WireMs({uint32_t(speed), orn::ptEVEN}, orn::RequestBytes + orn::ReadAnswerBytes(Block)) +
            TurnaroundMs;
 }
 

@@ -2,11 +2,11 @@
 # Builds the benchmarks (Release) and runs them all: read reliability and
 # latency across line speeds, reads under injected faults, reads and writes
 # on the quirks of real lines and adapters (stray bytes, echo, foreign
-# frames), the cost of the running window, lines behind the network (reads
-# through each transport, scans beside mbpoll, reconnection), and the
-# service records (time to a stable reading on the simulator's test gas,
-# record writes and history queries on SQLite and PostgreSQL).  Writes the
-# figures as markdown.
+# frames), the cost of the running window, orn10ctl and the line window
+# beside mbpoll, lines behind the network (reads through each transport,
+# scans beside mbpoll, reconnection), and the service records (time to a
+# stable reading on the simulator's test gas, record writes and history
+# queries on SQLite and PostgreSQL).  Writes the figures as markdown.
 #
 #   bench/run.sh [--quick] [--out FILE] [BUILD_DIR]
 #
@@ -92,6 +92,9 @@ fi
 
 echo "== orn10ctl beside mbpoll" >&2
 bash bench/ctl_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"
+
+echo "== The line window beside orn10ctl and mbpoll" >&2
+bash bench/line_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"
 
 echo "== Lines behind the network" >&2
 bash bench/net_bench.sh $([ $quick = 1 ] && echo --quick) "$build" >>"$tmp"

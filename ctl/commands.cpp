@@ -107,14 +107,16 @@ private:
         return false;
     }
 
-    TReadOut Read() {
+    TReadOut Read() { return Read(o_.address, o_.devType); }
+
+    TReadOut Read(int address, int devType) {
         TReadOut r;
         r.time = TimeNow(out_.Format());
-        r.address = o_.address;
-        r.devType = o_.devType;
-        const TModelInfo& m = *ModelOf(o_.devType);
+        r.address = address;
+        r.devType = devType;
+        const TModelInfo& m = *ModelOf(devType);
         const Clock::time_point start = Clock::now();
-        r.code = PortChecked(line_.Read(uint8_t(o_.address), m.RegOffset, m.RegCount, timeoutMs_));
+        r.code = PortChecked(line_.Read(uint8_t(address), m.RegOffset, m.RegCount, timeoutMs_));
         r.ms = MsSince(start);
         if (r.code == 0) r.image.Store(m.RegOffset, line_.Data());
         return r;
@@ -138,125 +140,102 @@ private:
         return StatusOf(r.code);
     }
 
+    // Reads each instrument of -a in turn, one line per read, round after
+    // round every --interval seconds.
     int Watch() {
         int status = exOk;
         bool gone = false;   // the port failed or could not be opened at the last try
+        out_.WatchModels(ModelsOf(o_.targets));
         for (int n = 0; (o_.count == 0 || n < o_.count) && !line_.Stopped(); ++n) {
             const Clock::time_point start = Clock::now();
             int pauseMs = o_.intervalMs;
-            TReadOut r;
-            const bool opened = line_.IsOpen() || line_.Open();
-            if (opened) {
-                r = Read();
-            } else {
-                r.time = TimeNow(out_.Format());
-                r.address = o_.address;
-                r.devType = o_.devType;
-                r.code = mbPortNotOpen;
+            bool stop = false;
+            for (const TTarget& t : o_.targets) {
+                TReadOut r;
+                const bool opened = line_.IsOpen() || line_.Open();
+                if (opened) {
+                    r = Read(t.address, t.devType);
+                } else {
+                    r.time = TimeNow(out_.Format());
+                    r.address = t.address;
+                    r.devType = t.devType;
+                    r.code = mbPortNotOpen;
+                }
+                if (r.code == Interrupted) {
+                    stop = true;
+                    break;
+                }
+                // An adapter pulled: the outage is one line and told once (a
+                // device that failed under the read has been told already);
+                // the port is tried again every interval, but never more
+                // often than RetryMs, until it is back.
+                const bool down = r.code == mbPortNotOpen;
+                if (down) pauseMs = std::max(pauseMs, RetryMs);
+                if (!opened && !gone)
+                    out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
+                               "; trying again");
+                if (!down && gone) out_.Error("port back: " + line_.PortLabel());
+                if (!(down && gone)) out_.WatchLine(line_.PortLabel(), r);
+                gone = down;
+                if (out_.OutputError()) {   // a full disk, or the reader has gone
+                    stop = true;
+                    break;
+                }
+                if (r.code != 0) {
+                    status = StatusOf(r.code);
+                    // A silent line may be an adapter that was pulled: the
+                    // next read opens the port afresh.
+                    line_.Close();
+                }
+                // Without the port the others wait for the next round.
+                if (down) break;
             }
-            if (r.code == Interrupted) break;
-            // An adapter pulled: the outage is one line and told once (a
-            // device that failed under the read has been told already); the
-            // port is tried again every interval, but never more often than
-            // RetryMs, until it is back.
-            const bool down = r.code == mbPortNotOpen;
-            if (down) pauseMs = std::max(pauseMs, RetryMs);
-            if (!opened && !gone)
-                out_.Error("port gone: " + line_.PortLabel() + ": " + OpenErrorText(line_.OpenError()) +
-                           "; trying again");
-            if (!down && gone) out_.Error("port back: " + line_.PortLabel());
-            if (!(down && gone)) out_.WatchLine(line_.PortLabel(), r);
-            gone = down;
-            if (out_.OutputError()) break;   // a full disk, or the reader has gone
-            if (r.code != 0) {
-                status = StatusOf(r.code);
-                // A silent line may be an adapter that was pulled: the next
-                // read opens the port afresh.
-                line_.Close();
-            }
+            if (stop) break;
             if (o_.count != 0 && n + 1 >= o_.count) break;
             if (!line_.Pause(pauseMs - int(MsSince(start)))) break;
         }
         return status;
     }
 
-    // Probes one address and the model at it.  An instrument answers a read
-    // of one of its registers and refuses one past its last register with
-    // exception 2, so the highest register that it answers is its register
-    // count, and the model whose read block from register 1 has that length
-    // is what it looks like.  Only the last registers of the models' blocks
-    // are asked for, one register each (short answers): the longest block of
-    // each group first (13 of the MB4, then 11 of the X-22), then by halving.
-    // The first question finds the instrument: the register or exception 2
-    // both say that one is there, so an MB4 costs one question, as a plain
-    // probe would.  A later failure other than exception 2 leaves the model
-    // unknown.  Returns the code of the first question (0 for an
-    // instrument), or Interrupted.
-    int Probe(int address, TScanHit& hit) {
-        hit.address = address;
-        std::vector<int> lasts, first;
-        for (const TModelInfo& m : Models) lasts.push_back(m.RegOffset + m.RegCount - 1);
-        std::sort(lasts.begin(), lasts.end());
-        lasts.erase(std::unique(lasts.begin(), lasts.end()), lasts.end());
-        for (const TModelGroup g : {TModelGroup::mgMB, TModelGroup::mgX2x}) {
-            int longest = 0;
-            for (const TModelInfo& m : Models)
-                if (m.Group == g) longest = std::max(longest, m.RegOffset + m.RegCount - 1);
-            first.push_back(int(std::find(lasts.begin(), lasts.end(), longest) - lasts.begin()));
-        }
-        int ok = -1, refused = int(lasts.size());   // indexes known to answer / to be refused
-        bool asked = false;
-        while (refused - ok > 1) {
-            int mid = (ok + refused) / 2;
-            for (int f : first)
-                if (f > ok && f < refused) {
-                    mid = f;
-                    break;
-                }
-            const int code = PortChecked(line_.Read(uint8_t(address), uint16_t(lasts[size_t(mid)]), 1, timeoutMs_));
-            if (code == Interrupted) return Interrupted;
-            if (!asked) hit.code = code == mbIllegalAddress ? mbNoError : code;
-            asked = true;
-            if (hit.code != mbNoError) return hit.code;
-            if (code == 0) ok = mid;
-            else if (code == mbIllegalAddress) refused = mid;
-            else return 0;
-        }
-        if (ok < 0) return 0;
-        hit.registers = lasts[size_t(ok)];
-        for (int d = 0; d < DevTypeCount; ++d)
-            if (Models[size_t(d)].RegOffset == 1 && Models[size_t(d)].RegCount == hit.registers) hit.devType = d;
-        return 0;
+    static std::vector<int> ModelsOf(const std::vector<TTarget>& targets) {
+        std::vector<int> models;
+        for (const TTarget& t : targets)
+            if (std::find(models.begin(), models.end(), t.devType) == models.end()) models.push_back(t.devType);
+        return models;
     }
 
+    // The search of the line (line_scan.h), at -s and -P or, with --sweep,
+    // at each setting in turn.
     int Scan() {
         const Clock::time_point start = Clock::now();
-        std::vector<TScanHit> hits;
-        bool interrupted = false, portFailed = false;
+        TScanPlan plan;
+        plan.From = o_.scanFrom;
+        plan.To = o_.scanTo;
+        plan.TimeoutMs = o_.timeoutMs;
+        if (!o_.sweep.empty()) plan.Settings = o_.sweep;
+        else plan.Settings = {o_.line.Setting()};
+        TLineScan scan(plan);
+        if (!o_.sweep.empty()) out_.ScanStart(plan);
+        bool interrupted = false;
         // Nobody would learn of what is found once the output fails.
-        for (int a = o_.scanFrom; a <= o_.scanTo && !interrupted && !out_.OutputError(); ++a) {
-            out_.ScanProgress(a);
-            TScanHit hit;
-            const int code = Probe(a, hit);
-            interrupted = code == Interrupted || line_.Stopped();
-            // A port that failed (the adapter pulled) ends the search: no
-            // address can answer through it.
-            if (hit.code == mbPortNotOpen) {
-                portFailed = true;
+        while (const auto probe = scan.Next()) {
+            if (out_.OutputError()) break;
+            if (probe->Setting != line_.Settings().Setting()) line_.SetSetting(probe->Setting);
+            out_.ScanProgress(probe->Slave, !o_.sweep.empty() ? SettingText(probe->Setting) : "");
+            const int code = PortChecked(line_.Read(probe->Slave, probe->Reg, 1, probe->TimeoutMs));
+            if (code == Interrupted || line_.Stopped()) {
+                interrupted = true;
+                scan.Stop();
                 break;
             }
-            // Silence is no instrument; a damaged answer or an exception is
-            // something that answers, and is shown.
-            if (code == Interrupted || hit.code == mbTimeout) continue;
-            hits.push_back(hit);
-            out_.ScanHit(hit);
+            if (const auto hit = scan.Outcome(code)) out_.ScanHit(*hit, !o_.sweep.empty());
         }
         const double seconds = MsSince(start) / 1000.0;
-        out_.ScanEnd(line_.PortLabel(), o_.scanFrom, o_.scanTo, timeoutMs_, seconds, hits, interrupted);
+        out_.ScanEnd(line_.PortLabel(), plan, seconds, scan.Hits(), interrupted);
         if (interrupted) return exInterrupted;
-        if (portFailed) return exPort;
-        const bool found = std::any_of(hits.begin(), hits.end(), [](const TScanHit& h) { return h.code == 0; });
-        return found ? exOk : exNoAnswer;
+        // A port that failed (the adapter pulled) ended the search.
+        if (scan.PortFailed()) return exPort;
+        return scan.Found() > 0 ? exOk : exNoAnswer;
     }
 
     // ---- writes and commands

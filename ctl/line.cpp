@@ -51,17 +51,9 @@ std::string NetFailureText(int error) {
     }
 }
 
-double WireMs(const TLineSettings& line, int bytes) {
-    LineSettings s;
-    s.parity = line.parity;
-    return bytes * bitsPerCharacter(s) * 1000.0 / double(line.speed);
-}
-
 TCtlLine::TCtlLine(RealtimeScheduler& scheduler, SerialBackend& backend, const TLineSettings& settings)
     : scheduler_(scheduler), settings_(settings), mb_(scheduler, backend) {
-    const auto rate = std::find(std::begin(BaudRates), std::end(BaudRates), settings.speed);
-    mb_.SetComPortBaudRate(rate == std::end(BaudRates) ? br19200 : TComPortBaudRate(rate - std::begin(BaudRates)));
-    mb_.SetComPortParity(settings.parity);
+    SetSetting(settings.Setting());
     mb_.SetComPortPath(PortDevice(settings.port));
     mb_.SetNetAllowance(uint16_t(std::clamp(settings.netAllowanceMs, 0, 60000)));
     mb_.OnResponseReady = [this](TModbusM*) {
@@ -79,6 +71,14 @@ TCtlLine::TCtlLine(RealtimeScheduler& scheduler, SerialBackend& backend, const T
 }
 
 TCtlLine::~TCtlLine() { Close(); }
+
+void TCtlLine::SetSetting(const TLineSetting& s) {
+    settings_.speed = s.Speed;
+    settings_.parity = s.Parity;
+    const auto rate = std::find(std::begin(BaudRates), std::end(BaudRates), s.Speed);
+    mb_.SetComPortBaudRate(rate == std::end(BaudRates) ? br19200 : TComPortBaudRate(rate - std::begin(BaudRates)));
+    mb_.SetComPortParity(s.Parity);
+}
 
 std::string TCtlLine::PortLabel() const {
     const std::string device = PortDevice(settings_.port);
@@ -142,7 +142,7 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     mb_.RegisterDim = 2;
     mb_.RequestData = data;
     const uint16_t firstByte = MasterTimeout(timeoutMs);
-    answerMs_ = MasterTimeout(WireMs(settings_, answerBytes) + AnswerSlackMs);
+    answerMs_ = MasterTimeout(WireMs(settings_.Setting(), answerBytes) + AnswerSlackMs);
     mb_.SetFTimeout(firstByte);
     // Whatever waits in the queue now came before the request: no answer to
     // it.  Flushed only when there is some: a flush before every request

@@ -6,6 +6,7 @@
 // instrument's turnaround and little else.
 #pragma once
 
+#include "line_scan.h"
 #include "modbusm.h"
 #include "realtime_scheduler.h"
 
@@ -21,6 +22,7 @@ struct TLineSettings {
     std::string port = "COM1";   // a path, COM<n>, or a network address (net_link.h)
     uint32_t speed = 19200;      // bit/s, one of BaudRates
     TComPortParity parity = ptEVEN;
+    TLineSetting Setting() const { return {speed, parity}; }
     // Over a network: the time the answer timeouts get on top.
     int netAllowanceMs = DefaultNetAllowanceMs;
 };
@@ -32,15 +34,6 @@ std::string PortDevice(const std::string& port);
 
 // Why a network connection failed, for people: "connection refused (...)".
 std::string NetFailureText(int error);
-
-// The milliseconds `bytes` characters take on the line.
-double WireMs(const TLineSettings& line, int bytes);
-
-// Bytes of a request of function 3 or 6, and of the answers to them.
-constexpr int RequestBytes = 8;
-constexpr int ExceptionBytes = 5;
-inline int ReadAnswerBytes(int count) { return 5 + 2 * count; }
-constexpr int WriteAnswerBytes = 8;
 
 // A transaction's end: 0 for a good answer, else the master's error code.
 // Interrupted: the stop flag was raised while it was open.
@@ -67,6 +60,9 @@ public:
     // "COM3 (/dev/ttyS2)", or the path.
     std::string PortLabel() const;
     const TLineSettings& Settings() const { return settings_; }
+    // Another speed and parity, from the next request on (at once while
+    // the port is open).
+    void SetSetting(const TLineSetting& s);
 
     // One read of `count` holding registers from `first` (function 3), or
     // one write of a register (function 6).  `timeoutMs` is the time the

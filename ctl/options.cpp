@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "instruments.h"
+#include "line_scan.h"
 #include "net_link.h"
 #include "records.h"
 
@@ -52,6 +53,69 @@ constexpr TValueName ValueNames[] = {
     {"magnet", TValue::Magnet},
     {"current", TValue::Current},
 };
+
+// The list of -a: "1", "1,3,5-9", each item with an optional ":MODEL".
+bool ParseTargets(const std::string& text, std::vector<TTarget>& out, std::string& error) {
+    out.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int devType = -1;
+        const size_t colon = item.find(':');
+        if (colon != std::string::npos) {
+            devType = ParseModel(item.substr(colon + 1));
+            if (devType < 0) {
+                error = "bad model in '" + item + "': expected MB1, MB2, MB3, MB4, X-20 or X-22";
+                return false;
+            }
+            item = item.substr(0, colon);
+        }
+        const size_t dash = item.find('-');
+        long from = 0, to = 0;
+        if (!ParseInt(item.substr(0, dash), 1, 247, from) ||
+            !ParseInt(dash == std::string::npos ? item : item.substr(dash + 1), 1, 247, to) || from > to) {
+            error = "bad address '" + item + "': expected N, or A-B, within 1 to 247";
+            return false;
+        }
+        for (long a = from; a <= to; ++a) out.push_back({int(a), devType});
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+// The settings of --sweep=LIST: speeds and parities, each kind all when
+// none of it is listed.
+bool ParseSweep(const std::string& text, std::vector<TLineSetting>& out, std::string& error) {
+    std::vector<uint32_t> speeds;
+    std::vector<TComPortParity> parities;
+    size_t start = 0;
+    while (!text.empty()) {
+        const size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string word = Loose(item);
+        long speed = 0;
+        if (word == "NONE" || word == "N") parities.push_back(ptNONE);
+        else if (word == "ODD" || word == "O") parities.push_back(ptODD);
+        else if (word == "EVEN" || word == "E") parities.push_back(ptEVEN);
+        else if (ParseInt(item, 1, 4000000, speed) &&
+                 std::find(std::begin(SweepSpeeds), std::end(SweepSpeeds), uint32_t(speed)) != std::end(SweepSpeeds))
+            speeds.push_back(uint32_t(speed));
+        else {
+            error = "bad sweep item '" + item + "': expected speeds (1200 to 115200) and parities (none, odd, even)";
+            return false;
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (speeds.empty()) speeds.assign(std::begin(SweepSpeeds), std::end(SweepSpeeds));
+    if (parities.empty()) parities.assign(std::begin(SweepParities), std::end(SweepParities));
+    std::vector<TLineSetting> chosen;
+    for (uint32_t sp : speeds)
+        for (TComPortParity p : parities) chosen.push_back({sp, p});
+    out = SweepOrder(chosen);
+    return true;
+}
 
 // The positional arguments of a command, checked and stored.
 bool TakePositionals(const std::vector<std::string>& pos, TOptions& o, std::string& error) {
@@ -133,7 +197,7 @@ int ParseModel(const std::string& text) {
 
 int DefaultTimeoutMs(const TOptions& o) {
     if (o.command != TCommand::Scan) return 500;
-    return int(WireMs(o.line, RequestBytes)) + 40;
+    return DefaultProbeTimeoutMs(o.line.Setting());
 }
 
 bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& error) {
@@ -223,7 +287,13 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
             else if (p == "EVEN" || p == "E") o.line.parity = ptEVEN;
             else return bad("parity", "none, odd or even");
         } else if (name == "-a" || name == "--address") {
-            if (!takeInt(1, 247, "address", "1 to 247", o.address)) return false;
+            if (!take()) return false;
+            if (!ParseTargets(value, o.targets, error)) return false;
+            o.address = o.targets.front().address;
+            if (o.targets.front().devType >= 0) {
+                o.devType = o.targets.front().devType;
+                o.modelGiven = true;
+            }
             o.addressGiven = true;
         } else if (name == "-m" || name == "--model") {
             if (!take()) return false;
@@ -251,6 +321,8 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
         } else if (name == "--json" || name == "--csv") {
             if (!flag()) return false;
             o.format = name == "--json" ? TFormat::Json : TFormat::Csv;
+        } else if (name == "--sweep") {
+            if (!ParseSweep(hasValue ? value : "", o.sweep, error)) return false;
         } else if (name == "-v" || name == "--verbose") {
             if (!flag()) return false;
             o.verbose = true;
@@ -263,6 +335,16 @@ bool ParseArgs(const std::vector<std::string>& args, TOptions& o, std::string& e
         error = "no command given";
         return false;
     }
+    if (o.targets.size() > 1 && o.command != TCommand::Watch) {
+        error = "a list of addresses is for watch only";
+        return false;
+    }
+    if (!o.sweep.empty() && o.command != TCommand::Scan) {
+        error = "--sweep is for scan only";
+        return false;
+    }
+    for (TTarget& t : o.targets)
+        if (t.devType < 0) t.devType = o.devType;
     return TakePositionals(pos, o, error);
 }
 
@@ -280,9 +362,12 @@ Commands:
   read                 read the instrument once and show its readings
   watch                read it every --interval seconds, one line per read,
                        until interrupted (Ctrl+C, SIGTERM) or --count reads;
-                       a failed read prints its error and the watch goes on
+                       a failed read prints its error and the watch goes on;
+                       with several addresses (-a 1,3,5-9) each is read in
+                       turn, one line each, round after round
   scan [A[-B]]         find the instruments at addresses A to B (default
-                       1-247) and the model each looks like
+                       1-247) and the model each looks like; with --sweep
+                       at other speeds and parities too
   write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
   write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
   write magnet V       set the gas for magnetic calibration  (MB2-MB4)
@@ -345,7 +430,9 @@ Line:
   -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
                        or 115200
   -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
-  -a, --address N      the instrument's address, 1 to 247 (default 1)
+  -a, --address N      the instrument's address, 1 to 247 (default 1); watch:
+                       a list of addresses and ranges (1,3,5-9), each with
+                       its model when not -m's (3:X-22, 5-9:MB2)
   -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
                        registers are read and how they are shown
   -t, --timeout MS     time the instrument has to begin its answer (default 500;
@@ -358,7 +445,19 @@ Watch:
                        0: no pause); a port that fails or cannot be opened is
                        said once ("port gone", then "port back") and tried
                        again every S seconds, at most every 0.5 s
-  -n, --count N        stop after N reads (each try counts)
+  -n, --count N        stop after N reads (each try counts; with several
+                       addresses, N rounds)
+
+Scan:
+      --sweep[=LIST]   when the line's settings are not known: the search at
+                       each speed and parity in turn, the usual ones first
+                       (19200 and 9600 bit/s, even, none, odd), and for each
+                       instrument the settings it answered at.  LIST chooses
+                       speeds and parities (--sweep=9600,19200,even,none);
+                       a kind not listed is tried whole: --sweep alone tries
+                       all 8 speeds by 3 parities.  Its time (every address
+                       silent) is said first.  An address found is not asked
+                       again at later settings.
 
 Output:
       --json           JSON (one object; watch: one object per line)
@@ -409,6 +508,8 @@ Examples:
   orn10ctl -p COM2 -s 9600 -a 3 -m X-22 --json read
   orn10ctl -p /dev/ttyUSB0 -a 5 watch -i 1 --csv >> readings.csv
   orn10ctl -p /dev/ttyUSB0 scan -t 50
+  orn10ctl -p /dev/ttyUSB0 scan 1-10 --sweep
+  orn10ctl -p /dev/ttyUSB0 -a 1,3:X-22,5-9 watch -i 5 --csv >> line.csv
   orn10ctl -p /dev/ttyUSB0 -a 5 write threshold1 20,5
   orn10ctl -p tcp://192.168.1.20 -a 5 read
   orn10ctl -p rtu+tcp://192.168.1.21:4001 --net-timeout 300 scan

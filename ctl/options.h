@@ -35,11 +35,20 @@ enum class TFormat { Human, Json, Csv };
 // The values that `write` sets, by the name given on the command line.
 enum class TValue { Threshold1, Threshold2, Magnet, Current };
 
+// One instrument of a watch.
+struct TTarget {
+    int address = 1;
+    int devType = -1;        // -1: the model of -m
+};
+
 struct TOptions {
     TCommand command = TCommand::Help;
     TLineSettings line;
     int address = 1;         // 1 to 247
     int devType = 3;         // the model (TDevType); MB4 as the window starts
+    // watch: the instruments, in the order given (-a 1,3:X-22,5-9); each
+    // with its model (-m's unless given).  The one of -a for the others.
+    std::vector<TTarget> targets = std::vector<TTarget>(1);
     bool addressGiven = false;   // -a / -m given (history and export filter by them only then)
     bool modelGiven = false;
     int timeoutMs = 0;       // until the answer begins; 0: the command's default
@@ -56,6 +65,9 @@ struct TOptions {
     // scan
     int scanFrom = 1;
     int scanTo = 247;
+    // The speeds and parities to try (--sweep), in the order tried; empty:
+    // only those of -s and -P.
+    std::vector<TLineSetting> sweep;
     // records: who and where, for the record of a write or command
     std::string technician;  // empty: the login name
     std::string site;

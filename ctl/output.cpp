@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -58,6 +59,22 @@ std::vector<int> UsedRows(int devType) {
     for (int r = 0; r < GridRowCount; ++r)
         if (RowUsed(devType, r)) rows.push_back(r);
     return rows;
+}
+
+// The text of the reading labelled `label`, empty when the model has none.
+std::string ReadingOf(const TReadOut& r, const std::string& label, const std::string& sep) {
+    for (int row : UsedRows(r.devType))
+        if (label == RowLabels(r.devType, row)) return ReadingText(r.devType, row, r.image, sep).value_or("");
+    return "";
+}
+
+// "1 min 05 s", "12 s".
+std::string Duration(double ms) {
+    const long s = long(std::ceil(ms / 1000.0));
+    char buf[32];
+    if (s >= 60) std::snprintf(buf, sizeof buf, "%ld min %02ld s", s / 60, s % 60);
+    else std::snprintf(buf, sizeof buf, "%ld s", s);
+    return buf;
 }
 
 std::string ModelText(int devType) {
@@ -193,10 +210,18 @@ std::string TOutput::Json(const std::string& port, const TReadOut& r) const {
     return j + "]}}";
 }
 
-void TOutput::ReadingCsvHeader(int devType) {
+void TOutput::ReadingCsvHeader() {
     std::string h = "time,address,model,status,ms";
-    for (int row : UsedRows(devType)) h += "," + CsvText(RowLabels(devType, row));
+    for (const std::string& c : columns_) h += "," + CsvText(c);
     std::fprintf(out_, "%s\n", h.c_str());
+}
+
+void TOutput::WatchModels(const std::vector<int>& devTypes) {
+    columns_.clear();
+    for (int d : devTypes)
+        for (int row : UsedRows(d))
+            if (std::find(columns_.begin(), columns_.end(), RowLabels(d, row)) == columns_.end())
+                columns_.push_back(RowLabels(d, row));
 }
 
 void TOutput::Reading(const std::string& port, const TReadOut& r) {
@@ -218,32 +243,30 @@ void TOutput::Reading(const std::string& port, const TReadOut& r) {
 }
 
 void TOutput::WatchLine(const std::string& port, const TReadOut& r) {
-    const std::vector<int> rows = UsedRows(r.devType);
+    if (columns_.empty()) WatchModels({r.devType});
     switch (format_) {
     case TFormat::Json: std::fprintf(out_, "%s\n", Json(port, r).c_str()); break;
     case TFormat::Csv: {
-        if (!headerDone_) ReadingCsvHeader(r.devType);
+        if (!headerDone_) ReadingCsvHeader();
         std::string line = CsvText(r.time) + "," + std::to_string(r.address) + "," + CsvText(ModelText(r.devType)) +
                            "," + CsvText(OutcomeText(r.code)) + "," + Number(r.ms);
-        for (int row : rows)
-            line += "," + (r.code == 0 ? CsvText(ReadingText(r.devType, row, r.image, sep_).value_or("")) : "");
+        for (const std::string& c : columns_) line += "," + (r.code == 0 ? CsvText(ReadingOf(r, c, sep_)) : "");
         std::fprintf(out_, "%s\n", line.c_str());
         break;
     }
     case TFormat::Human: {
         // Each value under its label; a column is at least 6 wide (655,35).
-        auto widthOf = [&](int row) { return std::max<size_t>(Width(RowLabels(r.devType, row)), 6); };
+        auto widthOf = [&](const std::string& c) { return std::max<size_t>(Width(c), 6); };
         if (!headerDone_) {
             std::string h = Pad("Время", 8) + "  " + Pad("№", 4);
-            for (int row : rows) h += "  " + Pad(RowLabels(r.devType, row), widthOf(row));
+            for (const std::string& c : columns_) h += "  " + Pad(c, widthOf(c));
             std::fprintf(out_, "%s\n", h.c_str());
         }
         std::string line = Pad(r.time, 8) + "  " + Pad(std::to_string(r.address), 4);
         if (r.code != 0) {
             line += "  " + OutcomeText(r.code);
         } else {
-            for (int row : rows)
-                line += "  " + Pad(ReadingText(r.devType, row, r.image, sep_).value_or(""), widthOf(row));
+            for (const std::string& c : columns_) line += "  " + Pad(ReadingOf(r, c, sep_), widthOf(c));
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         std::fprintf(out_, "%s\n", line.c_str());
@@ -319,28 +342,38 @@ void TOutput::Write(const std::string& port, const TWriteOut& w) {
     Flush();
 }
 
-void TOutput::ScanProgress(int address) {
+void TOutput::ScanStart(const TScanPlan& plan) {
+    if (format_ != TFormat::Human) return;
+    Error("trying " + std::to_string(plan.Settings.size()) + " settings at " + std::to_string(plan.To - plan.From + 1) +
+          " addresses: about " + Duration(PlanSilentMs(plan)));
+}
+
+void TOutput::ScanProgress(int address, const std::string& setting) {
     if (format_ != TFormat::Human || !IsTerminal(err_)) return;
-    std::fprintf(err_, "\r%s   ", Address(address).c_str());
+    std::fprintf(err_, "\r%s %s   ", setting.c_str(), Address(address).c_str());
     std::fflush(err_);
     progress_ = true;
 }
 
-void TOutput::ScanHit(const TScanHit& hit) {
+void TOutput::ScanHit(const TScanHit& hit, bool sweep) {
     if (progress_) {
-        std::fprintf(err_, "\r        \r");
+        std::fprintf(err_, "\r                    \r");
         progress_ = false;
     }
-    std::string model = hit.devType >= 0 ? ModelText(hit.devType) : "?";
+    std::string model = hit.DevType >= 0 ? ModelText(hit.DevType) : "?";
     if (format_ == TFormat::Human) {
-        if (!headerDone_) std::fprintf(out_, "Адрес  Прибор\n");
-        if (hit.code != 0) model += "  " + OutcomeText(hit.code);
-        else if (hit.devType < 0 && hit.registers > 0) model += "  (" + std::to_string(hit.registers) + " registers)";
-        std::fprintf(out_, "%5d  %s\n", hit.address, model.c_str());
+        if (!headerDone_) std::fprintf(out_, sweep ? "Адрес  Связь       Прибор\n" : "Адрес  Прибор\n");
+        if (hit.Code != 0) model += "  " + OutcomeText(hit.Code);
+        else if (hit.DevType < 0 && hit.Registers > 0) model += "  (" + std::to_string(hit.Registers) + " registers)";
+        if (sweep) model = Pad(SettingText(hit.Setting), 10) + "  " + model;
+        std::fprintf(out_, "%5d  %s\n", hit.Address, model.c_str());
     } else if (format_ == TFormat::Csv) {
-        if (!headerDone_) std::fprintf(out_, "address,model,registers,status\n");
-        std::fprintf(out_, "%d,%s,%s,%s\n", hit.address, CsvText(model).c_str(),
-                     hit.registers ? std::to_string(hit.registers).c_str() : "", CsvText(OutcomeText(hit.code)).c_str());
+        if (!headerDone_) std::fprintf(out_, sweep ? "address,model,registers,status,speed,parity\n" : "address,model,registers,status\n");
+        std::string line = std::to_string(hit.Address) + "," + CsvText(model) + "," +
+                           (hit.Registers ? std::to_string(hit.Registers) : "") + "," + CsvText(OutcomeText(hit.Code));
+        if (sweep)
+            line += "," + std::to_string(hit.Setting.Speed) + "," + std::string(1, ParityLetter(hit.Setting.Parity));
+        std::fprintf(out_, "%s\n", line.c_str());
     } else {
         return;   // JSON comes whole at the end
     }
@@ -348,34 +381,48 @@ void TOutput::ScanHit(const TScanHit& hit) {
     Flush();
 }
 
-void TOutput::ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
+void TOutput::ScanEnd(const std::string& port, const TScanPlan& plan, double seconds,
                       const std::vector<TScanHit>& hits, bool interrupted) {
-    if (progress_) std::fprintf(err_, "\r        \r");
+    if (progress_) std::fprintf(err_, "\r                    \r");
     progress_ = false;
-    const int found = int(std::count_if(hits.begin(), hits.end(), [](const TScanHit& h) { return h.code == 0; }));
+    const int found = int(std::count_if(hits.begin(), hits.end(), [](const TScanHit& h) { return h.Code == 0; }));
+    const bool sweep = plan.Settings.size() > 1;
+    auto setting = [&](const TScanHit& h) {
+        return sweep ? ",\"speed\":" + std::to_string(h.Setting.Speed) + ",\"parity\":\"" +
+                           std::string(1, ParityLetter(h.Setting.Parity)) + "\""
+                     : std::string();
+    };
     if (format_ == TFormat::Human) {
         std::fprintf(out_, "Найдено приборов: %d\n", found);
         if (interrupted) Error("scan interrupted");
     } else if (format_ == TFormat::Json) {
-        std::string j = "{\"port\":" + JsonText(port) + ",\"from\":" + std::to_string(from) + ",\"to\":" +
-                        std::to_string(to) + ",\"timeout_ms\":" + std::to_string(timeoutMs) +
-                        ",\"seconds\":" + Number(seconds) + ",\"complete\":" + (interrupted ? "false" : "true") +
-                        ",\"found\":[";
-        bool first = true;
+        const TLineSetting first = plan.Settings.empty() ? TLineSetting{} : plan.Settings.front();
+        std::string j = "{\"port\":" + JsonText(port) + ",\"from\":" + std::to_string(plan.From) + ",\"to\":" +
+                        std::to_string(plan.To) + ",\"timeout_ms\":" + std::to_string(ProbeTimeoutMs(plan, first)) +
+                        ",\"seconds\":" + Number(seconds) + ",\"complete\":" + (interrupted ? "false" : "true");
+        if (sweep) {
+            j += ",\"settings\":[";
+            for (size_t k = 0; k < plan.Settings.size(); ++k)
+                j += (k ? ",\"" : "\"") + SettingText(plan.Settings[k]) + "\"";
+            j += "]";
+        }
+        j += ",\"found\":[";
+        bool first1 = true;
         for (const TScanHit& h : hits) {
-            if (h.code != 0) continue;
-            j += std::string(first ? "" : ",") + "{\"address\":" + std::to_string(h.address) + ",\"model\":" +
-                 (h.devType >= 0 ? JsonText(ModelText(h.devType)) : "null") +
-                 ",\"registers\":" + (h.registers ? std::to_string(h.registers) : "null") + "}";
-            first = false;
+            if (h.Code != 0) continue;
+            j += std::string(first1 ? "" : ",") + "{\"address\":" + std::to_string(h.Address) + ",\"model\":" +
+                 (h.DevType >= 0 ? JsonText(ModelText(h.DevType)) : "null") +
+                 ",\"registers\":" + (h.Registers ? std::to_string(h.Registers) : "null") + setting(h) + "}";
+            first1 = false;
         }
         j += "],\"errors\":[";
-        first = true;
+        first1 = true;
         for (const TScanHit& h : hits) {
-            if (h.code == 0) continue;
-            j += std::string(first ? "" : ",") + "{\"address\":" + std::to_string(h.address) +
-                 ",\"code\":" + std::to_string(h.code) + ",\"error\":" + JsonText(OutcomeText(h.code)) + "}";
-            first = false;
+            if (h.Code == 0) continue;
+            j += std::string(first1 ? "" : ",") + "{\"address\":" + std::to_string(h.Address) +
+                 ",\"code\":" + std::to_string(h.Code) + ",\"error\":" + JsonText(OutcomeText(h.Code)) + setting(h) +
+                 "}";
+            first1 = false;
         }
         std::fprintf(out_, "%s]}\n", j.c_str());
     }

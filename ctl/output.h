@@ -4,6 +4,7 @@
 
 #include "instruments.h"
 #include "line_events.h"
+#include "line_scan.h"
 #include "options.h"
 #include "port_list.h"
 
@@ -44,14 +45,6 @@ struct TWriteOut {
     std::string note;     // why nothing needed to be sent
 };
 
-// One address of a scan that answered.
-struct TScanHit {
-    int address = 0;
-    int code = 0;         // 0: a good answer; else what the address answered with
-    int registers = 0;    // the longest block it answered, 0: not known
-    int devType = -1;     // the model it looks like, -1: none
-};
-
 class TOutput {
 public:
     // `sep`: the decimal separator for people.
@@ -66,14 +59,19 @@ public:
 
     // read: the readings of one instrument, or its error.
     void Reading(const std::string& port, const TReadOut& r);
+    // watch: the models watched, before the first line: the columns are
+    // the readings any of them shows.
+    void WatchModels(const std::vector<int>& devTypes);
     // watch: one line per read (a header before the first).
     void WatchLine(const std::string& port, const TReadOut& r);
     void Write(const std::string& port, const TWriteOut& w);
-    // scan: each address as it is found, then the summary.
-    void ScanHit(const TScanHit& hit);
-    void ScanProgress(int address);
-    void ScanEnd(const std::string& port, int from, int to, int timeoutMs, double seconds,
-                 const std::vector<TScanHit>& hits, bool interrupted);
+    // scan: what a sweep may take (before it starts), each address as it is
+    // found (with the settings it answered at when sweeping), then the summary.
+    void ScanStart(const TScanPlan& plan);
+    void ScanHit(const TScanHit& hit, bool sweep);
+    void ScanProgress(int address, const std::string& setting);
+    void ScanEnd(const std::string& port, const TScanPlan& plan, double seconds, const std::vector<TScanHit>& hits,
+                 bool interrupted);
     // ports: the items of the port list.
     void Ports(const PortList& list);
     // Text as it stands (the help, the version).
@@ -92,7 +90,7 @@ public:
 
 private:
     void Flush();
-    void ReadingCsvHeader(int devType);
+    void ReadingCsvHeader();
     std::string Json(const std::string& port, const TReadOut& r) const;
 
     TFormat format_;
@@ -101,6 +99,7 @@ private:
     std::string sep_;
     std::string localeSep_;
     bool headerDone_ = false;
+    std::vector<std::string> columns_;   // watch: the labels of the readings shown
     bool progress_ = false;
     int outError_ = 0;
 };

@@ -145,6 +145,25 @@ std::optional<double> GasConcentrationOf(int devType, const TRegImage& image) {
 
 bool RowUsed(int devType, int row) { return RowOf(devType, row).Decode != Rule::None; }
 
+uint8_t StatusRegister(int devType) { return RowOf(devType, 3).RegA; }
+
+std::vector<TStatusBitInfo> StatusBits(int devType) {
+    if (IsMBModel(devType)) return {{CurrentFixedMask, TStatusBit::CurrentFixed}};
+    return {};
+}
+
+int AlarmLevel(int devType, const TRegImage& image) {
+    const RowSpec& gas = RowOf(devType, 1);
+    if (gas.Decode != Rule::Gas || image[gas.RegA] >= 9999) return 0;
+    const uint16_t v = image[gas.RegA];
+    int level = 0;
+    for (int value : {svThreshold1, svThreshold2}) {
+        const uint8_t reg = SettingRegister(devType, value);
+        if (reg && v >= image[reg]) level = value == svThreshold1 ? 1 : 2;
+    }
+    return level;
+}
+
 const char* const MBErrorTexts[MBErrorCount] = {
     "00",
     "Ошибка 01 (неверный адрес регистра) ",
@@ -290,6 +309,36 @@ bool TypedValueWritable(int devType, int reg, int32_t hundredths) {
     if (model && reg == model->RegCalb && (hundredths == CmdSetZero || hundredths == CmdResetCalibration))
         return false;
     return true;
+}
+
+uint8_t SettingRegister(int devType, int value) {
+    const TModelInfo* m = ModelOf(devType);
+    if (!m) return 0;
+    switch (value) {
+    case svThreshold1: return m->EnLimit1 ? m->RegLimit1 : 0;
+    case svThreshold2: return m->EnLimit2 ? m->RegLimit2 : 0;
+    case svMagnet: return m->EnMagnet ? m->RegMagnet : 0;
+    default: return 0;
+    }
+}
+
+int SettingRow(int value) { return value == svThreshold1 ? 5 : value == svThreshold2 ? 6 : 7; }
+
+std::vector<TSettingWrite> SettingWrites(int devType, const std::array<std::optional<uint16_t>, SettingValueCount>& wanted,
+                                         const TRegImage& image) {
+    std::vector<TSettingWrite> out;
+    auto add = [&](int value) {
+        const uint8_t reg = SettingRegister(devType, value);
+        if (reg && wanted[size_t(value)]) out.push_back({value, reg, *wanted[size_t(value)]});
+    };
+    // Threshold 1 may not pass the present threshold 2, nor threshold 2
+    // fall below the present threshold 1: the one that makes room goes first.
+    const uint8_t reg2 = SettingRegister(devType, svThreshold2);
+    const bool upward = reg2 && wanted[svThreshold1] && wanted[svThreshold2] && *wanted[svThreshold1] > image[reg2];
+    add(upward ? svThreshold2 : svThreshold1);
+    add(upward ? svThreshold1 : svThreshold2);
+    add(svMagnet);
+    return out;
 }
 
 // ---------------------------------------------------------------------------

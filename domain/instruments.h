@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orn {
 
@@ -165,6 +166,26 @@ int64_t SerialNumberOf(int devType, const TRegImage& image);
 // echo or out of range) and for a model out of range.
 std::optional<double> GasConcentrationOf(int devType, const TRegImage& image);
 
+// The register that holds the status word: 1 on the MB models, 3 on the
+// 0 for a model out of range.
+uint8_t StatusRegister(int devType);
+
+// The bits of the status word that a model defines.  Only the MB models
+// define one: bit 10, the current output fixed.  Other bits have no
+// meaning known here.
+enum class TStatusBit { CurrentFixed };
+struct TStatusBitInfo {
+    uint16_t Mask;
+    TStatusBit Bit;
+};
+std::vector<TStatusBitInfo> StatusBits(int devType);
+
+// How the gas reading stands against the model's alarm thresholds as the
+// image holds them: 0 below threshold 1 (or the model has none, or the
+// reading is shown in hexadecimal), 1 at or above threshold 1, 2 at or
+// above threshold 2.
+int AlarmLevel(int devType, const TRegImage& image);
+
 // ---------------------------------------------------------------------------
 // Writes
 
@@ -201,6 +222,34 @@ bool WriteUsesImage(int devType, int reg);
 // factory reset), so that a typed concentration cannot execute a command.
 // Zero and reset have their own buttons and do not come through here.
 bool TypedValueWritable(int devType, int reg, int32_t hundredths);
+
+// The values that can be copied from one instrument to others: the two
+// alarm thresholds and the gas for magnetic calibration.
+enum TSettingValue : int { svThreshold1, svThreshold2, svMagnet };
+constexpr int SettingValueCount = 3;
+
+// The register of `value` on the model (its value button's register); 0
+// when the model has no such value.
+uint8_t SettingRegister(int devType, int value);
+// The readings row that shows it (5, 6, 7).
+int SettingRow(int value);
+
+// One write of a copy.
+struct TSettingWrite {
+    int Value;        // TSettingValue
+    uint8_t Reg;
+    uint16_t Word;
+};
+
+// The writes that set `wanted` (by TSettingValue; nullopt: not copied) on
+// an instrument of the model, in an order in which each passes its range
+// check against the image as the writes before it leave it: threshold 2
+// first when the new threshold 1 lies above the present threshold 2, else
+// threshold 1 first; the magnetic calibration gas last.  Values the model
+// lacks are left out.  The checks themselves are WriteRange's, made by the
+// caller on the image as it is at each write.
+std::vector<TSettingWrite> SettingWrites(int devType, const std::array<std::optional<uint16_t>, SettingValueCount>& wanted,
+                                         const TRegImage& image);
 
 // ---------------------------------------------------------------------------
 // Value entry

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     std::string names;
     for (const auto& wanted : o.instruments) {
         Instrument& inst = line.add(wanted.model, wanted.address);
+        if (wanted.speed) line.setOwnSettings(wanted.address, wanted.speed, wanted.parity);
         // The X-22 keeps the PC's local time, as one set up by hand would.
         inst.setDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                          local.tm_sec);
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
         auto f = o.faults.find(wanted.address);
         if (f != o.faults.end()) inst.faults() = f->second;
         names += std::string(names.empty() ? "" : ", ") + ModelName(wanted.model) + "@" + std::to_string(wanted.address);
+        if (wanted.speed) names += ":" + std::to_string(wanted.speed);
     }
     for (const GasCommand& g : o.gas) ApplyGas(line, g);
     if (o.verbose)

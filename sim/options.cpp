@@ -63,13 +63,26 @@ std::vector<std::pair<std::string, std::string>> SplitList(const std::string& s)
 
 bool ParseInstrument(const std::string& s, InstrumentSpec& wanted, std::string& error) {
     const size_t at = s.find('@');
-    long address = 0;
-    if (at == std::string::npos || !ParseModel(s.substr(0, at), wanted.model) ||
-        !ParseInt(s.substr(at + 1), 1, 247, address)) {
-        error = "bad instrument '" + s + "': expected MODEL@ADDRESS, MODEL one of MB1 MB2 MB3 MB4 X-20 X-22, ADDRESS 1 to 247";
+    // MODEL@ADDRESS[:SPEED[:PARITY]]
+    const size_t colon = s.find(':', at == std::string::npos ? 0 : at);
+    const size_t colon2 = colon == std::string::npos ? colon : s.find(':', colon + 1);
+    long address = 0, speed = 0;
+    const std::string parity = colon2 == std::string::npos ? "" : s.substr(colon2 + 1);
+    bool ok = at != std::string::npos && ParseModel(s.substr(0, at), wanted.model) &&
+              ParseInt(s.substr(at + 1, colon == std::string::npos ? colon : colon - at - 1), 1, 247, address);
+    if (ok && colon != std::string::npos) {
+        ok = ParseInt(s.substr(colon + 1, colon2 == std::string::npos ? colon2 : colon2 - colon - 1), 50, 4000000,
+                      speed);
+        wanted.parity = parity.empty() || parity == "even" ? ptEVEN : parity == "odd" ? ptODD : ptNONE;
+        ok = ok && (parity.empty() || parity == "none" || parity == "odd" || parity == "even");
+    }
+    if (!ok) {
+        error = "bad instrument '" + s + "': expected MODEL@ADDRESS[:SPEED[:PARITY]], MODEL one of MB1 MB2 MB3 MB4 "
+                "X-20 X-22, ADDRESS 1 to 247, PARITY none, odd or even";
         return false;
     }
     wanted.address = uint8_t(address);
+    wanted.speed = uint32_t(speed);
     return true;
 }
 
@@ -253,8 +266,11 @@ std::string UsageText() {
            "ORN10_COM1=PATH (over TCP: the address), and serves until interrupted (SIGINT or\n"
            "SIGTERM).\n"
            "\n"
-           "  -i, --instrument MODEL@ADDR  an instrument on the line (repeatable; default MB4@1);\n"
-           "                               MODEL: MB1 MB2 MB3 MB4 X-20 X-22, ADDR: 1 to 247\n"
+           "  -i, --instrument MODEL@ADDR[:SPEED[:PARITY]]  an instrument on the line (repeatable;\n"
+           "                           default MB4@1); MODEL: MB1 MB2 MB3 MB4 X-20 X-22, ADDR: 1 to\n"
+           "                           247; SPEED and PARITY (none, odd, even; default even): its\n"
+           "                           own, where they differ from the line's (a pseudo-terminal\n"
+           "                           does not carry the parity: it hears any at its speed)\n"
            "  -l, --link PATH          make PATH a symbolic link to the pseudo-terminal (its\n"
            "                           directories are created, an old link replaced; removed on exit);\n"
            "                           refused while another orn10sim serves the link\n"

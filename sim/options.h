@@ -15,6 +15,8 @@ namespace orn::sim {
 struct InstrumentSpec {
     Model model;
     uint8_t address;
+    uint32_t speed = 0;               // its own speed; 0: the line's
+    TComPortParity parity = ptEVEN;   // its own parity (with a speed of its own)
 };
 
 // Test gas on an instrument: applied (a concentration) or removed.

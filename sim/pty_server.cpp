@@ -206,10 +206,10 @@ void PtyServer::toLine(const uint8_t* data, size_t n) {
     std::lock_guard<std::mutex> lock(mutex_);
     // A pseudo-terminal keeps the speed the master set, though it ignores
     // it; the parity it drops.  A master at another speed is heard as
-    // garbage.
+    // garbage; the parity cannot be told.
     LineSettings master = line_.settings();
     if (const uint32_t speed = TerminalSpeed(ptm_)) master.baudRate = speed;
-    line_.send(data, n, nowUs(), &master);
+    line_.send(data, n, nowUs(), &master, true);
 }
 
 bool PtyServer::link(const std::string& path, std::string& error, bool takeOver) {

@@ -95,9 +95,41 @@ LineSettings SimLine::settings() const {
 
 double SimLine::charUs() const { return CharUs(settings()); }
 
-int64_t SimLine::gapUs() const {
+void SimLine::setOwnSettings(uint8_t address, uint32_t baudRate, TComPortParity parity) {
+    LineSettings s = settings();
+    s.baudRate = baudRate;
+    s.parity = parity;
+    for (auto& o : own_)
+        if (o.first == address) {
+            o.second = s;
+            return;
+        }
+    own_.push_back({address, s});
+}
+
+LineSettings SimLine::settingsOf(const Instrument& inst) const {
+    for (const auto& o : own_)
+        if (o.first == inst.address()) return o.second;
+    return settings();
+}
+
+int64_t SimLine::gapUs() const { return gapUs(settings()); }
+
+int64_t SimLine::gapUs(const LineSettings& s) const {
     // 3.5 characters; above 19200 bit/s a fixed 1.75 ms, as RTU slaves do.
-    return std::max<int64_t>(std::llround(3.5 * charUs()), 1750);
+    return std::max<int64_t>(std::llround(3.5 * CharUs(s)), 1750);
+}
+
+bool SimLine::Hears(const LineSettings& inst, const LineSettings& master, bool anyParity) {
+    return inst.baudRate == master.baudRate && inst.dataBits == master.dataBits &&
+           (anyParity || inst.parity == master.parity);
+}
+
+bool SimLine::anyoneHears(const InByte& in) const {
+    if (Hears(settings(), in.s, in.anyParity)) return true;
+    for (const auto& o : own_)
+        if (Hears(o.second, in.s, in.anyParity)) return true;
+    return false;
 }
 
 void SimLine::sync() {
@@ -106,12 +138,11 @@ void SimLine::sync() {
 
 // ---------------------------------------------------------------- master's side
 
-void SimLine::send(const uint8_t* data, size_t n, int64_t atUs, const LineSettings* master) {
+void SimLine::send(const uint8_t* data, size_t n, int64_t atUs, const LineSettings* master, bool anyParity) {
     if (n == 0) return;
     advanceTo(atUs);
     const LineSettings line = settings();
     const LineSettings& m = master ? *master : line;
-    const bool garbage = m.baudRate != line.baudRate || m.parity != line.parity || m.dataBits != line.dataBits;
     const double cu = CharUs(m);
     const int64_t start = std::max(atUs, sendEndUs_);
     const size_t room = MaxInputBacklog - std::min(in_.size(), MaxInputBacklog);
@@ -119,7 +150,7 @@ void SimLine::send(const uint8_t* data, size_t n, int64_t atUs, const LineSettin
     n = std::min(n, room);
     for (size_t i = 0; i < n; ++i) {
         const int64_t at = start + std::llround(double(i + 1) * cu);
-        in_.push_back({data[i], at, garbage});
+        in_.push_back({data[i], at, m, anyParity});
         // The adapter hands each byte back as it goes out, at its own speed.
         if (config_.echo) queueOut(data[i], at);
     }
@@ -132,18 +163,22 @@ void SimLine::advanceTo(int64_t us) {
         in_.pop_front();
         takeByte(b);
     }
-    if (!frame_.empty() && lastByteUs_ + gapUs() <= us) endFrameAtGap(lastByteUs_ + gapUs());
+    if (!frame_.empty() && lastByteUs_ + gapUs(frameFirst_.s) <= us) endFrameAtGap(lastByteUs_ + gapUs(frameFirst_.s));
     if (us > timeUs_) timeUs_ = us;
     for (auto& i : instruments_) i->setTime(timeUs_);
 }
 
 void SimLine::takeByte(const InByte& in) {
-    if (in.at - lastByteUs_ > gapUs()) {
-        if (!frame_.empty()) endFrameAtGap(lastByteUs_ + gapUs());
+    const int64_t gap = gapUs(frame_.empty() ? in.s : frameFirst_.s);
+    if (in.at - lastByteUs_ > gap) {
+        if (!frame_.empty()) endFrameAtGap(lastByteUs_ + gap);
         skipping_ = false;
     }
     lastByteUs_ = in.at;
-    if (in.garbage) {
+    // Heard by nobody, or a frame whose bytes come at different settings.
+    const bool garbage = !anyoneHears(in) ||
+                         (!frame_.empty() && !Hears(frameFirst_.s, in.s, in.anyParity && frameFirst_.anyParity));
+    if (garbage) {
         // Wrong speed or parity: framing errors, nothing the instruments can use.
         if (!skipping_) {
             ++stats_.garbled;
@@ -154,6 +189,7 @@ void SimLine::takeByte(const InByte& in) {
         return;
     }
     if (skipping_) return;
+    if (frame_.empty()) frameFirst_ = in;
     frame_.push_back(in.b);
     const size_t need = RequestLength(frame_);
     if (need != 0 && need != SIZE_MAX && frame_.size() >= need) {
@@ -198,6 +234,12 @@ void SimLine::processFrame(int64_t at) {
     if (!inst) {
         ++stats_.foreign;
         note(at, "no instrument at this address", f);
+        return;
+    }
+    if (!Hears(settingsOf(*inst), frameFirst_.s, frameFirst_.anyParity)) {
+        // Sent at settings that others on the line use: to it, framing errors.
+        ++stats_.garbled;
+        note(at, "garbage to this instrument (speed or parity differs)", f);
         return;
     }
     note(at, "request", f);
@@ -262,6 +304,7 @@ void SimLine::answer(Instrument& inst, const std::vector<uint8_t>& request, int6
 
     const int turnaroundMs = (now.turnaroundMs >= 0 ? now.turnaroundMs : config_.turnaroundMs) + extraTurnaroundMs;
     int64_t start = std::max(at + int64_t(turnaroundMs) * 1000, outEndUs_);
+    const double cu = CharUs(settingsOf(inst));
     if (now.foreign) {
         // Another slave's whole frame first (as if it answered too), then
         // the pause that ends a frame.
@@ -269,17 +312,16 @@ void SimLine::answer(Instrument& inst, const std::vector<uint8_t>& request, int6
         other[0] = now.foreign;
         std::copy(pdu.begin(), pdu.end(), other.begin() + 1);
         SetFrameCRC(other);
-        emit(other, start, other.size(), 0);
+        emit(other, start, other.size(), 0, cu);
         note(start, "foreign frame (fault)", other);
         start = outEndUs_ + gapUs();
     }
-    emit(wire, start, splitGapMs > 0 ? splitAt : wire.size(), int64_t(splitGapMs) * 1000);
+    emit(wire, start, splitGapMs > 0 ? splitAt : wire.size(), int64_t(splitGapMs) * 1000, cu);
     ++stats_.answers;
     note(start, "answer", wire);
 }
 
-void SimLine::emit(const std::vector<uint8_t>& bytes, int64_t startUs, size_t gapAfter, int64_t gapUs) {
-    const double cu = charUs();
+void SimLine::emit(const std::vector<uint8_t>& bytes, int64_t startUs, size_t gapAfter, int64_t gapUs, double cu) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         const int64_t t = startUs + std::llround(double(i + 1) * cu) + (i >= gapAfter ? gapUs : 0);
         queueOut(bytes[i], t);
@@ -334,7 +376,7 @@ int64_t SimLine::nextEventUs() const {
     int64_t t = INT64_MAX;
     if (!in_.empty()) t = std::min(t, in_.front().at);
     if (!out_.empty()) t = std::min(t, out_.front().at);
-    if (!frame_.empty()) t = std::min(t, lastByteUs_ + gapUs());
+    if (!frame_.empty()) t = std::min(t, lastByteUs_ + gapUs(frameFirst_.s));
     return t;
 }
 

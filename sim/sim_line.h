@@ -67,6 +67,13 @@ public:
     void freezeDrift(bool on = true);
     void setRandomFaults(const RandomFaults& rf);
 
+    // The instrument at `address` hears and answers at this speed and
+    // parity instead of the line's (one set up otherwise than the others);
+    // requests at the line's settings are garbage to it.
+    void setOwnSettings(uint8_t address, uint32_t baudRate, TComPortParity parity);
+    // What the instrument hears and answers at.
+    LineSettings settingsOf(const Instrument& inst) const;
+
     const LineConfig& config() const { return config_; }
     void setConfig(const LineConfig& c) { config_ = c; }
     // The line's settings as the master would configure them.
@@ -86,10 +93,12 @@ public:
     // never go back.
     // Puts bytes on the wire from atUs on (after any still being sent); with
     // more than MaxInputBacklog on their way the rest is lost.  `master` is
-    // what the master's port is configured to; when its speed, parity or
-    // data bits differ from the line's the instruments hear garbage.
-    // nullptr: configured as the line.
-    void send(const uint8_t* data, size_t n, int64_t atUs, const LineSettings* master = nullptr);
+    // what the master's port is configured to; an instrument whose speed,
+    // parity or data bits differ hears garbage.  nullptr: configured as
+    // the line.  `anyParity`: the master's parity is not known (a
+    // pseudo-terminal drops it): every instrument at its speed hears it.
+    void send(const uint8_t* data, size_t n, int64_t atUs, const LineSettings* master = nullptr,
+              bool anyParity = false);
     // Takes every request that has arrived by `us` and schedules the answers.
     void advanceTo(int64_t us);
     // Up to max answer bytes that have reached the master by atUs.
@@ -115,7 +124,8 @@ private:
     struct InByte {
         uint8_t b;
         int64_t at;      // when its last bit has arrived
-        bool garbage;
+        LineSettings s;  // what the master sent it at
+        bool anyParity;
     };
     struct OutByte {
         uint8_t b;
@@ -123,11 +133,16 @@ private:
     };
 
     int64_t gapUs() const;
+    int64_t gapUs(const LineSettings& s) const;
+    // Whether bytes sent at `master` are heard as sent by an instrument at `inst`.
+    static bool Hears(const LineSettings& inst, const LineSettings& master, bool anyParity);
+    // Whether any instrument on the line hears bytes sent so.
+    bool anyoneHears(const InByte& in) const;
     void takeByte(const InByte& in);
     void endFrameAtGap(int64_t at);
     void processFrame(int64_t at);
     void answer(Instrument& inst, const std::vector<uint8_t>& request, int64_t at);
-    void emit(const std::vector<uint8_t>& bytes, int64_t startUs, size_t gapAfter, int64_t gapUs);
+    void emit(const std::vector<uint8_t>& bytes, int64_t startUs, size_t gapAfter, int64_t gapUs, double charUs);
     void queueOut(uint8_t b, int64_t at);
     void note(int64_t us, const std::string& what, const std::vector<uint8_t>& frame);
 
@@ -142,6 +157,8 @@ private:
     std::deque<InByte> in_;     // the master's bytes on their way, in time order
     int64_t sendEndUs_ = 0;     // when the last of them has arrived
     std::vector<uint8_t> frame_;   // the request being collected
+    InByte frameFirst_{};          // its first byte: the settings it was sent at
+    std::vector<std::pair<uint8_t, LineSettings>> own_;   // instruments with settings of their own
     int64_t lastByteUs_ = 0;
     bool skipping_ = false;     // garbage heard: ignore until silence
     std::deque<OutByte> out_;   // bytes on their way to the master (answers, echo), in time order

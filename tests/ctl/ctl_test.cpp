@@ -108,6 +108,11 @@ TEST_F(Ctl, ArgumentsAndRefusals) {
         {{"-P", "mark", "read"}, exUsage, "bad parity"},
         {{"-m", "MB5", "read"}, exUsage, "bad model"},
         {{"-t", "10", "read"}, exUsage, "bad timeout"},
+        {{"-a", "1,5", "read"}, exUsage, "for watch only"},
+        {{"-a", "1,5-3", "watch"}, exUsage, "bad address '5-3'"},
+        {{"-a", "1:MB7", "watch"}, exUsage, "bad model in '1:MB7'"},
+        {{"--sweep=9600,1234", "scan"}, exUsage, "bad sweep item '1234'"},
+        {{"--sweep", "read"}, exUsage, "for scan only"},
         {{"-i", "-1", "watch"}, exUsage, "bad interval"},
         {{"--json=yes", "read"}, exUsage, "takes no value"},
         {{"read", "-a"}, exUsage, "needs a value"},
@@ -401,6 +406,30 @@ TEST_F(Ctl, ScanFindsExactlyTheInstrumentsAndTheirModels) {
     r = Run({"-t", "30", "scan", "2-4"});
     EXPECT_EQ(r.status, exNoAnswer);
     EXPECT_NE(r.out.find("Найдено приборов: 0"), std::string::npos) << r.out;
+    // One set up at another speed is found by the sweep, at that speed.
+    server.withLine([](SimLine& l) { l.setOwnSettings(9, 9600, ptEVEN); });
+    r = Run({"-t", "100", "--csv", "scan", "1-10", "--sweep=19200,9600,even"});
+    ASSERT_EQ(r.status, exOk) << r.err;
+    EXPECT_EQ(r.out, "address,model,registers,status,speed,parity\n1,ОРН10-X-X1 MB4,13,Ok,19200,E\n"
+                     "5,ОРН10-X-22,11,Ok,19200,E\n9,ОРН10-X-X1 MB1,6,Ok,9600,E\n");
+}
+
+TEST_F(Ctl, WatchReadsSeveralInstrumentsOneLineEach) {
+    const Result r = Run({"--csv", "-a", "1,5:X-22", "watch", "-i", "0", "-n", "2"}, ",");
+    EXPECT_EQ(r.status, exOk) << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        lines.push_back(r.out.substr(at, nl - at));
+    ASSERT_EQ(lines.size(), 5u) << r.out;
+    // The readings of both models, each under its label; the X-22's date
+    // after the MB4's version.
+    EXPECT_EQ(lines[0], "time,address,model,status,ms,Сер. номер,\"Газ, %об.\",\"t, С\",Статус,\"Диапазон измер., %об\","
+                        "\"Порог №1, %об\",\"Порог №2, %об\",\"Газ магн. град-ки, %об\",\"Ток, мА\",\"Время работы, с\","
+                        "Версия ПО,\"Интервал опросов, с\",Дата,Время");
+    for (size_t k = 1; k < lines.size(); ++k) {
+        EXPECT_NE(lines[k].find(k % 2 ? ",1,ОРН10-X-X1 MB4,Ok," : ",5,ОРН10-X-22,Ok,"), std::string::npos) << lines[k];
+        EXPECT_NE(lines[k].find(k % 2 ? ",2630001," : ",2650005,"), std::string::npos) << lines[k];
+    }
 }
 
 TEST_F(Ctl, WatchSurvivesASilentInstrumentAndRecovers) {

@@ -1,6 +1,7 @@
 // Instrument tables: decoding of readings, the register image, range checks of
 // writes and the conversion of typed values.
 #include "instruments.h"
+#include "line_list.h"
 
 #include <gtest/gtest.h>
 
@@ -232,6 +233,61 @@ TEST(RangeCheck, LowerBoundAboveUpperRefusesEverything) {
     EXPECT_TRUE(WriteValueAllowed(dtMB2, 8, 0, TRegImage{}));
     EXPECT_FALSE(WriteValueAllowed(dtMB2, 8, 1, TRegImage{}));
     EXPECT_FALSE(WriteValueAllowed(dtMB2, 7, 1, TRegImage{}));   // range 0: 1..0
+}
+
+// Copying thresholds: each write passes its range check against the image
+// as the writes before it leave it, whichever way the thresholds move.
+TEST(RangeCheck, CopiedThresholdsGoInAnOrderThatPassesTheChecks) {
+    const TRegImage mb = Image({{4, 10000}, {8, 2000}, {9, 5000}});
+    const TRegImage x22 = Image({{6, 2000}, {7, 5000}});
+    struct Case { int dev; uint16_t t1, t2; const TRegImage& img; };
+    const Case cases[] = {{dtMB4, 6000, 8000, mb}, {dtMB2, 500, 1000, mb}, {dtX22, 6000, 9000, x22},
+                          {dtX22, 100, 200, x22}};
+    for (const Case& c : cases) {
+        TRegImage image = c.img;
+        const auto writes = SettingWrites(c.dev, {c.t1, c.t2, 3000}, image);
+        ASSERT_EQ(writes.size(), c.dev == dtX22 ? 2u : 3u);
+        for (const TSettingWrite& w : writes) {
+            EXPECT_TRUE(WriteValueAllowed(c.dev, w.Reg, w.Word, image)) << c.dev << " reg " << int(w.Reg);
+            image.Set(w.Reg, w.Word);
+        }
+    }
+    // What a model lacks is left out.
+    EXPECT_EQ(SettingWrites(dtX20, {1000, 2000, 3000}, TRegImage{}).size(), 1u);
+    EXPECT_TRUE(SettingWrites(dtMB1, {1000, 2000, 3000}, TRegImage{}).empty());
+}
+
+TEST(Readings, AlarmLevelAndStatusBits) {
+    EXPECT_EQ(AlarmLevel(dtMB4, Image({{2, 1999}, {8, 2000}, {9, 5000}})), 0);
+    EXPECT_EQ(AlarmLevel(dtMB4, Image({{2, 2000}, {8, 2000}, {9, 5000}})), 1);
+    EXPECT_EQ(AlarmLevel(dtMB4, Image({{2, 5000}, {8, 2000}, {9, 5000}})), 2);
+    EXPECT_EQ(AlarmLevel(dtMB4, Image({{2, 0xBBBB}, {8, 2000}, {9, 5000}})), 0);   // a command's echo
+    EXPECT_EQ(AlarmLevel(dtX20, Image({{5, 9000}, {6, 2000}, {7, 100}})), 1);      // register 7: its version
+    EXPECT_EQ(AlarmLevel(dtMB1, Image({{2, 9000}})), 0);
+    EXPECT_EQ(StatusRegister(dtMB2), 1);
+    EXPECT_EQ(StatusRegister(dtX22), 3);
+    ASSERT_EQ(StatusBits(dtMB3).size(), 1u);
+    EXPECT_EQ(StatusBits(dtMB3)[0].Mask, CurrentFixedMask);
+    EXPECT_TRUE(StatusBits(dtX20).empty());
+}
+
+TEST(LineList, WrittenAndReadBackAndRefusedWithTheLine) {
+    TLineList list;
+    list.Port = "COM3";
+    list.Entries = {{1, dtMB4, false, {19200, ptEVEN}}, {5, dtX22, true, {9600, ptNONE}}, {7, -1, false, {2400, ptODD}}};
+    const std::string text = FormatLineList(list);
+    EXPECT_EQ(text, "ORN10 line 1\nport COM3\n1 MB4 19200 E\n5 X-22 9600 N set\n7 ? 2400 O\n");
+    TLineList back;
+    std::string error;
+    ASSERT_TRUE(ParseLineList("\xEF\xBB\xBF" + text + "# a note\r\n\n", back, error)) << error;
+    EXPECT_EQ(FormatLineList(back), text);
+    for (const char* bad : {"", "1 MB4 19200 E\n", "ORN10 line 1\n0 MB4 19200 E\n", "ORN10 line 1\n1 MB9 19200 E\n",
+                            "ORN10 line 1\n1 MB4 19201 E\n", "ORN10 line 1\n1 MB4 19200 X\n",
+                            "ORN10 line 1\n1 MB4 19200 E set more\n", "ORN10 line 1\n1 MB4 19200 E\n1 MB2 19200 E\n"}) {
+        EXPECT_FALSE(ParseLineList(bad, back, error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(FormatLineList(back), text);   // nothing taken from a file with an error
 }
 
 TEST(ValueConversion, ExactDecimalHundredths) {

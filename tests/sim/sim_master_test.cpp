@@ -1,4 +1,6 @@
 // The simulated instruments on a virtual clock, with the real master.
+#include "instruments.h"
+#include "line_scan.h"
 #include "modbusm.h"
 #include "sim_backend.h"
 
@@ -338,6 +340,56 @@ TEST_F(SimMaster, MasterAtAnotherSpeedOrParityIsNotHeard) {
     EXPECT_EQ(com1.lastSettings().parity, ptNONE);
     mb.SetComPortParity(ptEVEN);
     EXPECT_EQ(read(1, 1, 1).code, 0);
+}
+
+// The line's search driven by the master's outcomes, as the window and
+// orn10ctl drive it: every model told by the last register it answers, a
+// slow instrument found only with the time it needs, one set up at other
+// settings found by the sweep at those settings, a port that fails ending
+// the search.
+TEST_F(SimMaster, LineScanFindsEveryModelTheSlowOneAndTheOneAtOtherSettings) {
+    const Model models[] = {Model::MB1, Model::MB2, Model::MB3, Model::MB4, Model::X20, Model::X22};
+    for (int d = 0; d < 6; ++d) line.add(models[d], uint8_t(2 + 2 * d));
+    line.add(Model::MB4, 20).faults().turnaroundMs = 150;
+    line.add(Model::X22, 30);
+    line.setOwnSettings(30, 2400, ptODD);
+    bool pull = false;   // the adapter is pulled after address 25
+    auto run = [&](TScanPlan plan) {
+        TLineScan scan(plan);
+        while (const auto p = scan.Next()) {
+            const auto rate = std::find(std::begin(BaudRates), std::end(BaudRates), p->Setting.Speed);
+            mb.SetComPortBaudRate(TComPortBaudRate(rate - std::begin(BaudRates)));
+            mb.SetComPortParity(p->Setting.Parity);
+            mb.SetFTimeout(uint16_t(p->TimeoutMs + WireMs(p->Setting, ReadAnswerBytes(1)) + 20));
+            scan.Outcome(com1.vanished ? int(mbPortNotOpen) : read(p->Slave, p->Reg, 1).code);
+            com1.vanished = pull && p->Slave >= 25;
+        }
+        std::vector<std::string> found;
+        for (const TScanHit& h : scan.Hits())
+            found.push_back(std::to_string(h.Address) + " " + ModelShortName(h.DevType) + " " + SettingText(h.Setting) +
+                            (h.Code ? " code " + std::to_string(h.Code) : ""));
+        return std::make_pair(found, scan.PortFailed());
+    };
+    TScanPlan plan;
+    plan.To = 31;
+    using V = std::vector<std::string>;
+    const V atDefaults = {"2 MB1 19200 8E1", "4 MB2 19200 8E1", "6 MB3 19200 8E1",
+                          "8 MB4 19200 8E1", "10 X-20 19200 8E1", "12 X-22 19200 8E1"};
+    EXPECT_EQ(run(plan).first, atDefaults);
+    plan.TimeoutMs = 200;
+    V slow = atDefaults;
+    slow.push_back("20 MB4 19200 8E1");
+    EXPECT_EQ(run(plan).first, slow);
+    // The usual settings first; an address found is not asked again.
+    plan.Settings = SweepOrder({{2400, ptODD}, {19200, ptEVEN}, {2400, ptEVEN}});
+    EXPECT_EQ(plan.Settings.front(), (TLineSetting{19200, ptEVEN}));
+    V swept = slow;
+    swept.push_back("30 X-22 2400 8O1");
+    EXPECT_EQ(run(plan).first, swept);
+    pull = true;
+    const auto [pulled, failed] = run(plan);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(pulled, slow);
 }
 
 TEST_F(SimMaster, FaultsOnDemand) {
