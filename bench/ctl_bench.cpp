@@ -15,6 +15,7 @@
 //             [--scan-runs N] [--watch-reads N]
 //
 // Prints markdown on standard output and progress on standard error.
+#include "bench_process.h"
 #include "line.h"
 #include "posix_serial.h"
 
@@ -41,6 +42,8 @@ extern char** environ;
 
 namespace {
 
+using namespace bench;
+
 using Clock = std::chrono::steady_clock;
 using orn::ctl::TCtlLine;
 using orn::ctl::TLineSettings;
@@ -53,17 +56,17 @@ constexpr int ScanAddress2 = 100;    // the second instrument of the scan
 
 double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::max(1.0, std::ceil(p / 100.0 * double(v.size()))));
-    return v[std::min(rank, v.size()) - 1];
-}
-
 // Request and answer of the read, at 11 bits per character, plus the turnaround.
 double FloorMs(uint32_t speed) {
     return orn::WireMs({uint32_t(speed), orn::ptEVEN}, orn::RequestBytes + orn::ReadAnswerBytes(Block)) +
            TurnaroundMs;
+}
+
+// orn10sim on a pseudo-terminal at `speed`, turnaround 5 ms, even parity.
+std::vector<std::string> SimArgs(const std::string& program, uint32_t speed, const std::vector<std::string>& instruments) {
+    std::vector<std::string> args = {program, "-s", std::to_string(speed), "-t", std::to_string(TurnaroundMs), "--freeze"};
+    for (const auto& i : instruments) args.insert(args.end(), {"-i", i});
+    return args;
 }
 
 std::string Fmt(const char* format, double a, double b = 0) {
@@ -71,76 +74,6 @@ std::string Fmt(const char* format, double a, double b = 0) {
     std::snprintf(buf, sizeof buf, format, a, b);
     return buf;
 }
-
-// Runs a program to its end with standard output into `outFile` (or
-// /dev/null); returns its exit status, -1 when it could not run.
-int RunProgram(const std::vector<std::string>& args, const char* outFile = nullptr) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, outFile ? outFile : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const char* path) {
-    std::string s;
-    if (std::FILE* f = std::fopen(path, "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
-
-// orn10sim on a pseudo-terminal for the life of the object.
-class Simulator {
-public:
-    Simulator(const std::string& program, uint32_t speed, const std::vector<std::string>& instruments) {
-        std::vector<std::string> args = {program, "-s", std::to_string(speed), "-t", std::to_string(TurnaroundMs),
-                                         "--freeze"};
-        for (const auto& i : instruments) args.insert(args.end(), {"-i", i});
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        posix_spawn_file_actions_addclose(&fa, out[0]);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&fa);
-        close(out[1]);
-        // Its first line names the port: ORN10_COM1=/dev/pts/N.
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        char c;
-        while (pid_ > 0 && poll(&p, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        if (line.rfind("ORN10_COM1=", 0) == 0) path_ = line.substr(11);
-    }
-    ~Simulator() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string path_;
-};
 
 struct Options {
     std::string sim, ctl, mbpoll = "/usr/bin/mbpoll";
@@ -217,32 +150,6 @@ Figures ProgramRuns(const std::vector<std::string>& args, int n) {
 
 // ---------------------------------------------------------------- scan
 
-// The addresses orn10ctl's JSON lists as found.
-std::vector<int> CtlFound(const std::string& json) {
-    std::vector<int> found;
-    const size_t from = json.find("\"found\":["), to = json.find("],\"errors\"");
-    for (size_t at = from; from != std::string::npos && (at = json.find("\"address\":", at)) < to; at += 10)
-        found.push_back(std::atoi(json.c_str() + at + 10));
-    return found;
-}
-
-// The addresses mbpoll printed a value for: "-- Polling slave N..." then "[1]: v".
-std::vector<int> MbpollFound(const std::string& out) {
-    std::vector<int> found;
-    for (size_t at = 0; (at = out.find("-- Polling slave ", at)) != std::string::npos;) {
-        const int address = std::atoi(out.c_str() + at + 17);
-        at = out.find('\n', at);
-        if (at != std::string::npos && out.compare(at + 1, 4, "[1]:") == 0) found.push_back(address);
-    }
-    return found;
-}
-
-std::string List(const std::vector<int>& v) {
-    std::string s;
-    for (int a : v) s += (s.empty() ? "" : ", ") + std::to_string(a);
-    return s.empty() ? "none" : s;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -277,7 +184,7 @@ int main(int argc, char** argv) {
                 "`orn10ctl read`, whole run | `mbpoll -1`, whole run |\n|---:|---:|---:|---:|---:|---:|\n");
     for (uint32_t speed : {9600u, 19200u, 115200u}) {
         std::fprintf(stderr, "== reads at %u bit/s\n", speed);
-        Simulator sim(o.sim, speed, {"MB4@1"});
+        Simulator sim(SimArgs(o.sim, speed, {"MB4@1"}));
         if (sim.path().empty()) {
             std::fprintf(stderr, "orn10sim did not start\n");
             return 1;
@@ -299,7 +206,7 @@ int main(int argc, char** argv) {
     std::printf("| master | command | time (s) | found |\n|---|---|---:|---|\n");
     {
         std::fprintf(stderr, "== scans\n");
-        Simulator sim(o.sim, 19200, {"MB4@1", "X-22@" + std::to_string(ScanAddress2)});
+        Simulator sim(SimArgs(o.sim, 19200, {"MB4@1", "X-22@" + std::to_string(ScanAddress2)}));
         if (sim.path().empty()) return 1;
         const std::vector<std::string> ctlArgs = {o.ctl, "-p", sim.path(), "-t", std::to_string(ScanTimeoutMs),
                                                   "--json", "scan", "1-247"};
@@ -326,7 +233,7 @@ int main(int argc, char** argv) {
     std::printf("\n### `orn10ctl watch -i 0` at 115200 bit/s, %d reads of %d registers\n\n", o.watchReads, Block);
     {
         std::fprintf(stderr, "== watch\n");
-        Simulator sim(o.sim, 115200, {"MB4@1"});
+        Simulator sim(SimArgs(o.sim, 115200, {"MB4@1"}));
         if (sim.path().empty()) return 1;
         const Clock::time_point start = Clock::now();
         RunProgram({o.ctl, "-p", sim.path(), "-s", "115200", "--csv", "watch", "-i", "0", "-n",

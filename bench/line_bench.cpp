@@ -17,6 +17,7 @@
 //
 //   line_bench --sim PATH --ctl PATH [--mbpoll PATH] [--rounds N] [--shots DIR]
 #include "application.h"
+#include "bench_process.h"
 #include "line_window.h"
 #include "posix_serial.h"
 #include "qt_scheduler.h"
@@ -55,98 +56,13 @@ double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::
 
 constexpr int TurnaroundMs = 5;
 
-// orn10sim on a pseudo-terminal for the life of the object.
-class Simulator {
-public:
-    Simulator(const std::string& program, const std::vector<std::string>& extra) {
-        std::vector<std::string> args = {program, "-t", std::to_string(TurnaroundMs), "--freeze"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        posix_spawn_file_actions_addclose(&fa, out[0]);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-        // Its standard input stays open (a pipe nobody writes to) for its commands.
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-        if (posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&fa);
-        close(out[1]);
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        char c;
-        while (pid_ > 0 && poll(&p, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        if (line.rfind("ORN10_COM1=", 0) == 0) path_ = line.substr(11);
-    }
-    ~Simulator() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    const std::string& path() const { return path_; }
+using namespace bench;
 
-private:
-    pid_t pid_ = -1;
-    std::string path_;
-};
-
-// Runs a program to its end with standard output into `outFile`.
-int RunProgram(const std::vector<std::string>& args, const std::string& outFile) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::string s;
-    if (std::FILE* f = std::fopen(path.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
-
-std::vector<int> CtlFound(const std::string& json) {
-    std::vector<int> found;
-    const size_t from = json.find("\"found\":["), to = json.find("],\"errors\"");
-    for (size_t at = from; from != std::string::npos && (at = json.find("\"address\":", at)) < to; at += 10)
-        found.push_back(std::atoi(json.c_str() + at + 10));
-    return found;
-}
-
-std::vector<int> MbpollFound(const std::string& out) {
-    std::vector<int> found;
-    for (size_t at = 0; (at = out.find("-- Polling slave ", at)) != std::string::npos;) {
-        const int address = std::atoi(out.c_str() + at + 17);
-        at = out.find('\n', at);
-        if (at != std::string::npos && out.compare(at + 1, 4, "[1]:") == 0) found.push_back(address);
-    }
-    return found;
-}
-
-std::string List(std::vector<int> v) {
-    std::sort(v.begin(), v.end());
-    std::string s;
-    for (int a : v) s += (s.empty() ? "" : ", ") + std::to_string(a);
-    return s.empty() ? "none" : s;
+// orn10sim on a pseudo-terminal, turnaround 5 ms, with `extra` arguments.
+std::vector<std::string> SimArgs(const std::string& program, const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {program, "-t", std::to_string(TurnaroundMs), "--freeze"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
 }
 
 void RunFor(int ms) {
@@ -199,8 +115,8 @@ struct Options {
 
 int Shots(const Options& o) {
     // A mixed line; gas above the MB2's threshold 1; nobody at 9.
-    Simulator sim(o.sim, {"-i", "MB4@1", "-i", "MB2@3", "-i", "X-22@5", "-i", "MB3@6", "-i", "X-20@12", "-i",
-                          "MB4@17", "--gas", "3:27,tau=1,noise=0", "--gas", "17:61,tau=1,noise=0"});
+    Simulator sim(SimArgs(o.sim, {"-i", "MB4@1", "-i", "MB2@3", "-i", "X-22@5", "-i", "MB3@6", "-i", "X-20@12", "-i",
+                          "MB4@17", "--gas", "3:27,tau=1,noise=0", "--gas", "17:61,tau=1,noise=0"}));
     if (sim.path().empty()) return 1;
     setenv("ORN10_COM1", sim.path().c_str(), 1);
     Program p;
@@ -264,8 +180,8 @@ int main(int argc, char** argv) {
     // ---- The search of 1 to 247, the issue's line.
     {
         std::fprintf(stderr, "== search\n");
-        Simulator sim(o.sim, {"-i", "MB4@1", "-i", "MB2@3", "-i", "X-22@5", "-i", "X-20@120", "-i", "MB4@200",
-                              "-f", "200:slow=300"});
+        Simulator sim(SimArgs(o.sim, {"-i", "MB4@1", "-i", "MB2@3", "-i", "X-22@5", "-i", "X-20@120", "-i", "MB4@200",
+                              "-f", "200:slow=300"}));
         if (sim.path().empty()) return 1;
         setenv("ORN10_COM1", sim.path().c_str(), 1);
         const int timeout = orn::DefaultProbeTimeoutMs(orn::TLineSetting{});
@@ -279,14 +195,14 @@ int main(int argc, char** argv) {
                     List(wf).c_str());
         std::fflush(stdout);
         Clock::time_point start = Clock::now();
-        RunProgram({o.ctl, "-p", sim.path(), "--json", "scan", "1-247"}, tmp);
+        RunProgram({o.ctl, "-p", sim.path(), "--json", "scan", "1-247"}, tmp.c_str());
         std::printf("| orn10ctl | `orn10ctl scan 1-247` | %.2f | %s |\n", MsSince(start) / 1000.0,
                     List(CtlFound(ReadFile(tmp))).c_str());
         std::snprintf(t, sizeof t, "%.3f", timeout / 1000.0);
         start = Clock::now();
         RunProgram({o.mbpoll, "-m", "rtu", "-b", "19200", "-P", "even", "-a", "1:247", "-0", "-r", "1", "-c", "1",
                     "-o", t, "-1", sim.path()},
-                   tmp);
+                   tmp.c_str());
         std::printf("| mbpoll | `mbpoll -a 1:247 -r 1 -c 1 -o %s -1` | %.2f | %s |\n", t, MsSince(start) / 1000.0,
                     List(MbpollFound(ReadFile(tmp))).c_str());
         // With time for the slow one.
@@ -299,7 +215,7 @@ int main(int argc, char** argv) {
     // ---- A sweep for one instrument somewhere in 1 to 10.
     {
         std::fprintf(stderr, "== sweep\n");
-        Simulator sim(o.sim, {"-i", "MB4@7:2400:even"});
+        Simulator sim(SimArgs(o.sim, {"-i", "MB4@7:2400:even"}));
         if (sim.path().empty()) return 1;
         setenv("ORN10_COM1", sim.path().c_str(), 1);
         orn::TScanPlan plan;
@@ -317,7 +233,7 @@ int main(int argc, char** argv) {
         std::printf("| the line window | \"Перебрать скорости и чётности\", all | %.2f | %s at %s |\n", ws,
                     List(wf).c_str(), at.c_str());
         const Clock::time_point start = Clock::now();
-        RunProgram({o.ctl, "-p", sim.path(), "--json", "scan", "1-10", "--sweep"}, tmp);
+        RunProgram({o.ctl, "-p", sim.path(), "--json", "scan", "1-10", "--sweep"}, tmp.c_str());
         std::printf("| orn10ctl | `orn10ctl scan 1-10 --sweep` | %.2f | %s |\n", MsSince(start) / 1000.0,
                     List(CtlFound(ReadFile(tmp))).c_str());
         std::fflush(stdout);
@@ -333,7 +249,7 @@ int main(int argc, char** argv) {
         const char* models[] = {"MB4", "MB2", "X-22", "MB3", "X-20", "MB1"};
         std::vector<std::string> args;
         for (int a = 1; a <= count; ++a) args.insert(args.end(), {"-i", std::string(models[a % 6]) + "@" + std::to_string(a)});
-        Simulator sim(o.sim, args);
+        Simulator sim(SimArgs(o.sim, args));
         if (sim.path().empty()) return 1;
         setenv("ORN10_COM1", sim.path().c_str(), 1);
         Program p;

@@ -19,6 +19,7 @@
 //   net_bench --sim PATH --ctl PATH [--mbpoll PATH] [--reads N] [--restarts N] [--no-scan]
 //
 // Prints markdown on standard output and progress on standard error.
+#include "bench_process.h"
 #include "line.h"
 #include "net_link.h"
 #include "net_peers.h"
@@ -47,83 +48,22 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace orn;
 using namespace orn::ctl;
+using namespace bench;
+
+// orn10sim for the benchmark's life: on a pseudo-terminal, or with `tcp`
+// ("rtu", "mbtcp") on a listener at `port` (0: a free one).
+std::vector<std::string> SimArgs(const std::string& program, const std::vector<std::string>& instruments,
+                                 const char* tcp = nullptr, uint16_t port = 0) {
+    std::vector<std::string> args = {program, "-t", "5", "--freeze"};
+    for (const auto& i : instruments) args.insert(args.end(), {"-i", i});
+    if (tcp) args.insert(args.end(), {"--tcp", std::to_string(port), "--protocol", tcp});
+    return args;
+}
 
 constexpr int Block = 13;
 constexpr int TimeoutMs = 500;
 
 double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::max(1.0, std::ceil(p / 100.0 * double(v.size()))));
-    return v[std::min(rank, v.size()) - 1];
-}
-
-pid_t Spawn(const std::vector<std::string>& args, int outFd, const char* outFile = nullptr) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    if (outFd >= 0) posix_spawn_file_actions_adddup2(&fa, outFd, 1);
-    else posix_spawn_file_actions_addopen(&fa, 1, outFile ? outFile : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    return pid;
-}
-
-int Wait(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::string s;
-    if (std::FILE* f = std::fopen(path.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
-
-// orn10sim for the life of the object: on a pseudo-terminal, or with
-// `tcp` ("rtu", "mbtcp") on a listener at `port` (0: a free one).
-class Simulator {
-public:
-    Simulator(const std::string& program, const std::vector<std::string>& instruments, const char* tcp = nullptr,
-              uint16_t port = 0) {
-        std::vector<std::string> args = {program, "-t", "5", "--freeze"};
-        for (const auto& i : instruments) args.insert(args.end(), {"-i", i});
-        if (tcp) args.insert(args.end(), {"--tcp", std::to_string(port), "--protocol", tcp});
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = Spawn(args, out[1]);
-        close(out[1]);
-        // Its first line names the port: ORN10_COM1=/dev/pts/N, or the URL.
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        char c;
-        while (pid_ > 0 && poll(&p, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        path_ = line.rfind("ORN10_COM1=", 0) == 0 ? line.substr(11) : line;
-    }
-    ~Simulator() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        Wait(pid_);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string path_;
-};
 
 struct Figures {
     std::vector<double> ms;
@@ -254,11 +194,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     };
     {
-        Simulator sim(o.sim, mb4);
+        Simulator sim(SimArgs(o.sim, mb4));
         row("pseudo-terminal (`/dev/pts/N`)", sim.path());
     }
     for (const bool rfc : {false, true}) {
-        Simulator sim(o.sim, mb4);
+        Simulator sim(SimArgs(o.sim, mb4));
         test::Ser2net ser2net(sim.path(), sim.path());
         if (!ser2net.ok()) {
             std::printf("| ser2net | did not start | | | |\n");
@@ -269,7 +209,7 @@ int main(int argc, char** argv) {
         row(rfc ? "ser2net, RFC 2217 (`rfc2217://`)" : "ser2net, raw (`rtu+tcp://`)", port);
     }
     for (const char* protocol : {"rtu", "mbtcp"}) {
-        Simulator sim(o.sim, mb4, protocol);
+        Simulator sim(SimArgs(o.sim, mb4, protocol));
         row(protocol[0] == 'r' ? "orn10sim --tcp, raw (`rtu+tcp://`)" : "orn10sim --tcp, gateway (`tcp://`)",
             sim.path());
     }
@@ -284,7 +224,7 @@ int main(int argc, char** argv) {
         std::printf("| scan | time (s) | found |\n|---|---:|---|\n");
         const std::vector<std::string> two{"MB4@1", "X-22@100"};
         {
-            Simulator sim(o.sim, two);
+            Simulator sim(SimArgs(o.sim, two));
             test::Ser2net ser2net(sim.path(), sim.path());
             std::fprintf(stderr, "== scans behind ser2net\n");
             const std::string port = "rtu+tcp://127.0.0.1:" + std::to_string(ser2net.rawPort);
@@ -297,7 +237,7 @@ int main(int argc, char** argv) {
             std::printf("| `mbpoll -m rtu` on the pseudo-terminal itself | %.2f | %s |\n", m.s, m.found.c_str());
         }
         {
-            Simulator sim(o.sim, two, "mbtcp");
+            Simulator sim(SimArgs(o.sim, two, "mbtcp"));
             std::fprintf(stderr, "== scans through the gateway\n");
             const ScanRun c = OrnScan(o, sim.path());
             std::printf("| `orn10ctl -p tcp://… scan` through orn10sim's gateway | %.2f | %s |\n", c.s,
@@ -313,7 +253,7 @@ int main(int argc, char** argv) {
     const uint16_t port = test::FreePort();
     std::vector<double> backMs, listenMs;
     {
-        auto sim = std::make_unique<Simulator>(o.sim, mb4, "mbtcp", port);
+        auto sim = std::make_unique<Simulator>(SimArgs(o.sim, mb4, "mbtcp", port));
         const std::string url = sim->path();
         RealtimeScheduler scheduler;
         PosixSerialBackend serial;
@@ -331,7 +271,7 @@ int main(int argc, char** argv) {
             while (MsSince(gone) < 10000) {
                 if (!up && MsSince(gone) >= 300) {
                     started = Clock::now();
-                    sim = std::make_unique<Simulator>(o.sim, mb4, "mbtcp", port);
+                    sim = std::make_unique<Simulator>(SimArgs(o.sim, mb4, "mbtcp", port));
                     listenMs.push_back(MsSince(started));
                     up = true;
                 }
