@@ -1,7 +1,7 @@
 // The port box and the ports of this machine.
 #pragma once
 
-#include "port_list.h"
+#include "ports.h"
 
 #include <QComboBox>
 
@@ -24,9 +24,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
-
-// The serial ports of this machine (Qt Serial Port, which reads udev) with
-// their /dev/serial/by-id names, and the set ORN10_COM<n> variables.
-PortScan SystemPorts();
 
 } // namespace orn

@@ -12,6 +12,9 @@
 // the port stays open for it for a while after the end, and it reads and
 // reports what comes then.  Holding the duplicate keeps the port taken,
 // exclusively: it is dropped (Stop) before the port is opened again.
+//
+// One implementation per system: port_watch_posix.cpp; port_watch_win.cpp
+// watches nothing (the poll's times stand, nothing is read after the end).
 #pragma once
 
 #include "scheduler.h"

@@ -1,5 +1,5 @@
 // The program's windows as the program entry makes them: the main window on
-// the Qt event loop, the POSIX serial ports and the network, its value
+// the Qt event loop, the system's serial ports and the network, its value
 // dialog, and the service tools (traffic view, readings log, trend), the
 // records tools (guided calibration, service records) and the line window
 // attached to it.  The benchmarks and demos drive the same set.
@@ -7,10 +7,10 @@
 
 #include "line_window.h"
 #include "net_link.h"
-#include "posix_serial.h"
 #include "qt_scheduler.h"
 #include "records_tools.h"
 #include "service_tools.h"
+#include "system_serial.h"
 #include "ueditdialog.h"
 #include "umain.h"
 
@@ -18,10 +18,10 @@ namespace orn {
 
 struct TProgram {
     QtScheduler scheduler;
-    PosixSerialBackend serial;
+    std::unique_ptr<SerialBackend> serial = MakeSystemSerialBackend();
     // Lines behind the network, their connections made on the GUI thread's loop.
     NetBackend net{scheduler};
-    LinkBackend backend{serial, net};
+    LinkBackend backend{*serial, net};
     TMForm MForm{scheduler, backend};
     TDlgForm DlgForm{&MForm};
     // A context menu and shortcuts on the window lead to the tools.

@@ -11,9 +11,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orn {
 
@@ -22,7 +19,7 @@ namespace {
 const char* const Bom = "\xEF\xBB\xBF";
 // Why a recording stopped or could not start, besides an errno.
 constexpr int ErrGone = -1;         // the file no longer has its name (deleted, renamed, the medium pulled)
-constexpr int ErrNotRegular = -2;   // a FIFO, a device, a folder: no file to keep rows in
+constexpr int ErrNotRegular = TLogFile::NotRegular;   // a FIFO, a device, a folder: no file to keep rows in
 constexpr int ErrBacklog = -3;      // MaxPending rows waiting for a medium that does not answer
 
 // The texts of the file and of its failures.
@@ -36,12 +33,10 @@ const char* Words(int err) {
     case ErrGone: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "файл удалён или переименован");
     case ErrNotRegular: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "это не обычный файл");
     case ErrBacklog: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель не отвечает");
-    case ENOSPC:
-    case EDQUOT: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "на диске нет места");
+    case ENOSPC: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "на диске нет места");
     case EIO:
     case ENODEV:
-    case ENXIO:
-    case ESTALE: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель недоступен (извлечён?)");
+    case ENXIO: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель недоступен (извлечён?)");
     case EROFS: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "носитель только для чтения");
     case EACCES:
     case EPERM: return QT_TRANSLATE_NOOP("orn::TReadingsLog", "нет права на запись");
@@ -59,58 +54,44 @@ std::string Reason(int err) {
 }
 
 // The file as the writer thread keeps it.
-struct TLogFile {
-    int fd = -1;
-    std::string path;
+struct TLogTarget {
+    TLogFile file;
     TReadingsLog::WriteFunction write;
     bool started = false;   // the first row has been written (the header decided)
 };
-
-// Whether the path still names the open file: not when it was deleted (or
-// its folder, or the stick pulled) or another file took its name.
-bool StillNamed(const TLogFile& f) {
-    struct stat own {}, named {};
-    return ::fstat(f.fd, &own) == 0 && own.st_nlink > 0 && ::stat(f.path.c_str(), &named) == 0 &&
-           named.st_dev == own.st_dev && named.st_ino == own.st_ino;
-}
 
 // Appends one row (after the byte order mark and the header when the file
 // is empty) and syncs it; 0, an errno or ErrGone.  What a failed write left
 // of the row is taken back only while it is the end of the file: bytes
 // another program appended after it stay, and so does the fragment then.
-int WriteRow(TLogFile& f, const std::string& row) {
+int WriteRow(TLogTarget& f, const std::string& row) {
     std::string out;
     if (!f.started) {
-        struct stat st {};
-        if (::fstat(f.fd, &st) == 0 && st.st_size == 0) out = Bom + ReadingsCsvHeader();
+        if (f.file.Size() == 0) out = Bom + ReadingsCsvHeader();
         f.started = true;
     }
     out += row;
-    off_t from = -1, to = -1;   // where our bytes are
-    bool whole = true;          // in one piece, nobody else's between them
+    long long from = -1, to = -1;   // where our bytes are
+    bool whole = true;              // in one piece, nobody else's between them
     auto fail = [&](int err) {
-        struct stat st {};
-        if (whole && from >= 0 && ::fstat(f.fd, &st) == 0 && st.st_size == to && ::ftruncate(f.fd, from) != 0) {
-            // Nothing more can be done for a medium that is gone.
-        }
+        if (whole && from >= 0) f.file.CutBack(from, to);
         return err;
     };
     for (size_t done = 0; done < out.size();) {
-        const long n = f.write(f.fd, out.data() + done, out.size() - done);
+        const long n = f.write(f.file, out.data() + done, out.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return fail(n < 0 ? errno : EIO);
         // Each write lands at the end of the file, after anything another
         // program appended meanwhile.
-        const off_t end = ::lseek(f.fd, 0, SEEK_CUR);
+        const long long end = f.file.Offset();
         if (end < 0 || (done > 0 && end - n != to)) whole = false;
         if (done == 0) from = end - n;
         to = end;
         done += size_t(n);
     }
-    // On the medium before the row counts; a file system that cannot sync
-    // has nothing to wait for.
-    if (::fdatasync(f.fd) != 0 && errno != EINVAL && errno != EROFS) return fail(errno);
-    return StillNamed(f) ? 0 : ErrGone;
+    // On the medium before the row counts.
+    if (const int err = f.file.Sync()) return fail(err);
+    return f.file.StillNamed() ? 0 : ErrGone;
 }
 
 } // namespace
@@ -177,7 +158,7 @@ struct TReadingsLog::Session {
     int lost = 0;
     int error = 0;            // why the recording stopped by itself
     std::function<void()> onChange;
-    TLogFile file;            // the writer's alone
+    TLogTarget target;        // the writer's alone
 };
 
 TReadingsLog::TReadingsLog(std::function<uint32_t()> nowMs) : nowMs_(std::move(nowMs)) {}
@@ -189,30 +170,16 @@ bool TReadingsLog::Start(const std::string& path, bool replace) {
     session_.reset();
     path_ = path;
     startError_ = 0;
-    // Not blocking: opening a FIFO for writing would wait for a reader.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    struct stat st {};
-    if (fd < 0) {
-        const int err = errno;
-        // A FIFO without a reader refuses with ENXIO: say what it is instead.
-        startError_ = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? ErrNotRegular : err;
-        return false;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) startError_ = ErrNotRegular;
-    else if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) startError_ = errno;
-    // Emptied only when the user confirmed replacing it.
-    else if (replace && ::ftruncate(fd, 0) != 0) startError_ = errno;
-    if (startError_) {
-        ::close(fd);
-        return false;
-    }
     session_ = std::make_shared<Session>();
+    startError_ = session_->target.file.Open(path, replace);
+    if (startError_) {
+        session_.reset();
+        return false;
+    }
     session_->onChange = OnChange;
-    session_->file.fd = fd;
-    session_->file.path = path;
-    session_->file.write = WriteFile ? WriteFile
-                                     : [](int out, const char* data, size_t size) { return long(::write(out, data, size)); };
+    session_->target.write = WriteFile ? WriteFile : [](TLogFile& file, const char* data, size_t size) {
+        return file.Write(data, size);
+    };
     writer_ = std::thread(Writer, session_);
     return true;
 }
@@ -224,7 +191,7 @@ void TReadingsLog::Writer(std::shared_ptr<Session> s) {
         if (s->abandoned || s->rows.empty()) break;
         const std::string row = s->rows.front().first;
         lock.unlock();
-        const int err = WriteRow(s->file, row);
+        const int err = WriteRow(s->target, row);
         lock.lock();
         if (s->abandoned) break;
         s->rows.pop_front();
@@ -240,9 +207,8 @@ void TReadingsLog::Writer(std::shared_ptr<Session> s) {
         if (err) break;
     }
     // Closing may wait for the medium too: not while the window may look.
-    const int fd = s->file.fd;
     lock.unlock();
-    ::close(fd);
+    s->target.file.Close();
     lock.lock();
     s->finished = true;
     s->idle.notify_all();

@@ -20,6 +20,7 @@
 #pragma once
 
 #include "instruments.h"
+#include "log_file.h"
 
 #include <cstdint>
 #include <functional>
@@ -65,8 +66,8 @@ public:
     // How long stopping waits for the rows still waiting.
     static constexpr int FlushMs = 5000;
 
-    // How a row reaches the file: ::write(), unless a test replaces it.
-    using WriteFunction = std::function<long(int fd, const char* data, size_t size)>;
+    // How a row reaches the file: file.Write(), unless a test replaces it.
+    using WriteFunction = std::function<long(TLogFile& file, const char* data, size_t size)>;
 
     // What the log is doing, for the window's status.
     struct TStatus {

@@ -4,6 +4,7 @@
 #include "instruments.h"
 #include "net_link.h"
 #include "port_list.h"
+#include "ports.h"
 #include "texts.h"
 #include "translate_noop.h"
 
@@ -450,6 +451,10 @@ int StatusOf(int code) {
 }
 
 int Run(const TOptions& options, TOutput& out, SerialBackend& backend, const volatile std::sig_atomic_t* stop) {
+    if (options.command == TCommand::Ports) {
+        out.Ports(BuildPortList(SystemPorts(), ""));
+        return out.Finish(exOk);
+    }
     if (options.command == TCommand::History || options.command == TCommand::Export)
         return out.Finish(ShowRecords(options, out));
     TRunner runner(options, out, backend, stop);

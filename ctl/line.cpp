@@ -1,7 +1,7 @@
 #include "line.h"
 
 #include "net_link.h"
-#include "posix_serial.h"
+#include "system_serial.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -11,8 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
-#include <poll.h>
-#include <sys/ioctl.h>
 
 namespace orn::ctl {
 
@@ -107,8 +105,8 @@ void TCtlLine::Watch() {
     if (handle < 0) return;
     // Bytes are taken the moment they arrive; the master's own 100 ms poll
     // goes on beside this and finds nothing left.
-    watch_ = scheduler_.watchReadable(handle, [this](short revents) {
-        if (!(revents & POLLIN)) return;
+    watch_ = scheduler_.watchReadable(handle, [this](short events) {
+        if (!(events & WatchReadable)) return;
         mb_.TimerWndProc();
         NoteAnswerBegun();
     });
@@ -153,8 +151,7 @@ int TCtlLine::Transact(uint8_t slave, uint8_t function, uint16_t offset, uint16_
     // Whatever waits in the queue now came before the request: no answer to
     // it.  Flushed only when there is some: a flush before every request
     // made each answer some 30 us later on a pseudo-terminal.
-    int waiting = 0;
-    if (::ioctl(mb_.ComHandle(), FIONREAD, &waiting) == 0 && waiting > 0) mb_.FlushBuffers(true, false);
+    if (mb_.InQueued() > 0) mb_.FlushBuffers(true, false);
     if (watch_) watch_->setEnabled(true);
     pending_ = true;
     held_ = false;

@@ -2,28 +2,19 @@
 #include "commands.h"
 #include "options.h"
 #include "output.h"
-#include "posix_serial.h"
+#include "host.h"
+#include "system_serial.h"
 
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <sys/prctl.h>
 #include <vector>
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-
-extern "C" void OnSignal(int) { g_stop = 1; }
-
-// Without SA_RESTART, so that a wait is cut short; the loops look at the flag.
-void InstallSignals() {
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
 
 // The decimal separator of the user's regional settings (LC_NUMERIC).  The
 // program itself goes on in the C locale, so that JSON and CSV keep points.
@@ -41,8 +32,7 @@ std::string LocaleSeparator() {
 
 int main(int argc, char** argv) {
     using namespace orn::ctl;
-    // A reader that closes the pipe is told by EPIPE, not killed by a signal.
-    std::signal(SIGPIPE, SIG_IGN);
+    IgnoreBrokenPipe();
     const std::vector<std::string> args(argv + 1, argv + argc);
     // One language for the run, the arguments' errors included.
     SetLanguage(LanguageOption(args).value_or(LanguageOfEnvironment()));
@@ -54,18 +44,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orn10ctl: %s\n%s\n", error.c_str(), translate("orn10ctl", "Справка: orn10ctl --help."));
         return exUsage;
     }
+    PrepareConsole();
     TOutput out(options.format, stdout, stderr, LocaleSeparator());
     int status = exOk;
     if (options.command == TCommand::Help || options.command == TCommand::Version) {
         out.Text(options.command == TCommand::Help ? UsageText() : VersionText());
         status = out.Finish(exOk);
     } else {
-        InstallSignals();
-        // Waits end when they are due, not up to 50 us later: a transaction
-        // is timed to the wire.
-        prctl(PR_SET_TIMERSLACK, 1UL);
-        orn::PosixSerialBackend backend;
-        status = Run(options, out, backend, &g_stop);
+        InstallStopHandlers(&g_stop);
+        // A transaction is timed to the wire.
+        TightenTimers();
+        const std::unique_ptr<orn::SerialBackend> backend = orn::MakeSystemSerialBackend();
+        status = Run(options, out, *backend, &g_stop);
     }
     return CloseOutput(stdout, stderr, status);
 }

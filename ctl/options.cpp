@@ -37,6 +37,7 @@ struct TCommandName {
 
 constexpr TCommandName CommandNames[] = {
     {"help", TCommand::Help},           {"read", TCommand::Read},     {"watch", TCommand::Watch},
+    {"ports", TCommand::Ports},
     {"scan", TCommand::Scan},           {"write", TCommand::Write},   {"calibrate", TCommand::Calibrate},
     {"zero", TCommand::Zero},           {"reset", TCommand::Reset},   {"fix", TCommand::Fix},
     {"release", TCommand::Release},     {"service", TCommand::Service},   {"history", TCommand::History},
@@ -404,6 +405,8 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
 )");
     text += translate("orn10ctl", R"(
 Команды:
+  ports                список последовательных портов этого компьютера, как их
+                       показывает список портов окна, у каждого — что дать -p
   read                 прочитать прибор один раз и показать его показания
   watch                читать его каждые --interval секунд, по строке на чтение,
                        пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
@@ -462,8 +465,8 @@ MODBUS RTU и находит их на ней: окно сервисной пр�
   -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
                        /dev/serial/by-id/...) или COM<n> (от 1 до 256) —
                        устройство из переменной окружения ORN10_COM<n>, иначе
-                       /dev/ttyS<n-1> (по умолчанию COM1).  Занимается
-                       монопольно.  Или линия за сетью:
+                       COM<n> системы: /dev/ttyS<n-1> в Linux, COM<n> в Windows
+                       (по умолчанию COM1).  Занимается монопольно.  Или линия за сетью:
                          rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
                                               режиме raw (TCP-сервер): кадры RTU
                                               как есть

@@ -25,7 +25,7 @@ enum ExitStatus : int {
 };
 
 enum class TCommand {
-    Help, Version, Read, Watch, Scan,
+    Help, Version, Ports, Read, Watch, Scan,
     Write,       // a value: threshold 1 or 2, magnetic calibration gas, current output
     Calibrate, Zero, Reset, Fix, Release, Service,
     History, Export,   // the service records

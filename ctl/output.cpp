@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include "host.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <unistd.h>
 
 namespace orn::ctl {
 
@@ -146,17 +146,14 @@ const char* KindName(LineEventKind k) {
 std::string TimeNow(TFormat format) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::tm local = LocalTime(t);
     char buf[64];
     if (format == TFormat::Human) {
         std::strftime(buf, sizeof buf, "%H:%M:%S", &local);
         return buf;
     }
     const int ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    char zone[8];
-    std::strftime(zone, sizeof zone, "%z", &local);   // +0300
-    const std::string z = zone;
+    const std::string z = UtcOffset(local);   // +0300
     std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &local);
     char frac[8];
     std::snprintf(frac, sizeof frac, ".%03d", ms);
@@ -172,10 +169,43 @@ std::string OutcomeText(int code) {
 TOutput::TOutput(TFormat format, std::FILE* out, std::FILE* err, std::string sep)
     : format_(format), out_(out), err_(err), sep_(format == TFormat::Human ? sep : "."), localeSep_(std::move(sep)) {}
 
+void TOutput::Ports(const PortList& list) {
+    // What -p takes for each: COM<n>, or the device's path.
+    auto portOf = [](const PortItem& item) { return item.number ? item.shortText : item.path; };
+    size_t width = 0;
+    for (const PortItem& item : list.items) width = std::max(width, Width(portOf(item)));
+    if (format_ == TFormat::Json) std::fputs("{\"ports\":[", out_);
+    if (format_ == TFormat::Csv) std::fputs("port,name,description\n", out_);
+    bool first = true;
+    for (const PortItem& item : list.items) {
+        const std::string port = portOf(item);
+        switch (format_) {
+        case TFormat::Human:
+            std::fprintf(out_, "%s%s  %s\n", port.c_str(), std::string(width - Width(port), ' ').c_str(),
+                         item.text.c_str());
+            break;
+        case TFormat::Json:
+            std::fprintf(out_, "%s{\"port\":%s,\"name\":%s,\"description\":%s}", first ? "" : ",",
+                         JsonText(port).c_str(), JsonText(item.shortText).c_str(), JsonText(item.text).c_str());
+            break;
+        case TFormat::Csv:
+            std::fprintf(out_, "%s,%s,%s\n", CsvText(port).c_str(), CsvText(item.shortText).c_str(),
+                         CsvText(item.text).c_str());
+            break;
+        }
+        first = false;
+    }
+    if (format_ == TFormat::Json) std::fputs("]}\n", out_);
+    Flush();
+}
+
 // The errno of the write that failed, whether the print before or the flush
 // made it.
 void TOutput::Flush() {
-    if ((std::fflush(out_) != 0 || std::ferror(out_)) && !outError_) outError_ = errno ? errno : EIO;
+    if ((std::fflush(out_) != 0 || std::ferror(out_)) && !outError_) {
+        const int err = OutputErrno();
+        outError_ = err ? err : EIO;
+    }
 }
 
 int TOutput::Finish(int status) {
@@ -187,8 +217,10 @@ int TOutput::Finish(int status) {
 
 int CloseOutput(std::FILE* out, std::FILE* err, int status) {
     errno = 0;
-    if (std::fclose(out) == 0 || errno == EPIPE || status == exOutput) return status;
-    std::fprintf(err, "orn10ctl: %s\n", OutputFailure(errno ? errno : EIO).c_str());
+    if (std::fclose(out) == 0 || status == exOutput) return status;
+    const int failure = OutputErrno();
+    if (failure == EPIPE) return status;
+    std::fprintf(err, "orn10ctl: %s\n", OutputFailure(failure ? failure : EIO).c_str());
     return exOutput;
 }
 
@@ -377,7 +409,7 @@ void TOutput::ScanStart(const TScanPlan& plan) {
 }
 
 void TOutput::ScanProgress(int address, const std::string& setting) {
-    if (format_ != TFormat::Human || !isatty(fileno(err_))) return;
+    if (format_ != TFormat::Human || !IsTerminal(err_)) return;
     std::fprintf(err_, "\r%s %s   ", setting.c_str(), Address(address).c_str());
     std::fflush(err_);
     progress_ = true;

@@ -7,6 +7,7 @@
 #include "line_events.h"
 #include "line_scan.h"
 #include "options.h"
+#include "port_list.h"
 
 #include <cstdio>
 #include <string>
@@ -72,6 +73,8 @@ public:
     void ScanProgress(int address, const std::string& setting);
     void ScanEnd(const std::string& port, const TScanPlan& plan, double seconds, const std::vector<TScanHit>& hits,
                  bool interrupted);
+    // ports: the items of the port list.
+    void Ports(const PortList& list);
     // Text as it stands (the help, the version).
     void Text(const std::string& text);
     // A message for people on standard error, "orn10ctl: " first.

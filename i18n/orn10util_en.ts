@@ -591,161 +591,6 @@ Exit status:
     </message>
     <message>
         <source>
-Команды:
-  read                 прочитать прибор один раз и показать его показания
-  watch                читать его каждые --interval секунд, по строке на чтение,
-                       пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
-                       неудачное чтение выводит свою ошибку, и чтение идёт
-                       дальше; с несколькими адресами (-a 1,3,5-9) они
-                       читаются по очереди, по строке каждый, круг за кругом
-  scan [A[-B]]         найти приборы по адресам от A до B (по умолчанию 1-247)
-                       и модель, на которую похож каждый; с --sweep — и на
-                       других скоростях и чётностях
-  write threshold1 V   задать порог 1                (MB2-MB4, X-20, X-22)
-  write threshold2 V   задать порог 2                (MB2-MB4, X-22)
-  write magnet V       задать газ магнитной градуировки  (MB2-MB4)
-  write current V      указать значение токового выхода, мА (MB3, MB4)
-  calibrate V          градуировать показания концентрации при V %
-  zero                 установить ноль показаний концентрации
-  reset                сбросить градуировку концентрации к заводской
-  fix [4|20]           зафиксировать токовый выход (MB3, MB4) и, с 4 или 20,
-                       выдать на нём 4 мА или 20 мА
-  release              освободить зафиксированный токовый выход
-  service              переключить прибор на служебный протокол (он перестанет
-                       отвечать по MODBUS, пока его не перезапустят)
-  history SERIAL       журнал обслуживания прибора с этим серийным номером:
-                       когда ему градуировка, и каждая проверка, градуировка,
-                       запись и команда, новые первыми
-  export [SERIAL]      журнал обслуживания в CSV для таблицы (все приборы или
-                       один), на стандартный вывод
-  help                 показать эту справку
-
-  V задаётся в единицах показаний, с точкой или запятой: 20.5 или 20,5.
-  Каждая запись и команда сначала читает прибор, затем проверяет значение и
-  состояние прибора, как окно, и с указанием причины отказывает в том, в чём
-  отказало бы окно: порог 1 выше порога 2, порог 2 ниже порога 1 или выше
-  диапазона измерений, газ магнитной градуировки 0 или выше диапазона, ток вне
-  0.01 … 50.00 мА, значение, которое не является значением регистра (меньше 0
-  или больше 655.35) или было бы кодом команды; градуировка, ноль и сброс при
-  зафиксированном токовом выходе; значение, которого у модели нет.  Затем
-  записывает регистр и показывает ответ прибора.
-
-  Каждая запись и команда, которую прибор подтвердил (или которая осталась
-  без ответа и, возможно, выполнена), вносится в журнал обслуживания, как и
-  записи окна: в локальный файл ~/.local/share/orn10util/records.db
-  ($XDG_DATA_HOME) и на сервер группы из ~/.config/orn10util/records.conf,
-  если он задан (записи, которые не дошли до него, ждут в локальном файле).
-</source>
-        <translation>
-Commands:
-  read                 read the instrument once and show its readings
-  watch                read it every --interval seconds, one line per read,
-                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
-                       a failed read prints its error and the watch goes on;
-                       with several addresses (-a 1,3,5-9) each is read in
-                       turn, one line each, round after round
-  scan [A[-B]]         find the instruments at addresses A to B (default
-                       1-247) and the model each looks like; with --sweep
-                       at other speeds and parities too
-  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
-  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
-  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
-  write current V      tell the current output value, in mA (MB3, MB4)
-  calibrate V          calibrate the concentration reading at V %
-  zero                 set the zero of the concentration reading
-  reset                reset the concentration calibration to the factory one
-  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
-                       drive it at 4 mA or 20 mA
-  release              release the fixed current output
-  service              switch the instrument to its service protocol (it stops
-                       answering MODBUS until it is restarted)
-  history SERIAL       the service records of the instrument with this serial
-                       number: when it is due for calibration, and each check,
-                       calibration, write and command, newest first
-  export [SERIAL]      the service records as CSV for a spreadsheet (all
-                       instruments, or one), on standard output
-  help                 show this help
-
-  V is given in the units the readings show, with a point or a comma: 20.5 or
-  20,5.  Every write and command first reads the instrument, then checks the
-  value and the instrument&apos;s state as the window does, and refuses with the
-  reason what the window would refuse: a threshold 1 above threshold 2, a
-  threshold 2 below threshold 1 or above the measuring range, a magnetic
-  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
-  a value that is not a register value (below 0 or above 655.35) or that would
-  be a command code; calibration, zero and reset while the current output is
-  fixed; a value the model does not have.  Then it writes the register and
-  shows the instrument&apos;s echo.
-
-  Each write and command the instrument confirms (or that got no answer and
-  may have been carried out) is kept in the service records, as the window
-  keeps its own: the local file ~/.local/share/orn10util/records.db
-  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
-  when one is set (records that cannot reach it wait in the local file).
-</translation>
-    </message>
-    <message>
-        <source>
-Линия:
-  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
-                       /dev/serial/by-id/...) или COM&lt;n&gt; (от 1 до 256) —
-                       устройство из переменной окружения ORN10_COM&lt;n&gt;, иначе
-                       /dev/ttyS&lt;n-1&gt; (по умолчанию COM1).  Занимается
-                       монопольно.  Или линия за сетью:
-                         rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
-                                              режиме raw (TCP-сервер): кадры RTU
-                                              как есть
-                         tcp://УЗЕЛ[:ПОРТ]    шлюз MODBUS TCP (порт 502)
-                         rfc2217://УЗЕЛ:ПОРТ  сервер портов с RFC 2217 (скорость
-                                              и чётность порта задаются отсюда)
-      --net-timeout МС время, добавляемое к каждому тайм-ауту ответа по сети
-                       (по умолчанию 100): путь туда и обратно и куски, на
-                       которые сервер портов или шлюз делит ответ
-  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
-                       57600 или 115200
-  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
-                       1 стоп-бит
-  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1); watch:
-                       список адресов и диапазонов (1,3,5-9), у каждого своя
-                       модель, если не модель -m (3:X-22, 5-9:MB2)
-  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
-                       регистры читать и как их показывать
-  -t, --timeout МС     время, за которое прибор должен начать ответ (по
-                       умолчанию 500; scan: время передачи запроса + 40 мс);
-                       время передачи самого ответа добавляется, когда он
-                       начат, а по сети к обоим ещё --net-timeout
-</source>
-        <translation>
-Line:
-  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
-                       /dev/serial/by-id/...), or COM&lt;n&gt; (1 to 256), the device
-                       named by the environment variable ORN10_COM&lt;n&gt;, else
-                       /dev/ttyS&lt;n-1&gt; (default COM1).  Taken exclusively.
-                       Or a line behind the network:
-                         rtu+tcp://HOST:PORT  a device server in raw (TCP
-                                              server) mode: RTU frames as they are
-                         tcp://HOST[:PORT]    a MODBUS TCP gateway (port 502)
-                         rfc2217://HOST:PORT  a device server with RFC 2217 (the
-                                              port&apos;s speed and parity set from here)
-      --net-timeout MS time added to every answer timeout over the network
-                       (default 100): its round trip and the pieces a device
-                       server or gateway makes of an answer
-  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
-                       or 115200
-  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
-  -a, --address N      the instrument&apos;s address, 1 to 247 (default 1); watch:
-                       a list of addresses and ranges (1,3,5-9), each with
-                       its model when not -m&apos;s (3:X-22, 5-9:MB2)
-  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
-                       registers are read and how they are shown
-  -t, --timeout MS     time the instrument has to begin its answer (default 500;
-                       scan: the request&apos;s wire time + 40 ms); the answer&apos;s own
-                       wire time is granted on top once it has begun, and over
-                       the network --net-timeout on both
-</translation>
-    </message>
-    <message>
-        <source>
 Watch:
   -i, --interval С     секунды от начала одного чтения до начала следующего (по
                        умолчанию 2; 0: без паузы); о порте, который отказал или
@@ -859,6 +704,166 @@ With the simulator:
     <message>
         <source>Связь</source>
         <translation>Line</translation>
+    </message>
+    <message>
+        <source>
+Команды:
+  ports                список последовательных портов этого компьютера, как их
+                       показывает список портов окна, у каждого — что дать -p
+  read                 прочитать прибор один раз и показать его показания
+  watch                читать его каждые --interval секунд, по строке на чтение,
+                       пока не прервут (Ctrl+C, SIGTERM) или до --count чтений;
+                       неудачное чтение выводит свою ошибку, и чтение идёт
+                       дальше; с несколькими адресами (-a 1,3,5-9) они
+                       читаются по очереди, по строке каждый, круг за кругом
+  scan [A[-B]]         найти приборы по адресам от A до B (по умолчанию 1-247)
+                       и модель, на которую похож каждый; с --sweep — и на
+                       других скоростях и чётностях
+  write threshold1 V   задать порог 1                (MB2-MB4, X-20, X-22)
+  write threshold2 V   задать порог 2                (MB2-MB4, X-22)
+  write magnet V       задать газ магнитной градуировки  (MB2-MB4)
+  write current V      указать значение токового выхода, мА (MB3, MB4)
+  calibrate V          градуировать показания концентрации при V %
+  zero                 установить ноль показаний концентрации
+  reset                сбросить градуировку концентрации к заводской
+  fix [4|20]           зафиксировать токовый выход (MB3, MB4) и, с 4 или 20,
+                       выдать на нём 4 мА или 20 мА
+  release              освободить зафиксированный токовый выход
+  service              переключить прибор на служебный протокол (он перестанет
+                       отвечать по MODBUS, пока его не перезапустят)
+  history SERIAL       журнал обслуживания прибора с этим серийным номером:
+                       когда ему градуировка, и каждая проверка, градуировка,
+                       запись и команда, новые первыми
+  export [SERIAL]      журнал обслуживания в CSV для таблицы (все приборы или
+                       один), на стандартный вывод
+  help                 показать эту справку
+
+  V задаётся в единицах показаний, с точкой или запятой: 20.5 или 20,5.
+  Каждая запись и команда сначала читает прибор, затем проверяет значение и
+  состояние прибора, как окно, и с указанием причины отказывает в том, в чём
+  отказало бы окно: порог 1 выше порога 2, порог 2 ниже порога 1 или выше
+  диапазона измерений, газ магнитной градуировки 0 или выше диапазона, ток вне
+  0.01 … 50.00 мА, значение, которое не является значением регистра (меньше 0
+  или больше 655.35) или было бы кодом команды; градуировка, ноль и сброс при
+  зафиксированном токовом выходе; значение, которого у модели нет.  Затем
+  записывает регистр и показывает ответ прибора.
+
+  Каждая запись и команда, которую прибор подтвердил (или которая осталась
+  без ответа и, возможно, выполнена), вносится в журнал обслуживания, как и
+  записи окна: в локальный файл ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME) и на сервер группы из ~/.config/orn10util/records.conf,
+  если он задан (записи, которые не дошли до него, ждут в локальном файле).
+</source>
+        <translation>
+Commands:
+  ports                list the serial ports of this machine as the window&apos;s
+                       port list shows them, each with what to give -p
+  read                 read the instrument once and show its readings
+  watch                read it every --interval seconds, one line per read,
+                       until interrupted (Ctrl+C, SIGTERM) or --count reads;
+                       a failed read prints its error and the watch goes on;
+                       with several addresses (-a 1,3,5-9) each is read in
+                       turn, one line each, round after round
+  scan [A[-B]]         find the instruments at addresses A to B (default
+                       1-247) and the model each looks like; with --sweep
+                       at other speeds and parities too
+  write threshold1 V   set alarm threshold 1          (MB2-MB4, X-20, X-22)
+  write threshold2 V   set alarm threshold 2          (MB2-MB4, X-22)
+  write magnet V       set the gas for magnetic calibration  (MB2-MB4)
+  write current V      tell the current output value, in mA (MB3, MB4)
+  calibrate V          calibrate the concentration reading at V %
+  zero                 set the zero of the concentration reading
+  reset                reset the concentration calibration to the factory one
+  fix [4|20]           fix the current output (MB3, MB4) and, with 4 or 20,
+                       drive it at 4 mA or 20 mA
+  release              release the fixed current output
+  service              switch the instrument to its service protocol (it stops
+                       answering MODBUS until it is restarted)
+  history SERIAL       the service records of the instrument with this serial
+                       number: when it is due for calibration, and each check,
+                       calibration, write and command, newest first
+  export [SERIAL]      the service records as CSV for a spreadsheet (all
+                       instruments, or one), on standard output
+  help                 show this help
+
+  V is given in the units the readings show, with a point or a comma: 20.5 or
+  20,5.  Every write and command first reads the instrument, then checks the
+  value and the instrument&apos;s state as the window does, and refuses with the
+  reason what the window would refuse: a threshold 1 above threshold 2, a
+  threshold 2 below threshold 1 or above the measuring range, a magnetic
+  calibration gas of 0 or above the range, a current outside 0.01 to 50.00 mA,
+  a value that is not a register value (below 0 or above 655.35) or that would
+  be a command code; calibration, zero and reset while the current output is
+  fixed; a value the model does not have.  Then it writes the register and
+  shows the instrument&apos;s echo.
+
+  Each write and command the instrument confirms (or that got no answer and
+  may have been carried out) is kept in the service records, as the window
+  keeps its own: the local file ~/.local/share/orn10util/records.db
+  ($XDG_DATA_HOME), and the team server of ~/.config/orn10util/records.conf
+  when one is set (records that cannot reach it wait in the local file).
+</translation>
+    </message>
+    <message>
+        <source>
+Линия:
+  -p, --port ПОРТ      последовательный порт: путь к устройству (/dev/ttyUSB0,
+                       /dev/serial/by-id/...) или COM&lt;n&gt; (от 1 до 256) —
+                       устройство из переменной окружения ORN10_COM&lt;n&gt;, иначе
+                       COM&lt;n&gt; системы: /dev/ttyS&lt;n-1&gt; в Linux, COM&lt;n&gt; в Windows
+                       (по умолчанию COM1).  Занимается монопольно.  Или линия за сетью:
+                         rtu+tcp://УЗЕЛ:ПОРТ  сервер последовательных портов в
+                                              режиме raw (TCP-сервер): кадры RTU
+                                              как есть
+                         tcp://УЗЕЛ[:ПОРТ]    шлюз MODBUS TCP (порт 502)
+                         rfc2217://УЗЕЛ:ПОРТ  сервер портов с RFC 2217 (скорость
+                                              и чётность порта задаются отсюда)
+      --net-timeout МС время, добавляемое к каждому тайм-ауту ответа по сети
+                       (по умолчанию 100): путь туда и обратно и куски, на
+                       которые сервер портов или шлюз делит ответ
+  -s, --speed БОД      1200, 2400, 4800, 9600, 19200 (по умолчанию), 38400,
+                       57600 или 115200
+  -P, --parity P       none, odd или even (по умолчанию even); 8 бит данных,
+                       1 стоп-бит
+  -a, --address N      адрес прибора, от 1 до 247 (по умолчанию 1); watch:
+                       список адресов и диапазонов (1,3,5-9), у каждого своя
+                       модель, если не модель -m (3:X-22, 5-9:MB2)
+  -m, --model M        MB1, MB2, MB3, MB4 (по умолчанию), X-20 или X-22: какие
+                       регистры читать и как их показывать
+  -t, --timeout МС     время, за которое прибор должен начать ответ (по
+                       умолчанию 500; scan: время передачи запроса + 40 мс);
+                       время передачи самого ответа добавляется, когда он
+                       начат, а по сети к обоим ещё --net-timeout
+</source>
+        <translation>
+Line:
+  -p, --port PORT      the serial port: a device path (/dev/ttyUSB0,
+                       /dev/serial/by-id/...), or COM&lt;n&gt; (1 to 256), the device
+                       named by the environment variable ORN10_COM&lt;n&gt;, else the
+                       system&apos;s COM&lt;n&gt;: /dev/ttyS&lt;n-1&gt; on Linux, COM&lt;n&gt; on
+                       Windows (default COM1).  Taken exclusively.
+                       Or a line behind the network:
+                         rtu+tcp://HOST:PORT  a device server in raw (TCP
+                                              server) mode: RTU frames as they are
+                         tcp://HOST[:PORT]    a MODBUS TCP gateway (port 502)
+                         rfc2217://HOST:PORT  a device server with RFC 2217 (the
+                                              port&apos;s speed and parity set from here)
+      --net-timeout MS time added to every answer timeout over the network
+                       (default 100): its round trip and the pieces a device
+                       server or gateway makes of an answer
+  -s, --speed BAUD     1200, 2400, 4800, 9600, 19200 (default), 38400, 57600
+                       or 115200
+  -P, --parity P       none, odd or even (default even); 8 data bits, 1 stop bit
+  -a, --address N      the instrument&apos;s address, 1 to 247 (default 1); watch:
+                       a list of addresses and ranges (1,3,5-9), each with
+                       its model when not -m&apos;s (3:X-22, 5-9:MB2)
+  -m, --model M        MB1, MB2, MB3, MB4 (default), X-20 or X-22: sets which
+                       registers are read and how they are shown
+  -t, --timeout MS     time the instrument has to begin its answer (default 500;
+                       scan: the request&apos;s wire time + 40 ms); the answer&apos;s own
+                       wire time is granted on top once it has begun, and over
+                       the network --net-timeout on both
+</translation>
     </message>
 </context>
 <context>

@@ -132,6 +132,8 @@ int TModbusM::ComHandle() const {
 
 int TModbusM::ReadableHandle() const { return device_ ? device_->readableHandle() : -1; }
 
+int TModbusM::InQueued() const { return device_ ? device_->inQueued() : 0; }
+
 void TModbusM::SetComHandle(int handle) {
     if (handle == ComHandle()) return;
     if (handle == -1) {

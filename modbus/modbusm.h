@@ -83,6 +83,8 @@ public:
     // What a real-time loop waits on for received bytes
     // (SerialDevice::readableHandle); -1 when closed.
     int ReadableHandle() const;
+    // Bytes received and not yet taken; 0 when closed.
+    int InQueued() const;
     // Adopts a handle opened elsewhere (poll started, no settings applied),
     // or with -1 forgets the current one without closing it.
     void SetComHandle(int handle);

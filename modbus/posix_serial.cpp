@@ -189,6 +189,12 @@ int PosixSerialDevice::outQueued() {
     return queued;
 }
 
+int PosixSerialDevice::inQueued() {
+    int waiting = 0;
+    if (fd_ < 0 || ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0) return 0;
+    return waiting;
+}
+
 short PosixSerialDevice::pollNow(short events) const {
     pollfd p{fd_, events, 0};
     const int k = ::poll(&p, 1, 0);
@@ -287,6 +293,8 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::openPath(const std::string& pa
     (void)ioctl(fd, TIOCEXCL);
     return std::make_unique<PosixSerialDevice>(fd, true, path);
 }
+
+std::unique_ptr<SerialBackend> MakeSystemSerialBackend() { return std::make_unique<PosixSerialBackend>(); }
 
 std::unique_ptr<SerialDevice> PosixSerialBackend::adopt(int fd) {
     if (fd < 0 || fcntl(fd, F_GETFD) == -1) return nullptr;

@@ -7,15 +7,13 @@
 #pragma once
 
 #include "serial_port.h"
+#include "system_serial.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace orn {
-
-// The device path of port number n (1 for COM1).
-std::string PortPath(int portNumber);
 
 // One open tty.  Reads and writes never block; every failure of the device
 // itself (hung up, unplugged) is reported as "gone" rather than "no data".
@@ -32,6 +30,7 @@ public:
     void configure(const LineSettings& s) override;
     void purge(bool rx, bool tx) override;
     int outQueued() override;
+    int inQueued() override;
     long read(uint8_t* buf, size_t n) override;
     long write(const uint8_t* buf, size_t n) override;
     bool waitWritable(int ms) override;

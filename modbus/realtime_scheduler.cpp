@@ -1,7 +1,7 @@
 #include "realtime_scheduler.h"
 
-#include <cerrno>
-#include <poll.h>
+#include "realtime_wait.h"
+
 #include <thread>
 
 namespace orn {
@@ -110,40 +110,29 @@ bool RealtimeScheduler::fireDue(Clock::time_point now) {
 }
 
 bool RealtimeScheduler::waitWatches(Clock::time_point wake) {
-    std::vector<pollfd> fds;
+    std::vector<int> handles;
     std::vector<uint64_t> ids;
     for (const RWatch* w : watches_)
         if (w->enabled_) {
-            fds.push_back(pollfd{w->fd_, POLLIN, 0});
+            handles.push_back(w->fd_);
             ids.push_back(w->id_);
         }
-    if (fds.empty()) {
+    if (handles.empty()) {
         std::this_thread::sleep_until(wake);
         return false;
     }
-    // ppoll takes the wait to the nanosecond; poll() would round it to
-    // whole milliseconds.  The far future waits without a limit.
-    const auto left = wake - Clock::now();
-    timespec ts{};
-    timespec* timeout = nullptr;
-    if (left < std::chrono::hours(24)) {
-        const auto ns = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
-        ts.tv_sec = time_t(ns / 1000000000);
-        ts.tv_nsec = long(ns % 1000000000);
-        timeout = &ts;
-    }
-    // A signal ends the wait early (EINTR); the caller looks at its flags.
-    if (::ppoll(fds.data(), nfds_t(fds.size()), timeout, nullptr) <= 0) return false;
+    std::vector<short> events(handles.size(), 0);
+    if (!WaitForHandles(handles, wake, events)) return false;
     bool ran = false;
-    for (size_t i = 0; i < fds.size(); ++i) {
-        if (fds[i].revents == 0) continue;
+    for (size_t i = 0; i < handles.size(); ++i) {
+        if (events[i] == 0) continue;
         // Looked up anew: an earlier handler may have destroyed or disabled it.
         auto it = std::find_if(watches_.begin(), watches_.end(), [&](const RWatch* w) { return w->id_ == ids[i]; });
         if (it == watches_.end() || !(*it)->enabled_) continue;
         RWatch* w = *it;
-        if (fds[i].revents & (POLLHUP | POLLERR | POLLNVAL)) w->enabled_ = false;
+        if (events[i] & WatchHungUp) w->enabled_ = false;
         auto ready = w->onReady_;   // the handler may destroy its watch
-        if (ready) ready(fds[i].revents);
+        if (ready) ready(events[i]);
         ran = true;
     }
     return ran;

@@ -7,9 +7,12 @@
 // (they never spin).  A tick that falls due while the thread is busy fires
 // late, once; missed periods are skipped, not caught up in a burst.
 //
-// Besides timers it watches file descriptors: a program that talks to a
-// serial port can be woken the moment bytes arrive instead of at its next
-// poll tick.
+// Besides timers it watches handles: a program that talks to a serial port
+// can be woken the moment bytes arrive instead of at its next poll tick.  A
+// handle is what the system waits on: a file descriptor on POSIX systems
+// (poll), a waitable object on Windows (WaitForMultipleObjects: an event that
+// a serial port's pending WaitCommEvent signals, or that WSAEventSelect ties
+// to a socket).  The waits themselves live in realtime_wait_*.cpp.
 #pragma once
 
 #include "scheduler.h"
@@ -22,12 +25,20 @@
 
 namespace orn {
 
-// A watch on a readable file descriptor, made by RealtimeScheduler.  While
-// enabled, its handler runs from the loop whenever the descriptor has bytes
-// to read, has hung up or has failed; it gets poll()'s revents.  A watch
-// whose descriptor hung up or failed (POLLHUP, POLLERR, POLLNVAL) is told so
-// once and then disabled, so a dead descriptor cannot keep the loop busy.
-// Destroying the watch stops it; the descriptor stays open.
+// What a watch's handler is told, as bits.
+enum WatchEvent : short {
+    WatchReadable = 0x1,   // bytes may be read
+    WatchHungUp = 0x2,     // hung up or failed: the watch is then disabled
+};
+
+// A watch on a readable handle, made by RealtimeScheduler.  While enabled,
+// its handler runs from the loop whenever the handle has bytes to read, has
+// hung up or has failed; it gets WatchEvent bits.  A watch whose handle hung
+// up or failed is told so once and then disabled, so a dead handle cannot
+// keep the loop busy.  On Windows the handle must stay signalled only while
+// there is something to read (a manual-reset event that its owner resets
+// when it has taken everything), and at most 64 watches wait at once.
+// Destroying the watch stops it; the handle stays open.
 class FdWatch {
 public:
     virtual ~FdWatch() = default;
@@ -47,11 +58,11 @@ public:
     RealtimeScheduler& operator=(const RealtimeScheduler&) = delete;
 
     std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override;
-    // An enabled watch on `fd` with the given handler.  The handler may
-    // destroy or change any watch or timer, its own included.
+    // An enabled watch on the handle `fd` with the given handler.  The
+    // handler may destroy or change any watch or timer, its own included.
     std::unique_ptr<FdWatch> watchReadable(int fd, std::function<void(short revents)> onReady);
     // Fires every tick that is due; when none is, waits until the next one
-    // or until a watched descriptor is ready, and handles that.  False, at
+    // or until a watched handle is ready, and handles that.  False, at
     // once, when no timer and no watch is enabled.
     bool processPendingEvents() override;
     // Milliseconds since the scheduler was made.
@@ -87,7 +98,7 @@ private:
     // Fires every tick due at `now`, each timer at most once; returns whether
     // any fired.
     bool fireDue(Clock::time_point now);
-    // Waits until `wake` or until a watched descriptor is ready, and runs
+    // Waits until `wake` or until a watched handle is ready, and runs
     // the handlers of the ready ones; returns whether any ran.
     bool waitWatches(Clock::time_point wake);
     // One turn: fires what is due; when nothing is, waits until the next

@@ -2,7 +2,8 @@
 //
 // The master talks to the operating system only through SerialBackend (opens
 // a numbered port) and SerialDevice (one open port).  The program uses the
-// POSIX implementation (posix_serial.h); tests plug in a simulated line.
+// system's implementation (system_serial.h: POSIX termios or Win32); tests
+// plug in a simulated line.
 #pragma once
 
 #include <cstddef>
@@ -71,6 +72,8 @@ public:
     virtual void purge(bool rx, bool tx) = 0;
     // Bytes still waiting in the transmit queue.
     virtual int outQueued() = 0;
+    // Bytes received and not yet read; 0 when the device cannot tell.
+    virtual int inQueued() { return 0; }
     // Up to n bytes of what has arrived, at once: the count (0 when nothing
     // has), or -1 when the device is gone (adapter pulled, line hung up).
     virtual long read(uint8_t* buf, size_t n) = 0;
@@ -89,7 +92,8 @@ public:
     // under the same name (an adapter swapped) gives another.  Empty when the
     // backend cannot tell; the port is then known by its name alone.
     virtual std::string identity() const { return {}; }
-    // The OS handle (a file descriptor), -1 when there is none.
+    // The OS handle (a file descriptor; on Windows the port's HANDLE as a
+    // 32-bit value), -1 when there is none.
     virtual int nativeHandle() const = 0;
     // What a real-time loop waits on until bytes may be read (a handle for
     // RealtimeScheduler::watchReadable): the descriptor itself on POSIX; on

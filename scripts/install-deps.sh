@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-l10n-tools libgl-dev libxcb1-dev
+  qt6-base-dev qt6-translations-l10n qt6-l10n-tools libgl-dev libxcb1-dev
   libgtest-dev libmodbus-dev
   libsqlite3-dev libpq-dev postgresql poppler-utils
   ser2net mbpoll

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a normal
-# build and once under AddressSanitizer + UndefinedBehaviorSanitizer.
+# build, once under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# Windows programs under Wine (scripts/test-windows.sh; ORN10_WINDOWS=0
+# leaves that stage out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +23,8 @@ run_suite build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== Sanitizer build (ASan + UBSan)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build/ci-asan -DCMAKE_BUILD_TYPE=Debug -DORN10_SANITIZE=ON -DORN10_BENCH=OFF
+if [ "${ORN10_WINDOWS:-1}" != 0 ]; then
+  echo "== Windows build (MinGW-w64) and tests under Wine"
+  ORN10SIM=$PWD/build/ci/sim/orn10sim ORN10_JOBS=$jobs scripts/test-windows.sh
+fi
 echo "== All tests passed"

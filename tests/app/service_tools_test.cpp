@@ -3,6 +3,7 @@
 // the traffic view's hook and its bound.
 #include "window_fixture.h"
 
+#include "host_files.h"
 #include "service_tools.h"
 #include "traffic_view.h"
 #include "trend_view.h"
@@ -17,11 +18,8 @@
 #include <QTimer>
 
 #include <atomic>
-#include <fcntl.h>
 #include <future>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -148,18 +146,18 @@ TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
     EXPECT_FALSE(tools->StartLog(QStringLiteral("/nonexistent-folder/readings.csv")));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("/nonexistent-folder/readings.csv")));
-    EXPECT_FALSE(tools->StartLog(QStringLiteral("/dev/full")));
+    EXPECT_FALSE(tools->StartLog(QString::fromStdString(DeviceFile())));
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].contains(QString::fromUtf8("это не обычный файл"))) << messages[1].toStdString();
 
     // A FIFO nobody reads is refused without waiting for a reader.
     QTemporaryDir dir;
-    const QByteArray fifo = dir.filePath("fifo.csv").toLocal8Bit();
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0644), 0);
+    const std::string fifo = MakeFifo(dir.path().toStdString());
+    ASSERT_FALSE(fifo.empty());
     TReadingsLog log([] { return 0u; });
-    auto started = std::async(std::launch::async, [&] { return log.Start(fifo.toStdString(), false); });
+    auto started = std::async(std::launch::async, [&] { return log.Start(fifo, false); });
     const bool waited = started.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
-    if (waited) ::close(::open(fifo.constData(), O_RDONLY | O_NONBLOCK));   // the reader it waits for
+    if (waited) OpenFifoReader(fifo);   // the reader it waits for
     EXPECT_FALSE(waited);
     EXPECT_FALSE(started.get());
     EXPECT_EQ(log.Error(), "это не обычный файл");
@@ -172,12 +170,12 @@ TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
         messages.clear();
         QFile::remove(path);
         std::atomic<long> room{-1};   // bytes the disk still takes; -1: any
-        tools->Log().WriteFile = [&](int fd, const char* data, size_t size) -> long {
+        tools->Log().WriteFile = [&](TLogFile& file, const char* data, size_t size) -> long {
             if (room == 0) {
                 errno = ENOSPC;
                 return -1;
             }
-            const long n = long(::write(fd, data, room < 0 ? size : std::min(size, size_t(room.exchange(0)))));
+            const long n = file.Write(data, room < 0 ? size : std::min(size, size_t(room.exchange(0))));
             if (room == 0 && othersAfter) Append(path, "после нас\r\n");
             return n;
         };
@@ -206,14 +204,19 @@ TEST_F(Tools, WriteFailureStopsRecordingWhileReadsGoOn) {
 TEST_F(Tools, AFileThatLosesItsNameStopsTheRecording) {
     QTemporaryDir dir;
     const QString path = dir.filePath("readings.csv");
-    // Deleted (its folder removed, the stick pulled), or another file put in its place.
-    for (bool replaced : {false, true}) {
-        SCOPED_TRACE(replaced);
+    // Deleted (its folder removed, the stick pulled), or another file put in
+    // its place after it was deleted or renamed.
+    enum Loss { Deleted, DeletedAndReplaced, RenamedAndReplaced };
+    for (Loss loss : {Deleted, DeletedAndReplaced, RenamedAndReplaced}) {
+        SCOPED_TRACE(loss);
+        if (loss != RenamedAndReplaced && !DeletionSeenWhileOpen()) continue;
+        if (loss == DeletedAndReplaced && !DeletedNameIsFree()) continue;   // the name stays the log's
+        const bool replaced = loss != Deleted;
         messages.clear();
         ASSERT_TRUE(tools->StartLog(path, true));
         ReadOnce();
         Settle();
-        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(loss == RenamedAndReplaced ? QFile::rename(path, path + ".old") : QFile::remove(path));
         if (replaced) Append(path, "новый файл\r\n");
         ReadOnce();
         Settle();
@@ -231,9 +234,9 @@ TEST_F(Tools, AStalledMediumHoldsNothingUpAndStoppingWaitsBoundedly) {
     const QString path = dir.filePath("readings.csv");
     // The medium stalls until the round's promise is kept (or dropped).
     auto medium = std::make_shared<std::shared_future<void>>();
-    tools->Log().WriteFile = [medium](int fd, const char* data, size_t size) {
+    tools->Log().WriteFile = [medium](TLogFile& file, const char* data, size_t size) {
         medium->wait_for(std::chrono::seconds(20));
-        return long(::write(fd, data, size));
+        return file.Write(data, size);
     };
     for (int round = 0; round < 2; ++round) {
         std::promise<void> wakes;

@@ -343,6 +343,20 @@ TEST(CtlArgs, NamesAndUnits) {
     EXPECT_NE(e.find("bad network address"), std::string::npos) << e;
 }
 
+TEST_F(Ctl, PortsListsWhatTheWindowOffers) {
+    // A port a variable names comes first as COM<n>, with -p COM<n>.
+    setenv("ORN10_COM7", server.devicePath().c_str(), 1);
+    const Result human = Run({"ports"});
+    const Result json = Run({"--json", "ports"});
+    unsetenv("ORN10_COM7");
+    EXPECT_EQ(human.status, exOk);
+    const std::string first = human.out.substr(0, human.out.find('\n'));   // columns as wide as the widest
+    EXPECT_TRUE(first.rfind("COM7  ", 0) == 0 && first.size() > 10 && first.substr(first.size() - 6) == "  COM7")
+        << human.out;
+    EXPECT_EQ(json.out.rfind("{\"ports\":[{\"port\":\"COM7\",\"name\":\"COM7\",\"description\":\"COM7\"}", 0), 0u)
+        << json.out;
+}
+
 TEST_F(Ctl, ReadShowsTheWindowsTable) {
     const Result r = Run({"--lang", "ru", "read"}, ",");
     ASSERT_EQ(r.status, exOk) << r.err;
@@ -596,7 +610,7 @@ TEST(CtlScheduler, AWatchWakesAtOnceAndADeadDescriptorIsToldOnce) {
     timer->setEnabled(false);
     while (clock.processPendingEvents()) {}
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(seen[1] & POLLHUP);
+    EXPECT_TRUE(seen[1] & WatchHungUp);
     EXPECT_FALSE(watch->enabled());
     ::close(fds[0]);
 }
