@@ -9,8 +9,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace orn::records {
 
@@ -82,6 +84,8 @@ public:
         inTransaction_ = false;
     }
     const std::string& Error() const override { return error_; }
+    // The last statement found the file locked.
+    bool Busy() const { return (sqlite3_errcode(db_) & 0xFF) == SQLITE_BUSY; }
 
 private:
     bool Fail() {
@@ -117,8 +121,18 @@ std::unique_ptr<TSqlConnection> OpenSqlite(const std::string& path, std::string&
     std::vector<TRow> mode;
     // WAL: a reader (the history) never waits for the writer, nor the writer
     // for it.  The mode is kept in the file; asking again costs nothing.
-    if (!conn->Exec("PRAGMA journal_mode=WAL", {}, &mode) || !conn->Script("PRAGMA synchronous=FULL") ||
-        !conn->Script("PRAGMA foreign_keys=ON")) {
+    // While another connection sets it up on a new file (the program's own
+    // writer and sender start together), the switch finds the file locked
+    // at once, without the busy handler's wait: it is asked again until the
+    // same time is up.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(BusyTimeoutMs);
+    bool walAsked;
+    while (!(walAsked = conn->Exec("PRAGMA journal_mode=WAL", {}, &mode)) && conn->Busy() &&
+           std::chrono::steady_clock::now() < until) {
+        mode.clear();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!walAsked || !conn->Script("PRAGMA synchronous=FULL") || !conn->Script("PRAGMA foreign_keys=ON")) {
         error = conn->Error();
         return nullptr;
     }

@@ -515,8 +515,9 @@ TEST_F(Team, AServerThatNeverAnswersEndsInTheTimeout) {
     recorder.Submit(Sample(1));
     ASSERT_TRUE(recorder.WaitWritten(60000));
     EXPECT_TRUE(recorder.WaitUntil([](const TRecorderState& s) { return !s.serverError.empty(); }, 60000));
-    EXPECT_NE(recorder.State().serverError.find("did not answer"), std::string::npos);
-    EXPECT_EQ(recorder.State().waiting, 1);
+    const TRecorderState state = recorder.State();
+    EXPECT_NE(state.serverError.find("did not answer"), std::string::npos) << state.serverError;
+    EXPECT_EQ(state.waiting, 1);
     close(listener);
 }
 
