@@ -7,6 +7,8 @@
 #include <ctime>
 #include <string>
 
+#include "texts.h"
+
 namespace orn::ctl {
 
 // Raises `flag` when the user asks the program to stop: SIGINT, SIGTERM,
@@ -36,5 +38,13 @@ bool IsTerminal(std::FILE* f);
 // The local time of `t`, and its offset from UTC as "+0300".
 std::tm LocalTime(std::time_t t);
 std::string UtcOffset(const std::tm& local);
+
+// The language the user reads, when no --lang says it: the locale's
+// variables (texts.h) where they are set; on Windows, without them, the
+// user's interface language.
+TLanguage SystemLanguage();
+// The C library's own texts (strerror) in Russian too, where it has them
+// (glibc by LC_MESSAGES; nothing to do on Windows).
+void UseSystemMessages();
 
 } // namespace orn::ctl

@@ -1,6 +1,7 @@
 #include "host.h"
 
 #include <cerrno>
+#include <clocale>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -46,5 +47,9 @@ std::string UtcOffset(const std::tm& local) {
     std::strftime(zone, sizeof zone, "%z", &local);
     return zone;
 }
+
+TLanguage SystemLanguage() { return LanguageOfEnvironment(); }
+
+void UseSystemMessages() { std::setlocale(LC_MESSAGES, ""); }
 
 } // namespace orn::ctl

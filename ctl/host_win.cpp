@@ -77,4 +77,14 @@ std::string UtcOffset(const std::tm& local) {
     return zone;
 }
 
+TLanguage SystemLanguage() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) return LanguageOfEnvironment();
+    }
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN ? TLanguage::Russian : TLanguage::English;
+}
+
+void UseSystemMessages() {}
+
 } // namespace orn::ctl

@@ -35,9 +35,8 @@ int main(int argc, char** argv) {
     IgnoreBrokenPipe();
     const std::vector<std::string> args(argv + 1, argv + argc);
     // One language for the run, the arguments' errors included.
-    SetLanguage(LanguageOption(args).value_or(LanguageOfEnvironment()));
-    // The system's own texts (strerror) in Russian too, where the C library has them.
-    if (Language() == TLanguage::Russian) std::setlocale(LC_MESSAGES, "");
+    SetLanguage(LanguageOption(args).value_or(SystemLanguage()));
+    if (Language() == TLanguage::Russian) UseSystemMessages();
     TOptions options;
     std::string error;
     if (!ParseArgs(args, options, error)) {

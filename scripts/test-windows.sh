@@ -92,13 +92,15 @@ expect() {   # <expected status> <grep pattern> <orn10ctl arguments...>
 }
 expect 0 'COM5' ports
 expect 0 '"ok":true' -p COM5 -a 1 --json read
-expect 0 'Порог №1' -p COM5 -a 1 read
+expect 0 'Threshold 1' -p COM5 -a 1 read
+expect 0 'Порог №1' --lang ru -p COM5 -a 1 read
 expect 0 'X-22' -p COM5 -a 5 -m X-22 read
 expect 0 '"address":5' -p COM5 -t 200 --json scan 1-6
 expect 0 '"address":5' -p COM5 -t 100 --json scan 1-6 --sweep=9600,19200,even
 expect 0 'Ok' -p COM5 -a 1 write threshold1 12,5
 expect 0 '12[.,]50' -p COM5 -a 1 read
-expect 4 'Нет связи' -p COM5 -a 9 -t 100 read
+expect 4 'No response' -p COM5 -a 9 -t 100 read
+expect 4 'Нет связи' --lang ru -p COM5 -a 9 -t 100 read
 expect 0 '"ok":true' -p COM6 -a 1 --json read
 expect 0 '"ok":true' -p COM7 -a 1 --json read
 expect 3 'COM15' -p COM15 read

@@ -25,4 +25,9 @@ bool DeletionSeenWhileOpen();
 // NTFS with POSIX semantics).
 bool DeletedNameIsFree();
 
+// Whether the offscreen platform measures texts with the fonts the window's
+// widths were checked against (Linux's); elsewhere it falls back to other
+// fonts, in which even the Russian labels measure wider than they draw.
+bool TextWidthsComparable();
+
 } // namespace orn::test

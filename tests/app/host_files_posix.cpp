@@ -19,4 +19,6 @@ bool DeletionSeenWhileOpen() { return true; }
 
 bool DeletedNameIsFree() { return true; }
 
+bool TextWidthsComparable() { return true; }
+
 } // namespace orn::test

@@ -25,4 +25,6 @@ bool DeletionSeenWhileOpen() {
 
 bool DeletedNameIsFree() { return false; }
 
+bool TextWidthsComparable() { return false; }
+
 } // namespace orn::test

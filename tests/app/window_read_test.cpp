@@ -1,5 +1,6 @@
 // The main window: start state, reading and display, auto mode, port settings.
 #include "window_fixture.h"
+#include "host_files.h"
 
 #include "application.h"
 #include "service_tools.h"
@@ -648,7 +649,9 @@ TEST_F(Read, LanguageOfTheWindowAndItsChoice) {
         int enWidth = 0;
         EXPECT_EQ(TextOf(ru), QString::fromUtf8(c.text)) << c.name;
         EXPECT_EQ(TextOf(en, &enWidth), QString::fromUtf8(c.english)) << c.name;
-        EXPECT_LE(enWidth, c.geometry.width()) << c.name << ": " << c.english << " is cut off";
+        if (test::TextWidthsComparable()) {
+            EXPECT_LE(enWidth, c.geometry.width()) << c.name << ": " << c.english << " is cut off";
+        }
     }
     const char* englishLabels[] = {"Serial no.", "Gas, %vol", "t, °C", "Status", "Range, %vol", "Threshold 1, %vol",
                                    "Threshold 2, %vol", "Magnet cal. gas, %vol", "Current, mA", "Operating time, s",
@@ -656,8 +659,11 @@ TEST_F(Read, LanguageOfTheWindowAndItsChoice) {
     for (int r = 0; r < 11; ++r) {
         for (const TMForm* window : {form.get(), english}) {
             const QTableWidgetItem* item = window->Grid->item(r, 0);
-            EXPECT_LE(window->Grid->fontMetrics().horizontalAdvance(item->text()) + 6, window->Grid->columnWidth(0))
-                << item->text().toStdString() << " is cut off";
+            if (test::TextWidthsComparable()) {
+                EXPECT_LE(window->Grid->fontMetrics().horizontalAdvance(item->text()) + 6,
+                          window->Grid->columnWidth(0))
+                    << item->text().toStdString() << " is cut off";
+            }
         }
         EXPECT_EQ(english->Grid->item(r, 0)->text(), QString::fromUtf8(englishLabels[r])) << r;
     }
