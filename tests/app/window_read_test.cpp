@@ -640,7 +640,7 @@ TEST_F(Read, LanguageOfTheWindowAndItsChoice) {
     ReadOnce();
     EXPECT_EQ(Panel(3), QString::fromUtf8("№1: Ok"));
 
-    // The English in sight.  (The Russian is as specified: in the fonts of
+    // The English in sight.  (The Russian labels are the original ones: in the fonts of
     // the offscreen platform "Адрес:" takes one pixel more than its label.)
     for (const Control& c : Controls) {
         const auto* ru = form->findChild<QWidget*>(QString::fromLatin1(c.name));
