@@ -17,6 +17,7 @@
 #include <random>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace orn::records;
@@ -298,6 +299,26 @@ TEST(Schema, StepsInOneTransactionNewerRefused) {
     std::vector<TServiceRecord> services;
     EXPECT_TRUE(still.Services(TQuery{}, services));
     EXPECT_EQ(services.size(), 1u);
+}
+
+// The window's writer and sender, orn10ctl beside them: a new file opened by
+// several at the same moment is opened by each (none told "database is
+// locked" while another switches it to its write-ahead log).
+TEST(Schema, NewFileOpenedByManyAtOnce) {
+    const TTempDir dir;
+    for (int round = 0; round < 30; ++round) {
+        const std::string path = dir + "/records" + std::to_string(round) + ".db";
+        std::vector<std::string> errors(6);
+        std::vector<std::thread> openers;
+        for (auto& error : errors)
+            openers.emplace_back([&path, &error] {
+                int newer = 0;
+                if (OpenStore(OpenSqlite(path, error), "v", error, newer)) error.clear();
+                else if (error.empty()) error = "failed without a reason";
+            });
+        for (auto& t : openers) t.join();
+        for (const auto& error : errors) ASSERT_EQ(error, "") << "round " << round;
+    }
 }
 
 TEST(Recorder, RecordsOnTheirWayAreWrittenWhenItStops) {
