@@ -8,6 +8,7 @@
 #include "pty_pair.h"
 #include "pty_server.h"
 #include "tcp_server.h"
+#include "texts.h"
 #include "realtime_scheduler.h"
 
 #include <gtest/gtest.h>
@@ -341,6 +342,28 @@ TEST(CtlArgs, NamesAndUnits) {
     EXPECT_EQ(PortDevice(n.line.port), "tcp://gw");
     EXPECT_FALSE(ParseArgs({"-p", "tcp://gw:99999", "read"}, n, e));
     EXPECT_NE(e.find("bad network address"), std::string::npos) << e;
+    // The language of a run: LC_ALL over LC_MESSAGES over LANG; C and POSIX
+    // English whatever LANGUAGE says; LANGUAGE's first of ru/en beside
+    // another locale; --lang over all of it, the last one given.
+    struct {
+        const char *all, *messages, *lang, *language;
+        TLanguage expected;
+    } const locales[] = {
+        {nullptr, nullptr, "ru_RU.UTF-8", nullptr, TLanguage::Russian},
+        {"C", nullptr, "ru_RU.UTF-8", "ru", TLanguage::English},
+        {"", "POSIX", "ru_RU.UTF-8", nullptr, TLanguage::English},
+        {nullptr, "ru_RU.UTF-8", "en_US.UTF-8", nullptr, TLanguage::Russian},
+        {nullptr, nullptr, "en_US.UTF-8", "de:ru:en", TLanguage::Russian},
+        {nullptr, nullptr, "ru_RU.UTF-8", "en_GB:ru", TLanguage::English},
+        {nullptr, nullptr, "de_DE.UTF-8", "fr", TLanguage::English},
+        {nullptr, nullptr, nullptr, nullptr, TLanguage::English},
+    };
+    for (const auto& l : locales)
+        EXPECT_EQ(LanguageOf(l.all, l.messages, l.lang, l.language), l.expected)
+            << (l.lang ? l.lang : "-") << " / " << (l.language ? l.language : "-");
+    EXPECT_EQ(LanguageOption({"-a", "1", "--lang", "ru", "read"}), TLanguage::Russian);
+    EXPECT_EQ(LanguageOption({"--lang=ru", "--lang", "en"}), TLanguage::English);
+    EXPECT_EQ(LanguageOption({"read"}), std::nullopt);
 }
 
 TEST_F(Ctl, PortsListsWhatTheWindowOffers) {
