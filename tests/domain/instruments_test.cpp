@@ -2,9 +2,11 @@
 // writes and the conversion of typed values.
 #include "instruments.h"
 #include "line_list.h"
+#include "line_scan.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -288,6 +290,32 @@ TEST(LineList, WrittenAndReadBackAndRefusedWithTheLine) {
         EXPECT_FALSE(error.empty());
     }
     EXPECT_EQ(FormatLineList(back), text);   // nothing taken from a file with an error
+}
+
+// A sweep tries the usual settings first and each once; its time is the
+// silent line's at every setting, said before it starts.
+TEST(LineScan, SweepOrderAndTime) {
+    const std::vector<TLineSetting> all = SweepOrder();
+    ASSERT_EQ(all.size(), 24u);
+    const std::vector<TLineSetting> first = {{19200, ptEVEN}, {9600, ptEVEN}, {19200, ptNONE},
+                                             {9600, ptNONE},  {19200, ptODD}, {9600, ptODD}};
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), all.begin()));
+    EXPECT_EQ(all[6], (TLineSetting{115200, ptEVEN}));
+    EXPECT_EQ(all.back(), (TLineSetting{1200, ptODD}));
+    for (size_t i = 0; i < all.size(); ++i)
+        EXPECT_EQ(std::count(all.begin(), all.end(), all[i]), 1) << SettingText(all[i]);
+    EXPECT_EQ(SweepOrder({{2400, ptODD}, {9600, ptNONE}, {2400, ptODD}}),
+              (std::vector<TLineSetting>{{9600, ptNONE}, {2400, ptODD}}));
+    EXPECT_EQ(SettingText({9600, ptNONE}), "9600 8N1");
+    // 247 addresses at 19200: each the request's wire time (4.6 ms) and 44 ms.
+    TScanPlan plan;
+    EXPECT_NEAR(PlanSilentMs(plan) / 1000, 247 * (4.58 + 44) / 1000, 0.3);
+    plan.TimeoutMs = 400;
+    EXPECT_NEAR(PlanSilentMs(plan) / 1000, 247 * 404.58 / 1000, 0.3);
+    plan.From = 1, plan.To = 10, plan.TimeoutMs = 0, plan.Settings = all;
+    double ms = 0;
+    for (const auto& st : all) ms += 10 * (WireMs(st, RequestBytes) + DefaultProbeTimeoutMs(st));
+    EXPECT_NEAR(PlanSilentMs(plan), ms, 1);
 }
 
 TEST(ValueConversion, ExactDecimalHundredths) {
